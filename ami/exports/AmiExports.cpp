@@ -1,0 +1,1 @@
+// The three IBIS-AMI entry points the simulator loads by name.
