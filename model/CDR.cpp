@@ -1,0 +1,196 @@
+#include "model/CDR.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+// The eight loop settings: vote limit T and phase-step period. Settings 0 ... 3
+// also let the frequency integrator follow the steps (second-order loop).
+struct LoopRow {
+    std::int32_t voteLimit, stepPeriod;
+};
+constexpr LoopRow kLoop[8] = {{720, 217}, {336, 1602}, {144, 72}, {48, 48},
+                              {720, 217}, {144, 72},   {48, 48},  {336, 1602}};
+constexpr std::int32_t kFreeRunningPeriod = 8;
+constexpr std::int64_t kAdaptationStart = 200000;  // SamplesPerUI x SampleCount
+constexpr std::int32_t kAdaptVoteLimit = 512;
+
+bool SecondOrder(std::int32_t threshold) { return threshold >= 0 && threshold <= 3; }
+
+// The counters are 32-bit; past 2^31 samples they wrap rather than overflow.
+void Increment(std::int32_t& counter) {
+    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
+}
+
+}  // namespace
+
+bool CDR::LoopSetting(std::int32_t threshold, std::int32_t& voteLimit, std::int32_t& stepPeriod) {
+    if (threshold < 0 || threshold > 7) return false;
+    voteLimit = kLoop[threshold].voteLimit;
+    stepPeriod = kLoop[threshold].stepPeriod;
+    return true;
+}
+
+bool CDR::Initialize() {
+    ClockOut = 1.0;
+    AEQ_Zero = 0.0;
+    AEQ_gain = 7.0;
+    SampleCount = 0;
+    PhaseCount = 1;
+    PreviousClockLevel = 0.0;
+    ClockLevel = 0.0;
+    PhaseVotes = 0;
+    FrequencySign = 0;
+    FrequencyCode = 200.0;
+    UICount = 0;
+    AdaptVotes = 0;
+    PendingPhaseStep = 0;
+    FrequencyOffsetPpm = 0.0;
+    std::int32_t limit = 0;
+    if (!LoopSetting(CDR_Threshold, limit, PhaseStepPeriod)) PhaseStepPeriod = kFreeRunningPeriod;
+    return true;
+}
+
+void CDR::WriteLog() {
+    // Each write opens and closes the file; a file that cannot be written is
+    // ignored (the simulation goes on without the log).
+    if (SampleCount == 0) {
+        std::ofstream log(kLogFileName, std::ios::out | std::ios::trunc);
+        if (!log) return;
+        log << "AEQ_Zero, AEQ_gain\n"
+            << AEQ_Zero << " , " << AEQ_gain << ", " << FrequencyOffsetPpm << "\n";
+    } else if (LogPeriod > 0 && SampleCount % LogPeriod == 0) {
+        std::ofstream log(kLogFileName, std::ios::out | std::ios::app);
+        if (!log) return;
+        log << AEQ_Zero << " , " << AEQ_gain << ", " << FrequencyOffsetPpm << ", " << FrequencyRatio
+            << ", " << FrequencyCode << ", " << PhaseVotes << ", " << PendingPhaseStep << "\n";
+    }
+}
+
+void CDR::DataSample() {
+    PreviousDataDecision = DataDecision;
+    DataDecision = In > 0.0 ? 1 : 0;
+    for (int i = 4; i > 0; --i) History[i] = History[i - 1];
+    History[0] = DataDecision;
+    const std::int32_t* h = History;
+
+    // Gain adaptation from isolated transitions, once the loop has settled.
+    if (static_cast<std::int64_t>(SamplesPerUI) * SampleCount > kAdaptationStart) {
+        const std::int32_t e = EdgeDecision;
+        if (h[4] == h[3] && h[3] == h[2] && h[2] == h[1] && h[1] != h[0]) {
+            AdaptVotes += (e == h[0]) ? 1 : -1;
+        } else if (h[4] == h[3] && h[3] == h[2] && h[2] != h[1] && h[0] == h[2]) {
+            AdaptVotes += (e != h[0]) ? 1 : -1;
+        }
+        if (AdaptVotes >= kAdaptVoteLimit || AdaptVotes <= -kAdaptVoteLimit) {
+            AEQ_gain += AdaptVotes >= 0 ? 1.0 : -1.0;
+            AdaptVotes = 0;
+            if (ZeroCarry == 1) {
+                if (AEQ_gain <= 0.0) {
+                    AEQ_gain = 0.0;
+                    AEQ_Zero -= 1.0;
+                } else if (AEQ_gain > 15.0) {
+                    AEQ_gain = 15.0;
+                    AEQ_Zero += 1.0;
+                }
+            }
+            AEQ_gain = std::fmin(std::fmax(AEQ_gain, 0.0), 15.0);
+            AEQ_Zero = std::fmin(std::fmax(AEQ_Zero, 0.0), 15.0);
+        }
+    }
+
+    // Phase detector: at a transition the edge sample shows which bit it saw.
+    const bool transition = (PreviousDataDecision == 1 && DataDecision == 0) ||
+                            (PreviousDataDecision == 0 && DataDecision == 1);
+    if (transition) {
+        if (EdgeDecision == 0 || EdgeDecision == 1) {
+            PhaseVotes += (EdgeDecision == DataDecision) ? 1 : -1;
+        } else {
+            std::fputs("Warning! unexpected CDR bahavior\n", stdout);
+        }
+    }
+
+    // Phase-step decision every 8 unit intervals while none is pending.
+    std::int32_t limit = 0, period = 0;
+    const bool known = LoopSetting(CDR_Threshold, limit, period);
+    if (UICount % 8 == 0 && PendingPhaseStep == 0 && known) {
+        const std::int64_t x = static_cast<std::int64_t>(SamplesPerUI) * PhaseVotes;
+        if (CDR_Threshold == 1) {
+            // No dead band: always step, one way or the other.
+            PhaseVotes = 0;
+            PendingPhaseStep = x >= limit ? 1 : -1;
+            FrequencyCode += x >= limit ? 1.0 : -1.0;
+        } else if (x >= limit || x <= -limit) {
+            PendingPhaseStep = x >= limit ? 1 : -1;
+            if (SecondOrder(CDR_Threshold)) FrequencyCode += x >= limit ? 1.0 : -1.0;
+            PhaseVotes = 0;
+        }
+    }
+
+    // Frequency correction from the integrator, read as an offset in ppm.
+    if (SecondOrder(CDR_Threshold)) {
+        FrequencyRatio = FrequencyCode / 255.0;
+        FrequencyOffsetPpm = FrequencyRatio * 434.0;
+        if (FrequencyOffsetPpm == 0.0) FrequencyOffsetPpm = 1e-16;
+        const double interval = 1e6 / (std::fabs(FrequencyOffsetPpm) * 48.0);
+        if (interval >= -2147483648.0 && interval < 2147483648.0) {
+            FrequencyStepInterval = static_cast<std::int32_t>(interval);
+        } else {
+            FrequencyStepInterval = 12345;
+        }
+        // Beyond about +-12240 codes the interval would be 0: correct every UI.
+        if (FrequencyStepInterval < 1) FrequencyStepInterval = 1;
+        if (FrequencyOffsetPpm < 0.0)
+            FrequencySign = -1;
+        else if (FrequencyOffsetPpm > 1e-16)
+            FrequencySign = 1;
+        if (UICount % FrequencyStepInterval == 0) PhaseCount += FrequencySign;
+    }
+
+    // Apply a pending phase step at the setting's period.
+    if (known) PhaseStepPeriod = period;
+    if (PhaseStepPeriod > 0 && UICount % PhaseStepPeriod == 0) {
+        PhaseCount += PendingPhaseStep;
+        PhaseVotes = 0;
+        PendingPhaseStep = 0;
+    }
+}
+
+bool CDR::Run() {
+    WriteLog();
+
+    if (PhaseCount == SamplesPerUI && PhaseCount != 0) {
+        ClockOut = 1.0;
+        PhaseCount = 0;
+        Increment(UICount);
+    } else if (PhaseCount == SamplesPerUI / 2) {
+        ClockOut = 0.0;
+    }
+    PreviousClockLevel = ClockLevel;
+    ClockLevel = ClockOut;
+
+    if (PreviousClockLevel == 0.0 && ClockLevel == 1.0) {
+        EdgeDecision = In > 0.0 ? 1 : 0;  // boundary of the unit interval
+    } else if (PreviousClockLevel == 1.0 && ClockLevel == 0.0) {
+        DataSample();  // centre of the unit interval
+    }
+
+    BoostFlag = GainBoost != 1 ? 1 : 0;
+    if (GainCode == -1) {
+        SetIndexOut = 48.0 * AEQ_gain + 6.0 * AEQ_Zero + 3.0 * BoostFlag + Corner;
+    } else {
+        // 32-bit arithmetic as the device firmware does it; wraps instead of trapping.
+        const std::uint32_t index = 48u * static_cast<std::uint32_t>(GainCode) +
+                                    6u * static_cast<std::uint32_t>(ZeroCode) +
+                                    3u * static_cast<std::uint32_t>(BoostFlag) +
+                                    static_cast<std::uint32_t>(Corner);
+        SetIndexOut = static_cast<double>(static_cast<std::int32_t>(index));
+    }
+
+    Increment(SampleCount);
+    Increment(PhaseCount);
+    DataOut = In;
+    return true;
+}

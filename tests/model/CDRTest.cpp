@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/CDR.h"
+
+namespace {
+
+// Runs the CDR in a scratch directory so that its log lands there.
+class CDRTest : public testing::Test {
+protected:
+    void SetUp() override {
+        previous_ = std::filesystem::current_path();
+        dir_ = std::filesystem::temp_directory_path() /
+               ("velkor_cdr_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+        std::filesystem::current_path(dir_);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(dir_);
+    }
+
+    static void Configure(CDR& cdr, std::int32_t threshold, std::int32_t gainCode = -1) {
+        cdr.CDR_Threshold = threshold;
+        cdr.SamplesPerUI = 16;
+        cdr.UnitInterval = 1e-10;
+        cdr.LogPeriod = 50000;
+        cdr.GainCode = gainCode;
+        EXPECT_TRUE(cdr.Setup());
+        EXPECT_TRUE(cdr.Initialize());
+    }
+
+    static std::string Log() {
+        std::ifstream in(CDR::kLogFileName);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // Rising-edge samples among the first n samples, with In fixed.
+    static std::vector<int> RisingEdges(CDR& cdr, int n, double in = -1.0) {
+        std::vector<int> edges;
+        double previous = 0.0;
+        for (int s = 0; s < n; ++s) {
+            cdr.In = in;
+            cdr.Run();
+            if (previous == 0.0 && cdr.ClockOut == 1.0) edges.push_back(s);
+            previous = cdr.ClockOut;
+        }
+        return edges;
+    }
+
+    // Runs to the next data sample (the falling clock), feeding dataIn there.
+    static void RunToDataSample(CDR& cdr, double dataIn, double otherIn = -1.0) {
+        for (;;) {
+            const bool falling = cdr.PhaseCount == cdr.SamplesPerUI / 2;
+            cdr.In = falling ? dataIn : otherIn;
+            cdr.Run();
+            if (falling) return;
+        }
+    }
+
+    std::filesystem::path previous_, dir_;
+};
+
+}  // namespace
+
+TEST_F(CDRTest, FreeRunningClockPattern) {
+    CDR cdr;
+    Configure(cdr, 99);
+    std::vector<double> clock;
+    std::vector<int> edgeSamples, dataSamples;
+    for (int s = 0; s < 48; ++s) {
+        cdr.In = 1.0;  // every decision records the sample that took it through History
+        const double before = cdr.ClockLevel;
+        cdr.Run();
+        clock.push_back(cdr.ClockOut);
+        if (before == 0.0 && cdr.ClockLevel == 1.0) edgeSamples.push_back(s);
+        if (before == 1.0 && cdr.ClockLevel == 0.0) dataSamples.push_back(s);
+    }
+    for (int s = 0; s < 48; ++s) {
+        const bool high = s < 7 || (s >= 15 && s < 23) || (s >= 31 && s < 39) || s >= 47;
+        EXPECT_EQ(clock[s], high ? 1.0 : 0.0) << "sample " << s;
+    }
+    EXPECT_EQ(edgeSamples, (std::vector<int>{0, 15, 31, 47}));
+    EXPECT_EQ(dataSamples, (std::vector<int>{7, 23, 39}));
+    EXPECT_EQ(cdr.FrequencyCode, 200.0);
+}
+
+TEST_F(CDRTest, FirstDataSampleOfSettingsZeroAndOne) {
+    CDR zero;
+    Configure(zero, 0);
+    EXPECT_EQ(RisingEdges(zero, 20), (std::vector<int>{0, 14}));
+    CDR one;
+    Configure(one, 1);
+    EXPECT_EQ(RisingEdges(one, 20), (std::vector<int>{0, 15}));
+    EXPECT_EQ(one.FrequencyCode, 199.0);
+    EXPECT_EQ(one.PendingPhaseStep, 0);
+    EXPECT_EQ(zero.FrequencyStepInterval, 61);
+    EXPECT_NEAR(zero.FrequencyOffsetPpm, 340.392, 1e-3);
+}
+
+TEST_F(CDRTest, FrequencyCodeZeroKeepsTheSign) {
+    CDR cdr;
+    Configure(cdr, 0);
+    cdr.FrequencyCode = 0.0;
+    cdr.FrequencySign = -1;
+    RunToDataSample(cdr, -1.0);
+    EXPECT_EQ(cdr.FrequencyOffsetPpm, 1e-16);
+    EXPECT_EQ(cdr.FrequencyStepInterval, 12345);
+    EXPECT_EQ(cdr.FrequencySign, -1);
+}
+
+TEST_F(CDRTest, HugeFrequencyCodeCorrectsEveryUnitInterval) {
+    CDR cdr;
+    Configure(cdr, 0);
+    cdr.FrequencyCode = 20000.0;  // the interval would be 0
+    const int before = cdr.PhaseCount;
+    RunToDataSample(cdr, -1.0);
+    EXPECT_EQ(cdr.FrequencyStepInterval, 1);
+    EXPECT_EQ(cdr.FrequencySign, 1);
+    EXPECT_GT(cdr.PhaseCount, before);
+    RisingEdges(cdr, 1000);  // keeps running, one sample shorter every unit interval
+    EXPECT_GT(cdr.UICount, 60);
+}
+
+TEST_F(CDRTest, GainAdaptationLimitsAndClearsVotes) {
+    const struct {
+        double gain;
+        std::int32_t votes;
+        double dataIn;   // the new decision completes a run of four then a change
+        std::int32_t edge;
+        double expectedGain;
+    } cases[] = {
+        {15.0, 511, -1.0, 0, 15.0},  // +1 vote, limit holds 15
+        {0.0, -511, -1.0, 1, 0.0},   // -1 vote, limit holds 0
+        {7.0, 511, -1.0, 0, 8.0},
+        {7.0, -511, -1.0, 1, 6.0},
+    };
+    for (const auto& c : cases) {
+        CDR cdr;
+    Configure(cdr, 99);
+        RisingEdges(cdr, 12600);  // past the adaptation start
+        cdr.AEQ_gain = c.gain;
+        cdr.AdaptVotes = c.votes;
+        for (int i = 0; i < 5; ++i) cdr.History[i] = 1;
+        cdr.DataDecision = 1;
+        cdr.EdgeDecision = c.edge;
+        RunToDataSample(cdr, c.dataIn, c.edge == 1 ? 1.0 : -1.0);  // the edge sample decides e
+        EXPECT_EQ(cdr.AEQ_gain, c.expectedGain) << c.gain << " " << c.votes;
+        EXPECT_EQ(cdr.AdaptVotes, 0);
+    }
+}
+
+TEST_F(CDRTest, NoAdaptationVoteUntilPastTwoHundredThousand) {
+    CDR cdr;
+    Configure(cdr, 99);
+    // Data samples fall on 7 + 16k; the one on sample 12487 has SampleCount 12487.
+    RisingEdges(cdr, 12487);
+    ASSERT_EQ(cdr.PhaseCount, 8);
+    for (int i = 0; i < 5; ++i) cdr.History[i] = 1;
+    cdr.EdgeDecision = 0;
+    RunToDataSample(cdr, -1.0);  // 16 x 12487 <= 200000: no vote
+    EXPECT_EQ(cdr.AdaptVotes, 0);
+    for (int i = 0; i < 5; ++i) cdr.History[i] = 1;
+    cdr.EdgeDecision = 0;
+    RunToDataSample(cdr, -1.0);  // sample 12503: 16 x 12503 > 200000
+    EXPECT_EQ(cdr.AdaptVotes, 1);
+}
+
+TEST_F(CDRTest, SetIndexFromTheCodes) {
+    const struct {
+        std::int32_t gain, zero, boost, corner;
+        double index;
+    } cases[] = {
+        {-1, 0, 0, 0, 339},  // adaptive default: 48 x 7 + 3
+        {-1, 5, 1, 2, 338},  // the zero code is not adapted
+        {0, 0, 0, 0, 3},
+        {16, 7, 0, 2, 48 * 16 + 6 * 7 + 3 + 2},
+        {16, 7, 1, 2, 48 * 16 + 6 * 7 + 2},
+        {4, 2, 5, 1, 48 * 4 + 12 + 3 + 1},
+    };
+    for (const auto& c : cases) {
+        CDR cdr;
+    Configure(cdr, 0, c.gain);
+        cdr.ZeroCode = c.zero;
+        cdr.GainBoost = c.boost;
+        cdr.Corner = c.corner;
+        for (int s = 0; s < 100; ++s) {
+            cdr.In = (s / 16) % 2 ? 0.3 : -0.3;
+            cdr.Run();
+            ASSERT_EQ(cdr.SetIndexOut, c.index) << "sample " << s;
+            ASSERT_EQ(cdr.DataOut, cdr.In);
+        }
+    }
+}
+
+TEST_F(CDRTest, AdaptationLogText) {
+    CDR cdr;
+    Configure(cdr, 0);
+    cdr.In = -0.2;
+    cdr.Run();
+    EXPECT_EQ(Log(), "AEQ_Zero, AEQ_gain\n0 , 7, 0\n");
+    for (int s = 1; s < 50000; ++s) cdr.Run();
+    EXPECT_EQ(Log(), "AEQ_Zero, AEQ_gain\n0 , 7, 0\n");
+    cdr.Run();  // the 50001st sample appends the state left by the 50000th
+    EXPECT_EQ(Log(), "AEQ_Zero, AEQ_gain\n0 , 7, 0\n0 , 7, 340.392, 0.784314, 200, 0, 0\n");
+    CDR again;
+    Configure(again, 0);
+    again.Run();  // a new instance empties the file
+    EXPECT_EQ(Log(), "AEQ_Zero, AEQ_gain\n0 , 7, 0\n");
+}
+
+TEST_F(CDRTest, UnwritableLogIsIgnored) {
+    std::filesystem::create_directory(CDR::kLogFileName);  // a folder in the log's place
+    CDR cdr;
+    Configure(cdr, 0);
+    EXPECT_TRUE(cdr.Run());
+}
