@@ -1,0 +1,177 @@
+#include "ami/AmiModelInstance.h"
+
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+AmiModelInstance::~AmiModelInstance() { ReleasePorts(); }
+
+void AmiModelInstance::ReleasePorts() {
+    for (double*& cell : portCells) {
+        delete[] cell;
+        cell = nullptr;
+    }
+}
+
+namespace ami {
+
+namespace {
+
+constexpr std::int32_t kMinimumSamplesPerBit = 5;  // the clock recovery needs at least 5
+
+std::string Describe(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+// Checks the simulator's timing; on success stores the rounded samples per bit.
+bool CheckTiming(double sampleInterval, double bitTime, std::int32_t& samplesPerBit, std::string& message) {
+    const std::string values =
+        " (sample interval " + Describe(sampleInterval) + " s, bit time " + Describe(bitTime) + " s). ";
+    if (!std::isfinite(sampleInterval) || !std::isfinite(bitTime) || !(sampleInterval > 0.0) ||
+        !(bitTime > 0.0)) {
+        message += "Velkor_Rx needs a finite sample interval and bit time above 0" + values;
+        return false;
+    }
+    const double ratio = bitTime / sampleInterval + 0.5;
+    if (!(ratio < 2147483647.0)) {
+        message += "Velkor_Rx cannot use more than 2147483646 samples per bit" + values;
+        return false;
+    }
+    samplesPerBit = static_cast<std::int32_t>(ratio);
+    if (samplesPerBit < kMinimumSamplesPerBit) {
+        message += "Velkor_Rx needs at least 5 samples per bit for its clock recovery, got " +
+                   std::to_string(samplesPerBit) + values;
+        return false;
+    }
+    return true;
+}
+
+long InitInstance(AmiModelInstance& instance, double sampleInterval, double bitTime, const char* parametersIn) {
+    std::int32_t samplesPerBit = 0;
+    const bool timingOk = CheckTiming(sampleInterval, bitTime, samplesPerBit, instance.messageText);
+    instance.samplesPerBit = samplesPerBit;
+    instance.model.SamplesPerBit = samplesPerBit;
+    instance.model.BitTime = bitTime;
+
+    // Parameter reading: the model's five parameters from the parameter string.
+    BindParameters(parametersIn, instance.model, instance.messageText);
+    if (!timingOk) return 0;
+
+    Velkor_Rx& model = instance.model;
+    Velkor_Rx::Buffer<double>* ports[4] = {&model.InputPort, &model.OutputPort, &model.ClockPort,
+                                           &model.IndexPort};
+    for (int i = 0; i < 4; ++i) {
+        instance.portCells[i] = new double[1]();
+        ports[i]->Attach(instance.portCells[i], 1);
+    }
+    if (!model.Setup()) {
+        instance.messageText += "Error occurred in Velkor_Rx::Setup(). ";
+        return 0;
+    }
+    if (!model.Initialize()) {
+        instance.messageText += "Error occurred in Velkor_Rx::Initialize(). ";
+        return 0;
+    }
+    instance.ready = true;
+    return 1;
+}
+
+}  // namespace
+
+long Init(double* /*impulseMatrix*/, long /*rowSize*/, long /*aggressors*/, double sampleInterval,
+          double bitTime, const char* parametersIn, char** /*parametersOut*/, void** memoryHandle,
+          char** message) {
+    AmiModelInstance* instance = nullptr;
+    long result = 0;
+    try {
+        instance = new AmiModelInstance();
+        result = InitInstance(*instance, sampleInterval, bitTime, parametersIn);
+    } catch (const std::bad_alloc&) {
+        if (!instance) return 0;  // nothing to hand back
+        try {
+            instance->messageText += "Velkor_Rx ran out of memory in AMI_Init. ";
+        } catch (...) {
+        }
+        result = 0;
+    } catch (...) {
+        if (!instance) return 0;
+        result = 0;
+    }
+    instance->ready = result == 1;
+    if (memoryHandle) *memoryHandle = instance;
+    try {
+        instance->handedMessage = instance->messageText;
+    } catch (...) {
+    }
+    if (message && !instance->handedMessage.empty()) *message = instance->handedMessage.data();
+    return result;
+}
+
+long GetWave(double* wave, long waveSize, double* clockTimes, char** /*parametersOut*/, void* memory) {
+    auto* instance = static_cast<AmiModelInstance*>(memory);
+    if (!instance) return 0;
+    try {
+        const auto size = static_cast<std::int32_t>(waveSize);
+        if (!instance->ready) {
+            instance->messageText += "AMI_GetWave called on a Velkor_Rx instance whose AMI_Init failed. ";
+            return 0;
+        }
+        if (size < 0 || static_cast<long>(size) != waveSize || (size > 0 && !wave) || !clockTimes) {
+            instance->messageText += "AMI_GetWave called with an invalid wave, wave size or clock-time array. ";
+            return 0;
+        }
+        // Grows only when a call is larger than every earlier one.
+        instance->clockTimes.resize(static_cast<std::size_t>(size) + 1, 0.0);
+        double* list = instance->clockTimes.data();
+
+        Velkor_Rx& model = instance->model;
+        double& in = model.InputPort.Current();
+        const double& out = model.OutputPort.Current();
+        const double& clock = model.ClockPort.Current();
+        long result = 1;
+        std::int32_t count = 0;
+        for (std::int32_t i = 0; i < size; ++i) {
+            in = wave[i];
+            if (!model.Run()) {
+                instance->messageText += "Error occurred in Velkor_Rx::Run(). ";
+                result = 0;
+                break;
+            }
+            wave[i] = out;
+            if (clock >= 0.0) list[count++] = clock;
+        }
+        list[count++] = -1.0;
+
+        std::int32_t limit =
+            static_cast<std::int32_t>(std::floor(static_cast<double>(size) / instance->samplesPerBit)) + 101;
+        if (limit > size) limit = size;
+        const std::int32_t first = count <= limit ? 0 : count - limit;
+        const std::int32_t n = count <= limit ? count : limit;
+        for (std::int32_t k = 0; k < n; ++k) clockTimes[k] = list[first + k];
+        return result;
+    } catch (...) {
+        try {
+            instance->messageText += "Velkor_Rx ran out of memory in AMI_GetWave. ";
+        } catch (...) {
+        }
+        return 0;
+    }
+}
+
+long Close(void* memory) {
+    auto* instance = static_cast<AmiModelInstance*>(memory);
+    if (!instance) return 0;
+    bool ok = true;
+    try {
+        ok = instance->model.Finalize();
+    } catch (...) {
+        ok = false;
+    }
+    instance->ReleasePorts();
+    delete instance;
+    return ok ? 1 : 0;
+}
+
+}  // namespace ami

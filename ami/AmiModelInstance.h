@@ -1,0 +1,39 @@
+// The object behind the AMI memory handle, and the work of the three entry points.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/Velkor_Rx.h"
+
+struct AmiModelInstance {
+    Velkor_Rx model;
+    std::string messageText;      // every warning and error; only grows
+    std::string handedMessage;    // the text AMI_Init handed out; stable until close
+    std::vector<double> clockTimes;
+    std::int32_t samplesPerBit = 0;
+    bool ready = false;           // AMI_Init succeeded
+    double* portCells[4] = {nullptr, nullptr, nullptr, nullptr};
+
+    AmiModelInstance() = default;
+    AmiModelInstance(const AmiModelInstance&) = delete;
+    AmiModelInstance& operator=(const AmiModelInstance&) = delete;
+    ~AmiModelInstance();
+    void ReleasePorts();
+};
+
+namespace ami {
+
+// The entry points' work, with the IBIS-AMI argument lists. No exception leaves
+// these functions: running out of memory becomes result 0 with a message.
+long Init(double* impulseMatrix, long rowSize, long aggressors, double sampleInterval, double bitTime,
+          const char* parametersIn, char** parametersOut, void** memoryHandle, char** message);
+long GetWave(double* wave, long waveSize, double* clockTimes, char** parametersOut, void* memory);
+long Close(void* memory);
+
+// Reads the model's five parameters from the parameter string; appends a
+// warning for each one that cannot be read.
+void BindParameters(const char* parametersIn, Velkor_Rx& model, std::string& message);
+
+}  // namespace ami

@@ -1,0 +1,87 @@
+// The receiver: owns, configures, connects and schedules every block of the model.
+//
+//   input -> equaliser FIR -> DC limiter -> CDR -> output
+//                 ^                          |--> clock level -> ClockTimes -> clock port
+//                 |                          '--> set index -> fork -> index port
+//                 '---- rounded set index (next sample) <- converter <-'
+#pragma once
+
+#include <cstdint>
+
+#include "blocks/ClockTimes.h"
+#include "framework/CircularBuffer.h"
+#include "framework/DFModel.h"
+#include "framework/Fork.h"
+#include "framework/TypeConverter.h"
+#include "model/CDR.h"
+#include "model/CustomFIR_select_inp.h"
+#include "model/DC.h"
+
+class Velkor_Rx : public CorvaneModelBuilder::DFModel {
+public:
+    template <typename T>
+    using Buffer = CorvaneModelBuilder::CircularBuffer<T>;
+
+    // External ports; their storage belongs to the AMI layer.
+    Buffer<double> InputPort;
+    Buffer<double> OutputPort;
+    Buffer<double> ClockPort;  // clock time of this sample, or -1.0
+    Buffer<double> IndexPort;  // the CDR's set index of this sample
+
+    std::int32_t SamplesPerBit = 16;
+    double BitTime = 1e-10;
+    std::int32_t CDR_Threshold = 0;
+    std::int32_t anlg_eql_gaincode = -1;  // -1: the CDR adapts the gain code
+    std::int32_t anlg_eql_zerocode = 0;
+    std::int32_t anlg_eql_gainboost = 0;
+    std::int32_t corner = 0;
+
+    CorvaneModelBuilder::ClockTimes ClockTimeBlock;
+    CDR CdrBlock;
+    Buffer<double> CdrInput;
+    Buffer<double> DataOut;
+    Buffer<double> ClockOut;
+    Buffer<int> PhaseVotes;
+    Buffer<double> SetIndexOut;
+    CustomFIR_select_inp Equaliser;
+    Buffer<int> SetIndexInput;
+    DC DcBlock;
+    Buffer<double> DcInput;
+    Buffer<double> DcOutput;
+    CorvaneModelBuilder::RoundingConverter Converter;
+    CorvaneModelBuilder::Fork<Buffer<double>> IndexFork;
+
+    // Edge cells: one element shared by the writing and the reading buffer.
+    double* Cell1 = nullptr;
+    Buffer<double> InputRelay;
+    double* Cell2 = nullptr;
+    Buffer<double> OutputRelay;
+    double* Cell3 = nullptr;
+    Buffer<double> ClockRelay;
+    double* Cell4 = nullptr;
+    Buffer<double> IndexRelay;
+    double* Cell5 = nullptr;
+    int* Cell6 = nullptr;
+    double* Cell7 = nullptr;
+    double* Cell8 = nullptr;
+    double* Cell9 = nullptr;
+    int* Cell10 = nullptr;
+    double* Cell11 = nullptr;
+
+    Velkor_Rx() = default;
+    ~Velkor_Rx() override;
+
+    bool Setup() override;
+    bool Initialize() override;
+    bool Run() override;
+    bool Finalize() override;
+
+    // The equaliser selects 1-based while the CDR names the 0-based position of
+    // the set: the link adds one (an index already at the int32 maximum stays).
+    static std::int32_t EqualiserIndexFor(std::int32_t cdrIndex) {
+        return cdrIndex == 2147483647 ? cdrIndex : cdrIndex + 1;
+    }
+
+private:
+    void ReleaseCells();
+};
