@@ -50,14 +50,19 @@ bool CheckTiming(double sampleInterval, double bitTime, std::int32_t& samplesPer
 
 long InitInstance(AmiModelInstance& instance, double sampleInterval, double bitTime, const char* parametersIn) {
     std::int32_t samplesPerBit = 0;
-    const bool timingOk = CheckTiming(sampleInterval, bitTime, samplesPerBit, instance.messageText);
+    std::string timingProblem;
+    const bool timingOk = CheckTiming(sampleInterval, bitTime, samplesPerBit, timingProblem);
     instance.samplesPerBit = samplesPerBit;
     instance.model.SamplesPerBit = samplesPerBit;
     instance.model.BitTime = bitTime;
 
-    // Parameter reading: the model's five parameters from the parameter string.
+    // Parameter reading: the model's five parameters from the parameter string;
+    // its warnings are the first text of the message.
     BindParameters(parametersIn, instance.model, instance.messageText);
-    if (!timingOk) return 0;
+    if (!timingOk) {
+        instance.messageText += timingProblem;
+        return 0;
+    }
 
     Velkor_Rx& model = instance.model;
     Velkor_Rx::Buffer<double>* ports[4] = {&model.InputPort, &model.OutputPort, &model.ClockPort,

@@ -1,0 +1,75 @@
+// The checker library's reporting: numbered messages printed on one stream and
+// counted by severity, and the summary with its verdict. The state is
+// process-wide, as every report of the library goes through it.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+
+enum ReportKind : std::int32_t {
+    kBug = 0,
+    kBugAtLine = 1,
+    kError = 2,
+    kErrorAtLine = 3,
+    kWarning = 4,
+    kWarningAtLine = 5,
+    kCaution = 6,
+    kCautionAtLine = 7,
+    kNote = 8,
+    kNoteAtLine = 9,
+    kInformation = 10,
+};
+
+struct ReportState {
+    std::FILE* out = nullptr;  // standard output when unset
+    std::uint32_t bugs = 0, errors = 0, warnings = 0, cautions = 0;
+    bool bugsQuiet = false, errorsQuiet = false, warningsQuiet = false;
+    bool cautionsQuiet = true;
+    bool wordStyle = true;
+    std::uint32_t currentLine = 0;  // kept by the checker's file reader
+};
+
+// The one reporting state of the process.
+ReportState& Reporting();
+
+// Longest formatted message text; longer ones are cut there.
+constexpr std::size_t kMessageBufferSize = 2048;
+
+// By number: the table's text formatted with the arguments.
+void ReportMessage(std::int32_t number, std::int32_t kind, const char* text, std::va_list args);
+void ReportBug(std::int32_t number, ...);
+void ReportBugAtLine(std::int32_t number, ...);
+void ReportError(std::int32_t number, ...);
+void ReportErrorAtLine(std::int32_t number, ...);
+void ReportWarning(std::int32_t number, ...);
+void ReportWarningAtLine(std::int32_t number, ...);
+void ReportCaution(std::int32_t number, ...);
+void ReportNote(std::int32_t number, ...);
+void ReportNoteAtLine(std::int32_t number, ...);
+
+// By text: a format of the caller's own, printed in the word style.
+void ReportBugText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ReportErrorText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ReportErrorTextAtLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ReportWarningText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ReportWarningTextAtLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ReportNoteText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+void PrintSummary();
+void GetCounts(std::uint32_t* bugs, std::uint32_t* errors, std::uint32_t* warnings);
+
+void SetReportStream(std::FILE* stream);
+void SetBugsQuiet(bool quiet);
+void SetErrorsQuiet(bool quiet);
+void SetWarningsQuiet(bool quiet);
+void SetWordStyle(bool on);
+// Clears the counts (a new file check); the flags and stream stay.
+void ResetCounts();
+
+// The internal assertion: reports a programming error of a caller and ends the process.
+[[noreturn]] void ReportAssertion(const char* module, int line);
+#define IBIS_ASSERT(module, condition) \
+    do {                               \
+        if (!(condition)) ReportAssertion(module, __LINE__); \
+    } while (0)
