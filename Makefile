@@ -33,7 +33,7 @@ test-release: release
 	ctest --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
 
 test-sanitize: sanitize
-	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
 test: test-release test-sanitize

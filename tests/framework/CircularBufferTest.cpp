@@ -120,10 +120,13 @@ TEST(CircularBuffer, AllocateInitialisesOnlyComplex) {
     c.Release(a);
 }
 
+// AddressSanitizer's operator new reports exhausted memory instead of throwing.
+#ifndef VELKOR_SANITIZED
 TEST(CircularBuffer, AllocateOverflowThrowsBadAlloc) {
     CircularBuffer<double> b;
     EXPECT_THROW(b.Allocate(std::numeric_limits<std::uint64_t>::max() / 4), std::bad_alloc);
 }
+#endif
 
 TEST(CircularBuffer, ReleaseNullTwiceIsHarmless) {
     CircularBuffer<double> b;
