@@ -2,6 +2,7 @@
 #   make demo   build the receiver and run the main job on its built-in default
 #   make test   build and run every test (Release, then under the sanitizers)
 #   make bench  build and run the benchmarks
+#   make kit    the library, velkor_rx.ami and velkor_rx.ibs in one folder for a user
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD   ?= build
 RELEASE := $(BUILD)/release
@@ -9,12 +10,12 @@ SANITIZE := $(BUILD)/sanitize
 WERROR  ?= ON
 CMAKE_COMMON := -DVELKOR_WERROR=$(WERROR)
 
-.PHONY: all release sanitize test test-release test-sanitize bench demo clean help
+.PHONY: all release sanitize test test-release test-sanitize bench demo kit clean help
 
 all: release
 
 help:
-	@sed -n '2,5p' Makefile
+	@sed -n '2,6p' Makefile
 
 $(RELEASE)/CMakeCache.txt:
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON)
@@ -42,8 +43,14 @@ bench: release
 	$(RELEASE)/bench/velkor_bench --benchmark_counters_tabular=true
 
 demo: release
-	@echo "The receiver library is built: $(RELEASE)/libvelkor_rx.so"
-	@echo "The main job (velkor-sim: a PRBS link through a lossy channel into the receiver) is coming; this target will run it."
+	$(RELEASE)/tools/velkor-sim --out $(BUILD)/demo
+	@echo "Open $(BUILD)/demo/report.html in a browser for the eye, the adaptation and the clock."
+
+kit: release
+	rm -rf $(BUILD)/kit && mkdir -p $(BUILD)/kit
+	cp $(RELEASE)/libvelkor_rx.so kit/velkor_rx.ami kit/velkor_rx.ibs $(BUILD)/kit/
+	@if [ -f $(BUILD)/windows/velkor_rx.dll ]; then cp $(BUILD)/windows/velkor_rx.dll $(BUILD)/kit/; fi
+	@echo "Model kit ready in $(BUILD)/kit"
 
 clean:
 	rm -rf $(BUILD)

@@ -28,11 +28,16 @@ constexpr double kSet0Start[3] = {-1140949805.642339, -2044959794.781023, -13988
 constexpr double kSet0Peak = 213047307316.6524;
 constexpr int kSet0PeakPoint = 38;
 
-// Typical-corner poles at gain code 0, Hz: the two CTLE stages' outputs, the
+// Source-degenerated CTLE: the degeneration R_S C_S sets a zero wz and a pole
+// P wz, where P = 1 + gm R_S / 2 is the ratio of high-frequency to DC gain. The
+// gain code switches R_S: a higher DC gain is a smaller P (less peaking) and a
+// higher zero. The zero code switches C_S: the zero and the pole move together.
+constexpr double kPeakingAtCode0 = 9.0;          // P at gain code 0
+// Typical-corner parasitic poles at gain code 0, Hz: the CTLE's output, the
 // limiting amplifier's input, the package and the sampler's input.
-constexpr double kPolesTypical[kPoles] = {6e9, 10e9, 16e9, 20e9, 24e9};
+constexpr double kPolesTypical[kPoles - 1] = {10e9, 16e9, 20e9, 24e9};
 constexpr double kZeroStep = 1.25;               // zero frequency ratio per zero code
-constexpr double kGainBandwidth = 0.006;         // pole drop per gain code
+constexpr double kGainBandwidth = 0.006;         // parasitic pole drop per gain code
 constexpr double kCornerBandwidth[3] = {1.0, 0.9, 1.1};
 constexpr double kCornerDelay[3] = {1.0, 1.08, 0.94};
 
@@ -113,11 +118,22 @@ double DcGain(const Setting& s) {
            CornerFactor(s.corner);
 }
 
+static double Peaking(int g) { return kPeakingAtCode0 * BaseGain(0) / BaseGain(g); }
+
 Shape ShapeOf(const Setting& s, double zeroAtCode0, double delayAtTypical) {
     Shape shape{};
     const double scale = kCornerBandwidth[s.corner] * (1.0 - kGainBandwidth * s.gain);
-    for (int i = 0; i < kPoles; ++i) shape.poles[i] = kPolesTypical[i] * scale;
-    shape.zero = zeroAtCode0 * std::pow(kZeroStep, s.zero);
+    const double peaking = Peaking(s.gain);
+    // R_S is proportional to P - 1; the zero 1 / (R_S C_S) rises as R_S falls.
+    shape.zero = zeroAtCode0 * std::pow(kZeroStep, s.zero) * (kPeakingAtCode0 - 1.0) / (peaking - 1.0) *
+                 kCornerBandwidth[s.corner];
+    shape.poles[0] = shape.zero * peaking;
+    for (int i = 1; i < kPoles; ++i) shape.poles[i] = kPolesTypical[i - 1] * scale;
+    // Keep the poles at least 1 % apart: the partial fractions lose precision
+    // as two poles meet (real poles never coincide exactly).
+    for (int i = 1; i < kPoles; ++i)
+        for (int j = 0; j < i; ++j)
+            while (std::fabs(shape.poles[i] / shape.poles[j] - 1.0) < 0.01) shape.poles[i] *= 1.01;
     shape.delay = delayAtTypical * kCornerDelay[s.corner];
     return shape;
 }

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "support/ScratchDirectory.h"
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;  // standard output and standard error
+};
+
+Outcome Simulate(const std::string& arguments) {
+    Outcome o;
+    const std::string command = std::string(VELKOR_SIM_PATH) + " " + arguments + " 2>&1";
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
+        const int raw = pclose(p);
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    return o;
+}
+
+double Field(const std::string& text, const std::string& pattern) {
+    std::smatch m;
+    if (!std::regex_search(text, m, std::regex(pattern))) return -1;
+    return std::atof(m[1].str().c_str());
+}
+
+std::string Slurp(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class VelkorSim : public testing::Test {
+protected:
+    ScratchDirectory scratch;
+};
+
+}  // namespace
+
+TEST_F(VelkorSim, DefaultRunLocksAdaptsAndHasNoErrorsAfterLock) {
+    const Outcome o = Simulate("--out report");
+    ASSERT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("Lock:       after"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << o.out;
+    const double initial = Field(o.out, "Gain code:  ([0-9.]+) ->");
+    const double final = Field(o.out, "Gain code:  [0-9.]+ -> ([0-9.]+)");
+    EXPECT_EQ(initial, 7);
+    EXPECT_NE(final, 7) << o.out;
+    EXPECT_FALSE(std::filesystem::exists("Velrok.adapt"));  // the model ran in a folder of its own
+
+    // The report holds the four plots; metrics.json agrees with the summary.
+    const std::string html = Slurp("report/report.html");
+    for (const char* id : {"id=\"eye\"", "id=\"adaptation\"", "id=\"clock\"", "id=\"pulse\""})
+        EXPECT_NE(html.find(id), std::string::npos) << id;
+    std::size_t svgs = 0;
+    for (auto p = html.find("<svg"); p != std::string::npos; p = html.find("<svg", p + 1)) ++svgs;
+    EXPECT_GE(svgs, 4u);
+    EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
+    const std::string json = Slurp("report/metrics.json");
+    EXPECT_EQ(Field(json, "\"bit_errors\": ([0-9]+)"), 0);
+    EXPECT_EQ(Field(json, "\"final_gain_code\": ([0-9.]+)"), final);
+    const double eye = Field(o.out, "height ([0-9.]+) mV");
+    EXPECT_NEAR(Field(json, "\"eye_height\": ([0-9.e-]+)") * 1e3, eye, 0.06);
+    EXPECT_EQ(Field(json, "\"lock_bits\": ([0-9]+)"), Field(o.out, "after ([0-9]+) bits"));
+    if (std::system("python3 -c 'import json,sys' >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(std::system("python3 -c 'import json; json.load(open(\"report/metrics.json\"))'"), 0);
+        EXPECT_EQ(std::system("python3 -c 'import xml.dom.minidom as m; m.parse(\"report/report.html\")'"), 0);
+    }
+}
+
+TEST_F(VelkorSim, GainCodeFarFromTheRightOneClosesTheEye) {
+    const Outcome adapted = Simulate("--bits 120000 --param CDR_Threshold=3");
+    const Outcome held = Simulate("--bits 120000 --param CDR_Threshold=3 --param anlg_eql_gaincode=16");
+    ASSERT_EQ(adapted.status, 0) << adapted.out;
+    ASSERT_EQ(held.status, 0) << held.out;
+    const double good = Field(adapted.out, "height ([0-9.]+) mV");
+    const double bad = Field(held.out, "height ([0-9.]+) mV");
+    EXPECT_GT(good, 300) << adapted.out;
+    EXPECT_LT(bad, good / 2) << held.out;
+}
+
+TEST_F(VelkorSim, BadInputsGiveMessagesAndNonZeroStatus) {
+    std::ofstream("bad.ami") << "(Velkor_Rx (Model_Specific (corner (Usage In)";
+    std::ofstream("bad_channel.txt") << "0 0\n1e-12 0.5\n5e-13 1\n";
+    std::ofstream("words.txt") << "time value\n";
+    const struct {
+        std::string arguments, message;
+        int status;
+    } cases[] = {
+        {"--library /nonexistent/libnothing.so", "cannot load the model library", 1},
+        {std::string("--library ") + VELKOR_INCOMPLETE_MODEL, "lacks AMI_GetWave AMI_Close", 1},
+        {std::string("--library ") + VELKOR_FAILING_MODEL, "AMI_Init failed: Fake model refuses to start.", 1},
+        {"--ami bad.ami", "does not parse: mismatched parentheses", 1},
+        {"--ami /nonexistent.ami", "cannot open the parameter file", 1},
+        {"--channel bad_channel.txt", "times must ascend strictly", 1},
+        {"--channel words.txt", "expected a time and a value, found 'time'", 1},
+        {"--channel /nonexistent.txt", "cannot open the channel file", 1},
+        {"--param nonsense=3", "unknown parameter 'nonsense'", 1},
+        {"--param corner", "--param expects NAME=VALUE", 1},
+        {"--pattern 9", "PRBS-7, -15, -23 or -31", 2},
+        {"--bits", "needs a value", 2},
+        {"--samples-per-bit 2", "--samples-per-bit needs a number", 2},
+        {"--frobnicate 1", "unknown option", 2},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = Simulate("--bits 20000 " + c.arguments);
+        EXPECT_EQ(o.status, c.status) << c.arguments << "\n" << o.out;
+        EXPECT_NE(o.out.find(c.message), std::string::npos) << c.arguments << "\n" << o.out;
+    }
+    const Outcome help = Simulate("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: velkor-sim"), std::string::npos);
+}
+
+TEST_F(VelkorSim, ChannelFromAStepResponseFile) {
+    std::ofstream step("step.txt");
+    for (int i = 0; i <= 400; ++i) step << i * 1e-12 << " " << 1 - std::exp(-i / 30.0) << "\n";
+    step.close();
+    const Outcome o = Simulate("--channel step.txt --step --bits 60000 --param CDR_Threshold=3 --pattern PRBS-7");
+    ASSERT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("step response from step.txt"), std::string::npos);
+    EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << o.out;
+}

@@ -1,0 +1,132 @@
+#include "tools/velkor-sim/Channel.h"
+
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "tools/velkor-sim/Fft.h"
+
+namespace sim {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kDielectricOrder = 0.95;
+constexpr double kSkinShare = 0.4;        // of the Nyquist loss; the rest is dielectric
+constexpr double kFlightTime = 200e-12;   // so the response starts visibly after t = 0
+constexpr double kReferenceFrequency = 1e9;
+
+}  // namespace
+
+Channel BuiltInChannel(double nyquistLossDb, double bitRate, double dt) {
+    const double nyquist = bitRate / 2;
+    const double nepers = nyquistLossDb / 8.685889638065035;
+    // Magnitudes: skin a sqrt(f/f0) cos(pi/4), dielectric b (f/f0)^p cos(p pi/2).
+    const double a = kSkinShare * nepers / (std::sqrt(nyquist / kReferenceFrequency) * std::cos(kPi / 4));
+    const double b = (1 - kSkinShare) * nepers /
+                     (std::pow(nyquist / kReferenceFrequency, kDielectricOrder) * std::cos(kDielectricOrder * kPi / 2));
+    std::size_t n = 1;
+    while (static_cast<double>(n) * dt < 60e-9) n <<= 1;
+    std::vector<std::complex<double>> spectrum(n);
+    const double df = 1.0 / (static_cast<double>(n) * dt);
+    for (std::size_t k = 0; k <= n / 2; ++k) {
+        const double f = static_cast<double>(k) * df;
+        const std::complex<double> jf(0.0, f / kReferenceFrequency);
+        const std::complex<double> h =
+            std::exp(-a * std::sqrt(jf) - b * std::pow(jf, kDielectricOrder) -
+                     std::complex<double>(0.0, 2 * kPi * f * kFlightTime));
+        spectrum[k] = h;
+        if (k > 0 && k < n / 2) spectrum[n - k] = std::conj(h);
+    }
+    Fft(spectrum, 1);
+    std::vector<double> taps(n);
+    for (std::size_t i = 0; i < n; ++i) taps[i] = spectrum[i].real() / static_cast<double>(n);
+    // Keep the response up to where it has decayed (its tail carries < 1e-4 of the area).
+    double total = 0;
+    for (double t : taps) total += t;
+    std::size_t keep = n;
+    double tail = 0;
+    for (std::size_t i = n; i-- > 0;) {
+        tail += taps[i];
+        if (std::fabs(tail) > 1e-4 * std::fabs(total)) {
+            keep = i + 1;
+            break;
+        }
+    }
+    if (keep > n / 2) keep = n / 2;  // the rest would be wrap-around of the inverse transform
+    taps.resize(keep);
+    char text[160];
+    std::snprintf(text, sizeof text, "built-in backplane trace, %.1f dB loss at %.3g GHz", nyquistLossDb,
+                  nyquist / 1e9);
+    return {taps, text};
+}
+
+bool ChannelFromFile(const std::string& path, bool stepResponse, double dt, Channel& channel, std::string& error) {
+    std::ifstream in(path);
+    if (!in) {
+        error = "cannot open the channel file '" + path + "'";
+        return false;
+    }
+    std::vector<double> t, v;
+    std::string line;
+    int lineNumber = 0;
+    while (std::getline(in, line)) {
+        ++lineNumber;
+        const auto hash = line.find_first_of("#!;");
+        if (hash != std::string::npos) line.erase(hash);
+        std::istringstream fields(line);
+        double time = 0, value = 0;
+        if (!(fields >> time)) {
+            std::string rest;
+            if (std::istringstream(line) >> rest) {
+                error = path + ":" + std::to_string(lineNumber) + ": expected a time and a value, found '" + rest + "'";
+                return false;
+            }
+            continue;  // blank or comment line
+        }
+        if (!(fields >> value) || !std::isfinite(time) || !std::isfinite(value)) {
+            error = path + ":" + std::to_string(lineNumber) + ": expected a time and a value";
+            return false;
+        }
+        if (!t.empty() && !(time > t.back())) {
+            error = path + ":" + std::to_string(lineNumber) + ": times must ascend strictly";
+            return false;
+        }
+        t.push_back(time);
+        v.push_back(value);
+    }
+    if (t.size() < 2) {
+        error = "the channel file '" + path + "' holds fewer than two time-value pairs";
+        return false;
+    }
+    // Linear interpolation onto the simulation grid, from the first time on.
+    const std::size_t n = static_cast<std::size_t>((t.back() - t.front()) / dt) + 1;
+    if (n > 50000000) {
+        error = "the channel file '" + path + "' spans too long a time for the sample interval";
+        return false;
+    }
+    std::vector<double> grid(n);
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double time = t.front() + static_cast<double>(i) * dt;
+        while (j + 2 < t.size() && t[j + 1] < time) ++j;
+        const double w = (time - t[j]) / (t[j + 1] - t[j]);
+        grid[i] = v[j] + (v[j + 1] - v[j]) * std::fmin(std::fmax(w, 0.0), 1.0);
+    }
+    channel.taps.assign(n, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        channel.taps[i] = stepResponse ? grid[i] - (i > 0 ? grid[i - 1] : 0.0) : grid[i] * dt;
+    channel.description = std::string(stepResponse ? "step" : "impulse") + " response from " + path;
+    return true;
+}
+
+double LossDb(const Channel& channel, double frequency, double dt) {
+    std::complex<double> sum;
+    for (std::size_t i = 0; i < channel.taps.size(); ++i)
+        sum += channel.taps[i] * std::exp(std::complex<double>(0, -2 * kPi * frequency * static_cast<double>(i) * dt));
+    return -20 * std::log10(std::abs(sum));
+}
+
+}  // namespace sim

@@ -1,0 +1,27 @@
+// The channel between transmitter and receiver, as a sampled impulse response.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Channel {
+    std::vector<double> taps;  // discrete impulse response at the simulation step
+    std::string description;
+};
+
+// A backplane trace: causal skin-effect loss exp(-a sqrt(jf/f0)) and dielectric
+// loss exp(-b (jf/f0)^0.95), scaled so that the loss at the Nyquist frequency
+// of the bit rate is `nyquistLossDb`, plus a flight time.
+Channel BuiltInChannel(double nyquistLossDb, double bitRate, double sampleInterval);
+
+// A response given as time-value pairs in a text file: an impulse response in
+// 1/s or a step response (dimensionless). Returns false with a message.
+bool ChannelFromFile(const std::string& path, bool stepResponse, double sampleInterval, Channel& channel,
+                     std::string& error);
+
+// The loss in dB of a channel at a frequency (from its taps).
+double LossDb(const Channel& channel, double frequency, double sampleInterval);
+
+}  // namespace sim

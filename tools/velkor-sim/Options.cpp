@@ -1,0 +1,139 @@
+#include "tools/velkor-sim/Options.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+
+namespace sim {
+
+namespace {
+
+bool ParseNumber(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str()) return false;
+    // Engineering suffixes: 10G, 2.5k, 20m ...
+    const std::string suffix(end);
+    if (suffix == "G") value *= 1e9;
+    else if (suffix == "M") value *= 1e6;
+    else if (suffix == "k") value *= 1e3;
+    else if (suffix == "m") value *= 1e-3;
+    else if (suffix == "u") value *= 1e-6;
+    else if (!suffix.empty()) return false;
+    return std::isfinite(value);
+}
+
+}  // namespace
+
+const char* Usage() {
+    return "usage: velkor-sim [options]\n"
+           "Drives the Velkor_Rx IBIS-AMI model as a channel simulator does: a PRBS bit stream\n"
+           "through a lossy channel into AMI_Init / AMI_GetWave / AMI_Close, then reports lock,\n"
+           "bit errors, the eye at the recovered clock and the equaliser's adaptation.\n"
+           "\n"
+           "Model:\n"
+           "  --library PATH        model library to load (default: the one built with this tool)\n"
+           "  --ami PATH            parameter-definition file whose defaults are used (default: kit/velkor_rx.ami)\n"
+           "  --param NAME=VALUE    override one model parameter (repeatable)\n"
+           "Stimulus:\n"
+           "  --pattern N           PRBS-7, -15, -23 or -31 (7, 15, 23, 31 or PRBS-15; default 15)\n"
+           "  --bits N              bits to simulate (default 200000)\n"
+           "  --bit-rate R          bits per second, e.g. 10e9 or 10G (default 10G)\n"
+           "  --samples-per-bit N   samples per unit interval (default 16)\n"
+           "  --amplitude V         NRZ amplitude at the transmitter, volts (default 0.4)\n"
+           "  --noise V             rms of Gaussian noise added at the receiver input (default 0)\n"
+           "  --seed N              seed of the noise (default 1)\n"
+           "Channel:\n"
+           "  --loss DB             loss of the built-in backplane trace at the Nyquist frequency (default 12)\n"
+           "  --channel FILE        channel response as time-value pairs instead (impulse response in 1/s)\n"
+           "  --step                the channel file holds a step response\n"
+           "Run and output:\n"
+           "  --block N             samples per AMI_GetWave call (default 1024)\n"
+           "  --out DIR             write report.html, metrics.json and the adaptation log to DIR\n"
+           "  --help                this text\n";
+}
+
+bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+            return true;
+        }
+        if (arg == "--step") {
+            o.stepResponse = true;
+            continue;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            error = "unexpected argument '" + arg + "'";
+            return false;
+        }
+        std::string name = arg, value;
+        const auto eq = arg.find('=');
+        if (eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        } else {
+            if (i + 1 >= argc) {
+                error = "option " + arg + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        }
+        double number = 0;
+        auto needNumber = [&](double lo, double hi) {
+            if (!ParseNumber(value, number) || number < lo || number > hi) {
+                char range[96];
+                std::snprintf(range, sizeof range, " needs a number from %g to %g", lo, hi);
+                error = "option " + name + range + ", got '" + value + "'";
+                return false;
+            }
+            return true;
+        };
+        if (name == "--library") o.library = value;
+        else if (name == "--ami") o.ami = value;
+        else if (name == "--param") o.params.push_back(value);
+        else if (name == "--channel") o.channelFile = value;
+        else if (name == "--out") o.outDir = value;
+        else if (name == "--pattern") {
+            std::string v = value;
+            if (v.rfind("PRBS-", 0) == 0 || v.rfind("prbs-", 0) == 0) v = v.substr(5);
+            if (v != "7" && v != "15" && v != "23" && v != "31") {
+                error = "option --pattern needs PRBS-7, -15, -23 or -31, got '" + value + "'";
+                return false;
+            }
+            o.pattern = std::atoi(v.c_str());
+        } else if (name == "--bits") {
+            if (!needNumber(1, 2e8)) return false;
+            o.bits = static_cast<std::size_t>(number);
+        } else if (name == "--bit-rate") {
+            if (!needNumber(1e6, 1e12)) return false;
+            o.bitRate = number;
+        } else if (name == "--samples-per-bit") {
+            if (!needNumber(5, 1024)) return false;
+            o.samplesPerBit = static_cast<int>(number);
+        } else if (name == "--amplitude") {
+            if (!needNumber(1e-6, 100)) return false;
+            o.amplitude = number;
+        } else if (name == "--noise") {
+            if (!needNumber(0, 100)) return false;
+            o.noise = number;
+        } else if (name == "--seed") {
+            if (!needNumber(0, 4294967295.0)) return false;
+            o.seed = static_cast<unsigned>(number);
+        } else if (name == "--loss") {
+            if (!needNumber(0, 80)) return false;
+            o.lossDb = number;
+        } else if (name == "--block") {
+            if (!needNumber(1, 1e8)) return false;
+            o.block = static_cast<long>(number);
+        } else {
+            error = "unknown option '" + name + "' (see --help)";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,32 @@
+// Command line of velkor-sim.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Options {
+    std::string library = VELKOR_DEFAULT_LIBRARY;
+    std::string ami = VELKOR_DEFAULT_AMI;
+    std::vector<std::string> params;
+    int pattern = 15;
+    std::size_t bits = 200000;
+    double bitRate = 10e9;
+    int samplesPerBit = 16;
+    double amplitude = 0.4;
+    double noise = 0.0;
+    unsigned seed = 1;
+    double lossDb = 12.0;
+    std::string channelFile;
+    bool stepResponse = false;
+    long block = 1024;
+    std::string outDir;
+    bool help = false;
+};
+
+// Parses argv; false with a message for a usage error.
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error);
+const char* Usage();
+
+}  // namespace sim

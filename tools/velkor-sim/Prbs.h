@@ -1,0 +1,21 @@
+// Pseudo-random bit sequences of the ITU-T O.150 kind (Fibonacci LFSRs).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct PrbsPolynomial {
+    int order;  // n of x^n + x^m + 1
+    int tap;    // m
+};
+
+// The polynomial of PRBS-7, -15, -23 or -31; false for any other order.
+bool PrbsFor(int order, PrbsPolynomial& polynomial);
+
+// `bits` bits of the sequence started from the all-ones state.
+std::vector<std::uint8_t> GeneratePrbs(const PrbsPolynomial& polynomial, std::size_t bits);
+
+}  // namespace sim

@@ -1,0 +1,30 @@
+// The run's report: a self-contained report.html with inline SVG plots and
+// metrics.json, and the short summary for the terminal.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/velkor-sim/Analysis.h"
+
+namespace sim {
+
+struct RunDescription {
+    std::string library, parameters, pattern, channel, modelMessage;
+    std::size_t bits = 0;
+    double bitRate = 0, amplitude = 0, noise = 0, nyquistLossDb = 0;
+    int samplesPerBit = 0;
+    double seconds = 0;  // time spent in the model
+    double samplesPerSecond = 0;
+    double initialGainCode = 0, finalGainCode = 0;
+    std::vector<AdaptationPoint> adaptation;
+    std::vector<double> pulseBefore, pulseAfter;  // one value per sample
+};
+
+std::string Summary(const RunDescription& run, const LinkMetrics& m);
+std::string MetricsJson(const RunDescription& run, const LinkMetrics& m);
+std::string ReportHtml(const RunDescription& run, const LinkMetrics& m);
+// The eye density plot alone (also inside the report).
+std::string EyeSvg(const LinkMetrics& m);
+
+}  // namespace sim
