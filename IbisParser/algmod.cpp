@@ -1,0 +1,169 @@
+#include "IbisParser/algmod.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include "IbisParser/amicheck.h"
+#include "IbisParser/cmn.h"
+#include "IbisParser/frame.h"
+#include "IbisParser/lineitems.h"
+#include "IbisParser/report.h"
+
+namespace {
+
+constexpr const char* kModule = "algmod.cpp";
+std::uint32_t lastKeywordLine = 0;
+
+void CopyLimited(char* field, const char* value, std::int32_t tooLong) {
+    const std::size_t n = std::strlen(value);
+    if (n > kAlgModNameLimit) ReportErrorAtLine(tooLong, value);
+    const std::size_t keep = n > kAlgModNameLimit ? kAlgModNameLimit : n;
+    std::memcpy(field, value, keep);
+    field[keep] = '\0';
+}
+
+// An optional plus sign and decimal digits, nothing else.
+bool ReadBits(const char* text, std::int32_t* bits) {
+    const char* p = text;
+    if (*p == '+') ++p;
+    if (!*p) return false;
+    long long value = 0;
+    for (; *p; ++p) {
+        if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+        if (value < 100000000) value = value * 10 + (*p - '0');
+    }
+    *bits = static_cast<std::int32_t>(value > 0x7fffffff ? 0x7fffffff : value);
+    return true;
+}
+
+AlgorithmicModelEntry* ReadExecutable(const LineItems& items) {
+    LineItems parts{};
+    if (!SplitLineItems(ItemAt(items, 1), 5, '_', &parts)) {
+        ReportBugAtLine(4608, "Algorithmic Model Sub-Parameter", kModule, __LINE__);
+        return nullptr;
+    }
+    if (parts.totalCount != 5) {
+        ReportErrorAtLine(4610);
+        FreeLineItems(&parts);
+        return nullptr;
+    }
+    AlgorithmicModelEntry* e = nullptr;
+    if (!CheckAlloc(&e, sizeof(AlgorithmicModelEntry))) {
+        ReportBug(4602, kModule, __LINE__);
+        FreeLineItems(&parts);
+        return nullptr;
+    }
+    e->bits = -1;
+    CopyLimited(e->platform, ItemAt(parts, 0), 4611);
+    CopyLimited(e->compiler, ItemAt(parts, 2), 4612);
+    if (!ReadBits(ItemAt(parts, 4), &e->bits)) ReportErrorAtLine(4613, ItemAt(items, 1));
+    FreeLineItems(&parts);
+    CopyLimited(e->executable, ItemAt(items, 2), 4614);
+    CopyLimited(e->parameterFile, ItemAt(items, 3), 4614);
+    return e;
+}
+
+bool Readable(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace
+
+int AlgModKeyword(const char* line, AlgorithmicModelEntry*** head) {
+    if (*head) {
+        ReportErrorAtLine(4601);
+        AlgModFree(head);
+    }
+    if (!CheckAlloc(head, sizeof(AlgorithmicModelEntry*))) {
+        ReportBug(4602, kModule, __LINE__);
+        return 0;
+    }
+    const char* p = std::strchr(line, ']');
+    if (!p) {
+        ReportBugAtLine(4603, kModule, __LINE__);
+    } else {
+        ++p;
+        SkipBlanks(&p);
+        LineItems items{};
+        if (!SplitLineItems(p, 0, 0, &items)) ReportBug(4604, "Algorithmic Model", kModule, __LINE__);
+        else if (items.totalCount > 0) ReportErrorAtLine(4605, items.totalCount + 1, "Algorithmic Model", 1);
+        FreeLineItems(&items);
+    }
+    lastKeywordLine = Reporting().currentLine;
+    return 1;
+}
+
+void AlgModDataLine(const char* line, AlgorithmicModelEntry** head) {
+    LineItems items{};
+    if (!SplitLineItems(line, 4, 0, &items)) {
+        ReportBugAtLine(4608, "Algorithmic Model Sub-Parameter", kModule, __LINE__);
+        return;
+    }
+    if (items.totalCount != 4) {
+        ReportErrorAtLine(4605, items.totalCount, "Algorithmic Model", 4);
+    } else if (std::strcmp(ItemAt(items, 0), "Executable") != 0) {
+        ReportErrorAtLine(4609);
+    } else if (AlgorithmicModelEntry* e = ReadExecutable(items)) {
+        e->next = *head;  // the list holds the entries in reverse order of their lines
+        *head = e;
+    }
+    FreeLineItems(&items);
+}
+
+void AlgModEndChecks(AlgorithmicModelEntry** head) {
+    if (!head) return;
+    const int line = static_cast<int>(lastKeywordLine);
+    for (const AlgorithmicModelEntry* e = *head; e; e = e->next) {
+        if (e->bits != 32 && e->bits != 64) ReportError(4606, e->platform, e->compiler, line);
+        for (const AlgorithmicModelEntry* o = e->next; o; o = o->next)
+            if (strcasecmp(e->platform, o->platform) == 0 && strcasecmp(e->compiler, o->compiler) == 0 &&
+                e->bits == o->bits)
+                ReportError(4607, e->platform, e->compiler, e->bits, line);
+    }
+}
+
+void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
+    if (!head) return;
+    if (!*head) {
+        ReportError(4615, modelName);
+        return;
+    }
+    const std::string directory = Frame().directory;
+    const FrameState saved = Frame();
+    const std::uint32_t savedLine = Reporting().currentLine;
+    for (AlgorithmicModelEntry* e = *head; e; e = e->next) {
+        if (*e->executable && !Readable(directory + e->executable)) ReportError(4616, e->executable, modelName);
+        if (!*e->parameterFile) continue;
+        const std::size_t n = std::strlen(e->parameterFile);
+        if (n < 4 || std::strcmp(e->parameterFile + n - 4, ".ami") != 0) {
+            ReportError(4617, e->parameterFile, modelName);
+            continue;
+        }
+        const std::string path = directory + e->parameterFile;
+        if (!Readable(path)) {
+            ReportError(4618, e->parameterFile, modelName);
+            continue;
+        }
+        if (e->tree) FreeAmiParamTree(&e->tree);
+        e->tree = CheckAmiFile(path.c_str());
+        Frame() = saved;  // the .ami reading has its own line count and comment character
+        Reporting().currentLine = savedLine;
+    }
+}
+
+void AlgModFree(AlgorithmicModelEntry*** head) {
+    if (!head || !*head) return;
+    AlgorithmicModelEntry** list = *head;
+    while (*list) {
+        AlgorithmicModelEntry* e = *list;
+        *list = e->next;
+        if (e->tree) FreeAmiParamTree(&e->tree);
+        CheckFree(&e);
+    }
+    CheckFree(head);
+}

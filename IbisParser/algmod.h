@@ -1,0 +1,27 @@
+// [Algorithmic Model] of a model: its Executable entries and their checks.
+#pragma once
+
+#include <cstdint>
+
+#include "IbisParser/amiparse.h"
+
+constexpr std::size_t kAlgModNameLimit = 44;
+
+struct AlgorithmicModelEntry {
+    AlgorithmicModelEntry* next;
+    char platform[kAlgModNameLimit + 1];
+    char compiler[kAlgModNameLimit + 1];
+    std::int32_t bits;  // -1 until parsed
+    char executable[kAlgModNameLimit + 1];
+    char parameterFile[kAlgModNameLimit + 1];
+    AmiParamTree* tree;  // the parsed parameter file, once checked
+};
+
+int AlgModKeyword(const char* line, AlgorithmicModelEntry*** head);
+void AlgModDataLine(const char* line, AlgorithmicModelEntry** head);
+void AlgModEndChecks(AlgorithmicModelEntry** head);
+void AlgModFree(AlgorithmicModelEntry*** head);
+
+// The checks of the files the entries name, looked up in the directory of the
+// checked IBIS file: 4615 to 4618, then the .ami check of each parameter file.
+void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName);

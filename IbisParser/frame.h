@@ -1,0 +1,42 @@
+// State and services of the checker's file frame, shared by the keyword handlers.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+enum IbisFileKind : int { kFileIbs = 1, kFilePkg = 2, kFileEbd = 3, kFileAmi = 4 };
+
+enum LineClass : int { kLineKeyword = 1, kLineComment = 2, kLineBlank = 3, kLineData = 4 };
+
+// Maximum path and name length of the file utilities.
+constexpr std::size_t kMaxPath = 1024;
+
+struct FrameState {
+    int kind = kFileIbs;
+    int version = 0;                 // 1 ... 5, the major IBIS version in force
+    std::int32_t currentKeyword = 119;
+    bool endSeen = false;
+    bool ibisVerSeen = false;
+    char commentChar = '|';
+    bool tabReported = false;
+    bool submodelOpen = false;
+    std::string directory;           // of the file being checked, with its separator
+    std::string bareName;            // the file's name without directory
+    bool longLinesAllowed = false;
+    bool quiet = false;              // no "Checking ..." banners
+};
+
+FrameState& Frame();
+
+// Reads one line (line end removed; a carriage return before it and a Ctrl-Z at
+// the very end of the file dropped); keeps at most `keep` characters. Illegal
+// characters become blanks, reported as error 1917 when `report` is set.
+// Returns false at the end of the file. `length` receives the full length.
+bool ReadCheckedLine(std::FILE* file, std::string& line, std::size_t keep, std::size_t& length, bool report);
+
+// Opens a file of a kind by the extension rules; sets the frame's directory.
+int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* bareName);
+
+// The directory part of a path (up to the last slash or backslash) and the rest.
+void SplitPath(const std::string& path, std::string& directory, std::string& name);

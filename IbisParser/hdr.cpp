@@ -1,0 +1,277 @@
+#include "IbisParser/hdr.h"
+
+#include <cctype>
+#include <initializer_list>
+#include <cstring>
+#include <strings.h>
+
+#include "IbisParser/cmn.h"
+#include "IbisParser/frame.h"
+#include "IbisParser/ibis.h"
+#include "IbisParser/keywords.h"
+#include "IbisParser/report.h"
+
+namespace {
+
+enum Seen { kVersion, kName, kRevision, kDate, kSource, kNotes, kDisclaimer, kCopyright, kSeenCount };
+
+struct HeaderState {
+    FileHeader* open = nullptr;
+    bool seen[kSeenCount] = {};
+    std::int32_t lastKeyword = NOT_KEY;
+    bool acceptVersion1 = false, skipNameChecks = false, treatAs5 = false;
+};
+
+HeaderState& State() {
+    static HeaderState state;
+    return state;
+}
+
+const char* const kReservedWords[] = {"GND", "NC", "POWER", "CIRCUITCALL", "NA"};
+const char* const kVersions[] = {"2.0", "2.1", "3.0", "3.1", "3.2", "4.0", "4.1", "4.2", "5.0"};
+
+bool DosCharacter(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || std::strchr(".!#$%&'()-@^_`{}~", c) != nullptr;
+}
+
+// Appends a piece to one of the free texts, joined by a line feed.
+void AppendText(char** text, const char* piece) {
+    const std::size_t old = *text ? std::strlen(*text) : 0;
+    char* joined = nullptr;
+    if (!CheckAlloc(&joined, old + 2 + std::strlen(piece))) {
+        ReportErrorAtLine(1020);
+        if (*text) CheckFree(text);
+        return;
+    }
+    if (*text) {
+        std::memcpy(joined, *text, old);
+        joined[old] = '\n';
+        std::strcpy(joined + old + 1, piece);
+        CheckFree(text);
+    } else {
+        std::strcpy(joined, piece);
+    }
+    *text = joined;
+}
+
+void VersionRule(FileHeader* h, const char* value) {
+    HeaderState& s = State();
+    bool other = false;
+    for (int i = kName; i < kSeenCount; ++i) other = other || s.seen[i];
+    if (other) ReportErrorAtLine(1007);
+    if (s.seen[kVersion]) {
+        ReportErrorAtLine(1005);
+        return;
+    }
+    s.seen[kVersion] = true;
+    if (!CopyFieldTruncating(h->ibisVersion, value, kVersionLimit, "IBIS_Version")) return;
+    if (s.treatAs5) {
+        Frame().version = 5;
+        return;
+    }
+    if (!*h->ibisVersion) return;
+    bool legal = s.acceptVersion1 && std::strncmp(h->ibisVersion, "1.", 2) == 0;
+    for (const char* v : kVersions) legal = legal || std::strcmp(h->ibisVersion, v) == 0;
+    if (!legal) {
+        ReportErrorAtLine(1008, h->ibisVersion);
+        return;
+    }
+    Frame().version = h->ibisVersion[0] - '0';
+}
+
+void FileNameRule(FileHeader* h, const char* value) {
+    HeaderState& s = State();
+    if (s.seen[kName]) {
+        ReportErrorAtLine(1009);
+        return;
+    }
+    s.seen[kName] = true;
+    const int version = Frame().version;
+    int ok = 0;
+    if (version <= 2) ok = CopyFieldTruncating(h->fileName, value, 12, "File_name");
+    else if (version == 3) ok = CopyFieldChecked(h->fileName, value, 24, "File_name");
+    else ok = CopyFieldChecked(h->fileName, value, 44, "File_name");
+    if (!ok || s.skipNameChecks || !*h->fileName) return;
+    const char* name = h->fileName;
+    bool period = false;
+    for (const char* c = name; *c; ++c) {
+        if (std::isupper(static_cast<unsigned char>(*c))) ReportErrorAtLine(1010, name, *c);
+        else if (!DosCharacter(*c)) ReportErrorAtLine(1011, name, *c);
+        if (*c == '.') {
+            if (period) ReportErrorAtLine(1012, name);
+            period = true;
+        }
+    }
+    if (!period) ReportErrorAtLine(1013, name);
+    if (strcasecmp(name, Frame().bareName.c_str()) != 0)
+        ReportErrorAtLine(1014, Frame().bareName.c_str(), name);
+    CheckReservedWord(name);
+}
+
+void SimpleField(char* field, const char* value, std::uint32_t limit, const char* name, Seen which,
+                 std::int32_t duplicate) {
+    HeaderState& s = State();
+    if (s.seen[which]) {
+        ReportErrorAtLine(duplicate);
+        return;
+    }
+    s.seen[which] = true;
+    CopyFieldTruncating(field, value, limit, name);
+    CheckReservedWord(value);
+}
+
+}  // namespace
+
+int CopyFieldTruncating(char* field, const char* value, std::uint32_t limit, const char* keyword) {
+    if (*field) {
+        ReportErrorAtLine(1911, keyword);
+        return 0;
+    }
+    std::size_t n = std::strlen(value);
+    if (n > limit) {
+        ReportErrorAtLine(1912, keyword, value, limit > 2176 ? 2176u : limit);
+        n = limit;
+    }
+    if (n == 0) ReportErrorAtLine(1913, keyword);
+    std::memcpy(field, value, n);
+    field[n] = '\0';
+    return 1;
+}
+
+int CopyFieldChecked(char* field, const char* value, std::uint32_t limit, const char* keyword) {
+    if (*field) {
+        ReportErrorAtLine(1911, keyword);
+        return 0;
+    }
+    std::size_t n = std::strlen(value);
+    if (n > limit) ReportErrorAtLine(1914, keyword, value, limit);
+    if (n > kMaxPath) n = kMaxPath;
+    if (n == 0) ReportErrorAtLine(1913, keyword);
+    std::memcpy(field, value, n);
+    field[n] = '\0';
+    return 1;
+}
+
+void CheckReservedWord(const char* value) {
+    for (const char* word : kReservedWords)
+        if (strcasecmp(value, word) == 0) ReportErrorAtLine(1916, value);
+}
+
+void CheckRequiredKeyword(const char* keyword, int seen) {
+    if (!seen) ReportError(1915, keyword, Frame().bareName.c_str());
+}
+
+void HdrOpen() {
+    HeaderState& s = State();
+    IbisFile* ibis = CurrentIbis();
+    if (!ibis) {
+        ReportBug(1000);
+        return;
+    }
+    FileHeader* h = nullptr;
+    if (CheckAlloc(&h, sizeof(FileHeader))) {
+        FileHeader** tail = &ibis->headers;
+        while (*tail) tail = &(*tail)->next;
+        *tail = h;
+        s.open = h;
+    } else {
+        ReportError(1006);
+    }
+    for (bool& b : s.seen) b = false;
+}
+
+void HdrLine(int lineClass, std::int32_t code, const char* line) {
+    HeaderState& s = State();
+    FileHeader* h = s.open;
+    if (!h) {
+        if (lineClass == kLineKeyword) ReportErrorAtLine(1001);
+        else ReportErrorAtLine(1002);
+        return;
+    }
+    if (lineClass == kLineKeyword) {
+        s.lastKeyword = code;
+        const char* value = std::strchr(line, ']');
+        value = value ? value + 1 : line + std::strlen(line);
+        SkipBlanks(&value);
+        switch (code) {
+            case KW_IBIS_VER: VersionRule(h, value); break;
+            case KW_FILE_NAME: FileNameRule(h, value); break;
+            case KW_FILE_REV: SimpleField(h->fileRevision, value, kRevisionLimit, "File_Rev", kRevision, 1015); break;
+            case KW_DATE: SimpleField(h->date, value, kDateLimit, "Date", kDate, 1016); break;
+            case KW_SOURCE:
+            case KW_NOTES:
+            case KW_COPYRIGHT: {
+                const Seen which = code == KW_SOURCE ? kSource : code == KW_NOTES ? kNotes : kCopyright;
+                if (s.seen[which]) {
+                    ReportErrorAtLine(code == KW_SOURCE ? 1017 : code == KW_NOTES ? 1018 : 1019);
+                    break;
+                }
+                s.seen[which] = true;
+                AppendText(code == KW_SOURCE ? &h->source : code == KW_NOTES ? &h->notes : &h->copyright, value);
+                break;
+            }
+            case KW_DISCLAIMER:
+                s.seen[kDisclaimer] = true;
+                AppendText(&h->disclaimer, value);
+                break;
+            default: ReportBugAtLine(1003);
+        }
+        return;
+    }
+    if (lineClass == kLineData) {
+        switch (s.lastKeyword) {
+            case KW_SOURCE: AppendText(&h->source, line); break;
+            case KW_NOTES: AppendText(&h->notes, line); break;
+            case KW_DISCLAIMER: AppendText(&h->disclaimer, line); break;
+            case KW_COPYRIGHT: AppendText(&h->copyright, line); break;
+            default: ReportErrorAtLine(1002);
+        }
+        return;
+    }
+    ReportBugAtLine(1004);
+}
+
+void HdrClose(std::int32_t newCode) {
+    HeaderState& s = State();
+    if (newCode == KW_IBIS_VER && s.open) {
+        ReportErrorAtLine(1005);
+        return;
+    }
+    if (newCode >= KW_FILE_NAME && newCode <= KW_COPYRIGHT) return;
+    if (!s.open) return;
+    CheckRequiredKeyword("IBIS_Version", s.seen[kVersion]);
+    CheckRequiredKeyword("File_name", s.seen[kName]);
+    CheckRequiredKeyword("File_Rev", s.seen[kRevision]);
+    s.open = nullptr;
+}
+
+void HdrFree(FileHeader** list) {
+    if (!list) return;
+    while (*list) {
+        FileHeader* h = *list;
+        *list = h->next;
+        for (char** text : {&h->source, &h->notes, &h->disclaimer, &h->copyright})
+            if (*text) CheckFree(text);
+        CheckFree(&h);
+    }
+    State().open = nullptr;
+}
+
+static int Present(const char* value, const char** out) {
+    const int ok = value && *value ? 1 : 0;
+    if (out) *out = ok ? value : nullptr;
+    return ok;
+}
+
+int HdrGetIbisVersion(const FileHeader* h, const char** v) { return Present(h ? h->ibisVersion : nullptr, v); }
+int HdrGetFileName(const FileHeader* h, const char** v) { return Present(h ? h->fileName : nullptr, v); }
+int HdrGetFileRevision(const FileHeader* h, const char** v) { return Present(h ? h->fileRevision : nullptr, v); }
+int HdrGetDate(const FileHeader* h, const char** v) { return Present(h ? h->date : nullptr, v); }
+int HdrGetSource(const FileHeader* h, const char** v) { return Present(h ? h->source : nullptr, v); }
+int HdrGetNotes(const FileHeader* h, const char** v) { return Present(h ? h->notes : nullptr, v); }
+int HdrGetDisclaimer(const FileHeader* h, const char** v) { return Present(h ? h->disclaimer : nullptr, v); }
+int HdrGetCopyright(const FileHeader* h, const char** v) { return Present(h ? h->copyright : nullptr, v); }
+
+void HdrSetAcceptVersion1(bool on) { State().acceptVersion1 = on; }
+void HdrSetSkipFileNameChecks(bool on) { State().skipNameChecks = on; }
+void HdrSetTreatAsVersion5(bool on) { State().treatAs5 = on; }

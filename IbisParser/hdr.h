@@ -1,0 +1,46 @@
+// The file header keywords: [IBIS Ver], [File Name], [File Rev], [Date],
+// [Source], [Notes], [Disclaimer] and [Copyright].
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr std::size_t kVersionLimit = 70, kFileNameLimit = 1024, kRevisionLimit = 70, kDateLimit = 40;
+
+struct FileHeader {
+    FileHeader* next;
+    char ibisVersion[kVersionLimit + 1];
+    char fileName[kFileNameLimit + 1];
+    char fileRevision[kRevisionLimit + 1];
+    char date[kDateLimit + 1];
+    char* source;
+    char* notes;
+    char* disclaimer;
+    char* copyright;
+};
+
+void HdrOpen();
+void HdrLine(int lineClass, std::int32_t code, const char* line);
+void HdrClose(std::int32_t newCode);
+void HdrFree(FileHeader** list);
+
+// Getters: 1 and the value when present, else 0 and null.
+int HdrGetIbisVersion(const FileHeader* h, const char** value);
+int HdrGetFileName(const FileHeader* h, const char** value);
+int HdrGetFileRevision(const FileHeader* h, const char** value);
+int HdrGetDate(const FileHeader* h, const char** value);
+int HdrGetSource(const FileHeader* h, const char** value);
+int HdrGetNotes(const FileHeader* h, const char** value);
+int HdrGetDisclaimer(const FileHeader* h, const char** value);
+int HdrGetCopyright(const FileHeader* h, const char** value);
+
+// Options, all off at load.
+void HdrSetAcceptVersion1(bool on);
+void HdrSetSkipFileNameChecks(bool on);
+void HdrSetTreatAsVersion5(bool on);
+
+// Common value utilities of the checker's keyword handlers.
+int CopyFieldTruncating(char* field, const char* value, std::uint32_t limit, const char* keyword);
+int CopyFieldChecked(char* field, const char* value, std::uint32_t limit, const char* keyword);
+void CheckReservedWord(const char* value);
+void CheckRequiredKeyword(const char* keyword, int seen);

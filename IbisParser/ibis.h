@@ -1,0 +1,36 @@
+// The record of one checked IBIS file: its file headers, components and models.
+#pragma once
+
+#include <cstdint>
+
+struct FileHeader;
+struct PackageData;
+struct RampData;
+struct AlgorithmicModelEntry;
+
+struct IbisComponent {
+    IbisComponent* next;
+    char* name;
+    PackageData* package;  // from [Package]; null until the keyword
+};
+
+struct IbisModel {
+    IbisModel* next;
+    char* name;
+    RampData* ramp;                       // from [Ramp]
+    AlgorithmicModelEntry** algorithmic;  // list head from [Algorithmic Model]
+    std::uint32_t algorithmicLine;        // line of its [Algorithmic Model] keyword
+    bool algorithmicOpen;                 // no [End Algorithmic Model] yet
+};
+
+struct IbisFile {
+    FileHeader* headers;
+    IbisComponent* components;
+    IbisModel* models;
+};
+
+// The IBIS structure of the file being checked (null between checks).
+IbisFile* CurrentIbis();
+// Starts a new structure for a new file (releasing any previous one).
+bool IbisCreate();
+void IbisFree();

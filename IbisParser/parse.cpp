@@ -1,0 +1,397 @@
+#include "IbisParser/parse.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "IbisParser/amicheck.h"
+#include "IbisParser/cmn.h"
+#include "IbisParser/groups.h"
+#include "IbisParser/hdr.h"
+#include "IbisParser/ibis.h"
+#include "IbisParser/report.h"
+
+namespace {
+
+constexpr const char* kModule = "parse.cpp";
+constexpr std::size_t kReadLimit = 1024;
+constexpr std::size_t kMaxKeywordLength = 117;
+
+const char* const kExtensions[] = {"", ".ibs", ".pkg", ".ebd", ".ami"};
+const std::int32_t kExtensionErrors[] = {0, 1900, 1903, 1902, 1924};
+
+bool IEquals(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string Cased(std::string s, bool upper) {
+    for (char& c : s) c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
+                                                 : std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool IsForbiddenCommentChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("[]._/=+-", c) != nullptr || c == '\0';
+}
+
+// [IBIS Ver] or [IBIS_Ver] at the start of a keyword line, ignoring case.
+bool IsIbisVerLine(const char* p) {
+    return strncasecmp(p, "[IBIS Ver]", 10) == 0 || strncasecmp(p, "[IBIS_Ver]", 10) == 0;
+}
+
+bool IsCommentCharLine(const char* p) {
+    return strncasecmp(p, "[COMMENT_CHAR]", 14) == 0 || strncasecmp(p, "[COMMENT CHAR]", 14) == 0;
+}
+
+void RedefineCommentChar(const char* line) {
+    const char* p = std::strchr(line, ']') + 1;
+    SkipBlanks(&p);
+    const char c = *p;
+    if (c == '\0' || strncasecmp(p + 1, "_char", 5) != 0) {
+        ReportErrorAtLine(917);
+        return;
+    }
+    if (IsForbiddenCommentChar(c)) {
+        ReportErrorAtLine(918, c);
+        return;
+    }
+    p += 6;
+    SkipBlanks(&p);
+    if (*p != '\0' && *p != c) ReportErrorAtLine(919);
+    Frame().commentChar = c;
+}
+
+bool FreeTextKeyword(std::int32_t code) {
+    return code == KW_SOURCE || code == KW_NOTES || code == KW_DISCLAIMER || code == KW_COPYRIGHT;
+}
+
+}  // namespace
+
+FrameState& Frame() {
+    static FrameState state;
+    return state;
+}
+
+bool ReadCheckedLine(std::FILE* file, std::string& line, std::size_t keep, std::size_t& length, bool report) {
+    line.clear();
+    length = 0;
+    int c = std::fgetc(file);
+    if (c == EOF) return false;
+    bool sawControl = false, sawNul = false, sawHigh = false;
+    int controlCode = 0, highCode = 0;
+    for (; c != EOF && c != '\n'; c = std::fgetc(file)) {
+        if (c == '\r') {
+            const int next = std::fgetc(file);
+            if (next == '\n') break;
+            if (next != EOF) std::ungetc(next, file);
+        }
+        if (c == 0x1a) {  // Ctrl-Z at the very end of the file
+            const int next = std::fgetc(file);
+            if (next == EOF) break;
+            std::ungetc(next, file);
+        }
+        ++length;
+        if (line.size() >= keep) continue;
+        char ch = static_cast<char>(c);
+        if (c == 0) {
+            sawNul = true;
+            ch = ' ';
+        } else if (c > 127) {
+            sawHigh = true;
+            highCode = c;
+            ch = ' ';
+        } else if (c < 32 && c != '\t') {
+            sawControl = true;
+            controlCode = c;
+            ch = ' ';
+        }
+        line += ch;
+    }
+    if (report) {
+        if (sawControl) ReportErrorAtLine(1917, "control", controlCode, "  Converting to space.");
+        if (sawNul) ReportErrorAtLine(1917, "NUL", 0, "  Converting to space.");
+        if (sawHigh) ReportErrorAtLine(1917, "non-7-bit ASCII", highCode, "  Converting to space.");
+    }
+    return true;
+}
+
+void SplitPath(const std::string& path, std::string& directory, std::string& name) {
+    const auto cut = path.find_last_of("/\\");
+    if (cut == std::string::npos) {
+        directory.clear();
+        name = path;
+    } else {
+        directory = path.substr(0, cut + 1);
+        name = path.substr(cut + 1);
+    }
+}
+
+int FileKindOf(const std::string& path) {
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos) return 0;
+    const std::string ext = path.substr(dot);
+    for (int kind = kFileIbs; kind <= kFileAmi; ++kind)
+        if (IEquals(ext, kExtensions[kind])) return kind;
+    return 0;
+}
+
+int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* bareName) {
+    IBIS_ASSERT(kModule, path && file && kind >= kFileIbs && kind <= kFileAmi);
+    *file = nullptr;
+    if (std::strlen(path) >= kMaxPath) {
+        ReportError(1904);
+        return 0;
+    }
+    std::string directory, name;
+    SplitPath(path, directory, name);
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos) {
+        if (name.size() + std::strlen(kExtensions[kind]) > kMaxPath) {
+            ReportError(1901);
+            return 0;
+        }
+        name += kExtensions[kind];
+    } else if (!IEquals(name.substr(dot), kExtensions[kind])) {
+        ReportError(kExtensionErrors[kind]);
+        return 0;
+    }
+    const std::string full = directory + name;
+    if (full.size() > kMaxPath) {
+        ReportError(1904);
+        return 0;
+    }
+    Frame().directory = directory;
+    Frame().bareName = name;
+    if (bareName) *bareName = name;
+    *file = std::fopen(full.c_str(), "rb");
+    for (bool upper : {false, true}) {
+        if (*file) break;
+        *file = std::fopen(Cased(full, upper).c_str(), "rb");
+        if (*file) {
+            SplitPath(Cased(full, upper), Frame().directory, Frame().bareName);
+            if (bareName) *bareName = Frame().bareName;
+        }
+    }
+    if (!*file) {
+        ReportError(1905, directory.c_str(), name.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+int DetectIbisVersion(const char* path, std::uint32_t* lineCount, int kind) {
+    std::FILE* file = nullptr;
+    if (!OpenCheckedFile(path, kind, &file, nullptr)) return 0;
+    std::string line;
+    std::size_t length = 0;
+    std::uint32_t count = 0;
+    int version = 0;
+    // Illegal characters are reported once, by the check that follows.
+    while (ReadCheckedLine(file, line, 120, length, false)) {
+        ++count;
+        const char* p = line.c_str();
+        SkipBlanks(&p);
+        if (*p != '[') continue;
+        if (IsIbisVerLine(p)) {
+            p += 10;
+            SkipBlanks(&p);
+            version = (*p >= '1' && *p <= '5') ? *p - '0' : 0;
+        }
+        break;
+    }
+    std::fclose(file);
+    if (lineCount) *lineCount = count;
+    return version;
+}
+
+int LookupKeyword(const char* line, std::int32_t currentCode, std::int32_t* code, const KeywordRow* table) {
+    IBIS_ASSERT(kModule, line && code && table);
+    *code = NOT_KEY;
+    const char* open = std::strchr(line, '[');
+    const char* close = open ? std::strchr(open, ']') : nullptr;
+    if (!close) {
+        ReportErrorAtLine(914);
+        return 0;
+    }
+    std::string name(open + 1, close);
+    if (name.empty() || name.size() > kMaxKeywordLength) {
+        ReportErrorAtLine(915);
+        return 0;
+    }
+    for (char& c : name)
+        if (IsBlank(c)) c = '_';
+    for (const KeywordRow* row = table; row->code != NOT_KEY; ++row) {
+        if (!IEquals(name, row->name)) continue;
+        std::int32_t found = row->code;
+        if (found == KW_MANUFACTURER) {
+            if (currentCode >= KW_DEFINE_PACKAGE_MODEL && currentCode <= KW_OEM + 1) found = KW_PKG_MANUFACTURER;
+            if (currentCode == KW_BEGIN_BOARD_DESCRIPTION || currentCode == KW_EBD_MANUFACTURER)
+                found = KW_EBD_MANUFACTURER;
+        }
+        if (found == KW_NUMBER_OF_PINS && Frame().kind == kFileEbd) found = KW_EBD_NUMBER_OF_PINS;
+        if (Frame().submodelOpen) {
+            static const std::int32_t plain[] = {KW_PULLDOWN, KW_PULLUP, KW_GND_CLAMP, KW_POWER_CLAMP,
+                                                 KW_RAMP, KW_RISING_WAVEFORM, KW_FALLING_WAVEFORM};
+            for (int i = 0; i < 7; ++i)
+                if (found == plain[i]) found = KW_SUB_PULLDOWN + i;
+        }
+        *code = found;
+        return 1;
+    }
+    ReportErrorAtLine(916, name.c_str());
+    return 0;
+}
+
+const char* KeywordName(std::int32_t code, std::string* text) {
+    for (int version : {2, 5}) {
+        for (const KeywordRow* row = KeywordTableFor(version); row->code != NOT_KEY; ++row)
+            if (row->code == code) {
+                if (text) *text = row->name;
+                return row->name;
+            }
+    }
+    static const struct {
+        std::int32_t code;
+        const char* name;
+    } refined[] = {{KW_PKG_MANUFACTURER, "MANUFACTURER"}, {KW_EBD_MANUFACTURER, "MANUFACTURER"},
+                   {KW_EBD_NUMBER_OF_PINS, "NUMBER_OF_PINS"}, {KW_SUB_PULLDOWN, "PULLDOWN"},
+                   {KW_SUB_PULLUP, "PULLUP"}, {KW_SUB_GND_CLAMP, "GND_CLAMP"}, {KW_SUB_POWER_CLAMP, "POWER_CLAMP"},
+                   {KW_SUB_RAMP, "RAMP"}, {KW_SUB_RISING_WAVEFORM, "RISING_WAVEFORM"},
+                   {KW_SUB_FALLING_WAVEFORM, "FALLING_WAVEFORM"}};
+    for (const auto& r : refined)
+        if (r.code == code) {
+            if (text) *text = r.name;
+            return r.name;
+        }
+    ReportBug(904);
+    if (text) *text = "Unknown enumerated keyword code";
+    return "Unknown enumerated keyword code";
+}
+
+void HandleLine(int lineClass, char* line) {
+    FrameState& f = Frame();
+    if (lineClass == kLineKeyword) {
+        std::int32_t code = NOT_KEY;
+        if (!LookupKeyword(line, f.currentKeyword, &code, KeywordTableFor(f.version))) {
+            f.currentKeyword = NOT_KEY;  // the line is dropped; its group stays open
+            return;
+        }
+        CloseGroupFor(code);
+        f.currentKeyword = code;
+        if (code == KW_IBIS_VER) {
+            if (f.ibisVerSeen) ReportErrorAtLine(910);
+            f.ibisVerSeen = true;
+            HdrOpen();
+        }
+        if ((code == KW_COMPONENT || code == KW_MODEL) && f.kind != kFileIbs) {
+            ReportErrorAtLine(911);
+            return;
+        }
+        OpenGroupFor(code, line);
+    }
+    const std::int32_t code = f.currentKeyword;
+    if (code == KW_END) {
+        if (lineClass == kLineKeyword) {
+            const char* rest = std::strchr(line, ']');
+            rest = rest ? rest + 1 : line + std::strlen(line);
+            SkipBlanks(&rest);
+            if (*rest) ReportErrorAtLine(920);
+            f.endSeen = true;
+        }
+        return;
+    }
+    if (code == NOT_KEY) {
+        if (lineClass == kLineData) ReportErrorAtLine(907, line);
+        return;
+    }
+    if (!DispatchToGroup(code, lineClass, line)) ReportBug(908, kModule, __LINE__);
+}
+
+int CheckIbisFile(const char* path, int kind) {
+    IBIS_ASSERT(kModule, path != nullptr);
+    if (kind == kFileAmi) {
+        bool read = false;
+        AmiParamTree* tree = CheckAmiFile(path, &read);
+        FreeAmiParamTree(&tree);
+        return read ? 1 : 0;
+    }
+    static const char* const banners[] = {"", "", "\nChecking %s for IBIS 2.1 Compatibility...\n\n",
+                                          "\nChecking %s for IBIS 3.2 Compatibility...\n\n",
+                                          "\nChecking %s for IBIS 4.2 Compatibility...\n\n",
+                                          "\nChecking %s for IBIS 5.0 Compatibility...\n\n"};
+    FrameState& f = Frame();
+    const bool quiet = f.quiet;
+    f = FrameState{};
+    f.quiet = quiet;
+    f.kind = kind;
+    Reporting().currentLine = 0;
+    const int version = DetectIbisVersion(path, nullptr, kind);
+    if (version < 2) {
+        ReportError(900, path);
+        return 0;
+    }
+    if (!f.quiet) {
+        std::printf(banners[version], path);
+        std::fflush(stdout);
+    }
+    f.version = version;
+    std::FILE* file = nullptr;
+    if (!OpenCheckedFile(path, kind, &file, nullptr)) return 0;
+    if (!IbisCreate()) {
+        std::fclose(file);
+        return 0;
+    }
+    std::string raw;
+    std::size_t length = 0;
+    while (ReadCheckedLine(file, raw, kReadLimit, length, true)) {
+        ++Reporting().currentLine;
+        const std::size_t limit = f.version <= 3 ? 80 : 120;
+        if (length > limit && !f.longLinesAllowed) ReportErrorAtLine(905, static_cast<int>(limit));
+        if (!f.tabReported && raw.find('\t') != std::string::npos) {
+            ReportWarningAtLine(921);
+            f.tabReported = true;
+        }
+        std::vector<char> buffer(raw.begin(), raw.end());
+        buffer.push_back('\0');
+        char* p = buffer.data();
+        SkipBlanks(&p);
+        int lineClass = kLineData;
+        if (*p == '\0') lineClass = kLineBlank;
+        else if (*p == f.commentChar) lineClass = kLineComment;
+        else if (*p == '[') {
+            lineClass = kLineKeyword;
+            if (p != buffer.data()) {
+                if (FreeTextKeyword(f.currentKeyword) && !f.endSeen) lineClass = kLineData;
+                else ReportErrorAtLine(906);
+            }
+        }
+        if (lineClass == kLineBlank || lineClass == kLineComment) continue;
+        if (f.endSeen) {
+            ReportErrorAtLine(902);
+            continue;
+        }
+        if (lineClass == kLineKeyword && IsCommentCharLine(p)) {
+            RedefineCommentChar(p);
+            continue;
+        }
+        // Cut at the comment character and trailing blanks; data lines keep their indent.
+        char* text = lineClass == kLineKeyword ? p : buffer.data();
+        if (char* comment = std::strchr(text, f.commentChar)) *comment = '\0';
+        std::size_t n = std::strlen(text);
+        while (n > 0 && IsBlank(text[n - 1])) text[--n] = '\0';
+        HandleLine(lineClass, text);
+    }
+    std::fclose(file);
+    if (!f.endSeen) {
+        ReportError(903);
+        char end[] = "[END]";
+        HandleLine(kLineKeyword, end);
+    }
+    FinishIbis();
+    IbisFree();
+    return 1;
+}

@@ -1,0 +1,21 @@
+// Value readers of IBIS data lines: numbers with scale letters, "NA" columns
+// and typical/minimum/maximum lines.
+#pragma once
+
+#include <cstdint>
+
+enum ValueKind : std::int32_t { kValueAbsent = 0, kValueNumber = 1, kValueNA = 2 };
+
+struct TypMinMax {
+    double typical;
+    std::int32_t typicalKind;
+    double minimum;
+    std::int32_t minimumKind;
+    double maximum;
+    std::int32_t maximumKind;
+};
+
+// 0 not a number, 1 a number, 2 a number whose scale or unit text holds a digit.
+int ReadScaledNumber(const char* text, double* value);
+int ReadValueOrNA(const char* text, const char* owner, const char* column, double* value, std::int32_t* kind);
+int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record);

@@ -1,0 +1,71 @@
+// ibislint: checks IBIS (.ibs), package (.pkg), board description (.ebd) and AMI
+// parameter-definition (.ami) files and gives a verdict for each.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "IbisParser/frame.h"
+#include "IbisParser/parse.h"
+#include "IbisParser/report.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: ibislint [options] FILE...\n"
+    "Checks each file by its extension (.ibs, .pkg, .ebd, .ami) against the IBIS version it\n"
+    "declares (2.1, 3.2, 4.2 or 5.0) and prints every finding, then a summary and a verdict\n"
+    "for that file. An [Algorithmic Model] also has the files it names checked.\n"
+    "\n"
+    "  --numbered          print message numbers (E1234 ...) instead of words\n"
+    "  --no-warnings       do not print or count warnings\n"
+    "  --quiet             no \"Checking ...\" banner per file\n"
+    "  --help              this text\n"
+    "\n"
+    "Exit status: 0 when every file passed, 1 when any failed, 2 for a usage error.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--numbered") SetWordStyle(false);
+        else if (arg == "--no-warnings") SetWarningsQuiet(true);
+        else if (arg == "--quiet") Frame().quiet = true;
+        else if (arg == "--") {
+            for (++i; i < argc; ++i) files.push_back(argv[i]);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "ibislint: unknown option '%s'\n%s", arg.c_str(), kUsage);
+            return 2;
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.empty()) {
+        std::fprintf(stderr, "ibislint: no file to check\n%s", kUsage);
+        return 2;
+    }
+    bool allPassed = true;
+    for (const std::string& file : files) {
+        ResetCounts();
+        const int kind = FileKindOf(file);
+        if (kind == 0) {
+            std::printf("\nibislint: %s: not a .ibs, .pkg, .ebd or .ami file\n\nFile Failed\n", file.c_str());
+            allPassed = false;
+            continue;
+        }
+        CheckIbisFile(file.c_str(), kind);
+        std::printf("\nSummary of %s:\n", file.c_str());
+        PrintSummary();
+        std::uint32_t bugs = 0, errors = 0;
+        GetCounts(&bugs, &errors, nullptr);
+        if (bugs || errors) allPassed = false;
+        std::fflush(stdout);
+    }
+    return allPassed ? 0 : 1;
+}
