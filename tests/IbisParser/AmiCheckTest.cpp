@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "IbisParser/amicheck.h"
+#include "support/CheckerRun.h"
+#include "support/ScratchDirectory.h"
+
+namespace {
+
+class AmiCheck : public testing::Test {
+protected:
+    ScratchDirectory scratch;
+    CheckerRun Check(const std::string& text) {
+        WriteFile("m.ami", text);
+        return CaptureReports([] {
+            bool read = false;
+            AmiParamTree* tree = CheckAmiFile("m.ami", &read);
+            FreeAmiParamTree(&tree);
+            return read ? 1 : 0;
+        });
+    }
+};
+
+const std::string kGood =
+    "(Init_Returns_Impulse (Usage Info) (Type Boolean) (Default True) (Description text))\n"
+    "(GetWave_Exists (Usage Info) (Type Boolean) (Default True) (Description text))\n";
+
+// Lines join without separators when the file is read: every line here ends
+// or begins with a parenthesis. A list holding only a name does not parse, so
+// an empty Model_Specific is left out.
+std::string Model(const std::string& reserved, const std::string& specific = "") {
+    const std::string model = specific.empty() ? "" : "(Model_Specific\n" + specific + ")\n";
+    return "(rx\n(Reserved_Parameters\n" + reserved + ")\n" + model + ")\n";
+}
+
+}  // namespace
+
+TEST_F(AmiCheck, Rules) {
+    const struct {
+        std::string text;
+        std::string expect;  // "" = no error
+        int count;
+    } cases[] = {
+        {Model(kGood), "", 0},
+        {"(rx (Model_Specific (p (Usage In))))", "No Reserved_Parameters found", 1},
+        {"(rx (Reserved_Parameters (a 1 (x))))", "Init_Returns_Impulse parameter is mandatory", 1},
+        {"(rx (Reserved_Parameters (a 1 (x))))", "GetWave_Exists parameter is mandatory", 1},
+        {"(rx (x 1))", "No Reserved_Parameters found", 1},
+        {Model("(Init_Returns_Impulse (Usage In) (Type Boolean) (Default True) (Description t))"
+               "(GetWave_Exists (Usage Info) (Type Boolean) (Default True) (Description t))"),
+         "Illegal Usage value In specified for Init_Returns_Impulse", 1},
+        {Model(kGood + "(Ignore_Bits (Usage Info) (Type Integer) (Default 1.5) (Description t))"),
+         "Illegal Default value 1.5 specified for Ignore_Bits", 1},
+        {Model(kGood + "(Ignore_Bits (Usage Info) (Type Integer) (Default 1.5) (Description t))"),
+         "Parameter Default is mandatory for Ignore_Bits", 1},
+        {Model(kGood + "(Max_Init_Aggressors (Usage Info) (Type Integer) (Default 0) (Format Value 1) (Description t))"),
+         "Unexpected parameter Format specified for Max_Init_Aggressors", 1},
+        {Model(kGood + "(Tx_Jitter (Usage Info) (Type Float) (Format Table) (Description t))"),
+         "Parameter Format is mandatory for Tx_Jitter", 1},
+        {Model(kGood + "(Tx_DCD (Usage Info) (Type UI) (Format Range 0.1 0) (Description t))"),
+         "Range: Illegal Format for Tx_DCD. Expected 3 number(s)", 1},
+        {Model(kGood + "(Rx_Clock_PDF (Usage Info) (Type Float) (Format Gaussian 0 1e-12) (Default x) (Description t))"),
+         "Illegal Default value x specified for Rx_Clock_PDF", 1},
+        {Model(kGood + "(Bogus (Usage Info))"), "Unknown parameter Bogus found as a child of Reserved_Parameters", 1},
+        {Model(kGood + "(Use_Init_Output (Usage Info) (Type Boolean) (Default 3) (Labels x) (Description t))"),
+         "Unknown parameter Labels found as a child of Use_Init_Output", 1},
+        {Model(kGood + "(Ignore_Bits (Usage Info) (Type Integer) (Default 3) (Sub (x 1)) (Description t))"),
+         "Found a branch Sub expecting a leaf for Ignore_Bits", 1},
+        {Model(kGood + "(Stray 1)"), "Expected a branch but found 'Stray'  as a leaf of 'Reserved_Parameters'", 1},
+        {Model(kGood, "(gain (Usage In) (Type Integer) (Format Range 0 10))"),
+         "Range: Illegal Format for gain. Expected 3 number(s)", 1},
+        {Model(kGood, "(gain (Usage In) (Type Integer) (Format Range 0 10 5))"), "", 0},
+        {Model(kGood, "(gain (Usage Bidirectional) (Type Integer))"),
+         "Illegal Usage value Bidirectional specified for gain", 1},
+        {Model(kGood, "(gain (Usage In) (Type Complex))"), "Illegal Type value Complex specified for gain", 1},
+        {Model(kGood, "(gain (Usage In) (Type Float) (Format List 1 2 x))"), "", 0},
+        {Model(kGood, "(gain (Usage In) (Type Float) (Format Spline 1 2))"),
+         "Illegal Format value Spline specified for gain", 1},
+        {Model(kGood, "(grp (inner (Format Steps 1 2 3)))"), "Steps: Illegal Format for inner. Expected 4 number(s)", 1},
+        {"(rx (Reserved_Parameters " + kGood + ") (Other (x 1)))", "Unknown branch Other found", 1},
+    };
+    for (const auto& c : cases) {
+        const CheckerRun r = Check(c.text);
+        EXPECT_EQ(r.result, 1);
+        if (c.expect.empty()) {
+            EXPECT_EQ(r.errors, 0u) << c.text << "\n" << r.output;
+        }
+        else EXPECT_EQ(r.Count(c.expect), c.count) << c.text << "\n" << r.output;
+    }
+}
+
+TEST_F(AmiCheck, ParseFailuresMapToMessages) {
+    const struct {
+        const char* text;
+        const char* expect;
+        bool bug;
+    } cases[] = {{"(rx (a 1)", "The AMI parameter file has mismatched parenthesis", false},
+                 {"rx (a 1))", "The AMI parameter file should start with a parenthesis", false},
+                 {"(r\n(p\n(Usage\nInfo)\n(Type Boolean)))", "Too few nodes in branches or leaves", false},
+                 {"(r (a ) (b 1))", "Invalid syntax of branch or leaf. At least 2 elements expected in a list", false},
+                 {"(r (a 1)) (s (b 2))", "Internal error while parsing AMI Parameter file", true}};
+    for (const auto& c : cases) {
+        const CheckerRun r = Check(c.text);
+        EXPECT_TRUE(r.Has(c.expect)) << c.text << "\n" << r.output;
+        EXPECT_EQ(r.bugs, c.bug ? 1u : 0u) << c.text;
+    }
+}
+
+TEST_F(AmiCheck, CommentsDescriptionsAndLines) {
+    // A comment character inside a quoted Description cuts the line there.
+    const CheckerRun cut = Check(Model(kGood, "(g (Usage In) (Type Integer) (Description \"a | b\"))"));
+    EXPECT_TRUE(cut.Has("mismatched parenthesis")) << cut.output;
+    const std::string longDescription = "(Description \"" + std::string(130, 'd') + "\")";
+    const CheckerRun tooLong = Check(Model(kGood, "(g (Usage In) (Type Integer)\n" + longDescription + "\n)"));
+    EXPECT_TRUE(tooLong.Has("Description line in AMI file (at line no 8) is greater than 120 characters"))
+        << tooLong.output;
+    const CheckerRun tabs = Check(Model(kGood) + "|\tone\n|\ttwo\n");
+    EXPECT_EQ(tabs.Count("IBIS files should not contain tab characters."), 1);
+    EXPECT_EQ(tabs.errors, 0u);
+    const CheckerRun missing = CaptureReports([] { return CheckIbisFile("none.ami", kFileAmi); });
+    EXPECT_EQ(missing.result, 0);
+    EXPECT_TRUE(missing.Has("Unable To Open File 'none.ami'"));
+}

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "IbisParser/keywords.h"
+#include "support/CheckerRun.h"
+#include "support/ScratchDirectory.h"
+
+namespace {
+
+class Frame_ : public testing::Test {
+protected:
+    ScratchDirectory scratch;
+};
+
+const std::string kBody = "[Component] c1\n[Manufacturer] m\n[End]\n";
+
+}  // namespace
+
+TEST_F(Frame_, DetectsTheVersion) {
+    const struct {
+        const char* text;
+        int version;
+    } cases[] = {{"[IBIS Ver] 4.2\n", 4},  {"|c\n[IBIS_Ver] 3.2\n", 3}, {"   [ibis ver]   5.0\n", 5},
+                 {"[Component] x\n[IBIS Ver] 4.2\n", 0}, {"| only comments\n", 0}, {"[IBIS Ver] x\n", 0},
+                 {"[IBIS Ver] 1.1\n", 1}};
+    for (const auto& c : cases) {
+        WriteFile("v.ibs", c.text);
+        std::uint32_t lines = 0;
+        const CheckerRun r = CaptureReports([&] { return DetectIbisVersion("v.ibs", &lines, kFileIbs); });
+        EXPECT_EQ(r.result, c.version) << c.text;
+    }
+    const CheckerRun r = CheckText("nv.ibs", "[Component] x\n[IBIS Ver] 4.2\n[End]\n");
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(r.Has("ERROR - Could not determine Version for file nv.ibs"));
+}
+
+TEST_F(Frame_, ExtensionRules) {
+    WriteFile("rx.ibs", Header("rx.ibs") + kBody);
+    WriteFile("UP.IBS", Header("up.ibs") + kBody);
+    WriteFile("rx.txt", Header("rx.txt") + kBody);
+    const struct {
+        const char* path;
+        int kind;
+        int result;
+        const char* message;
+    } cases[] = {
+        {"rx", kFileIbs, 1, ""},
+        {"UP.IBS", kFileIbs, 1, ""},
+        {"rx.txt", kFileIbs, 0, "File Name Requires '.ibs' Extension."},
+        {"rx.ibs", kFilePkg, 0, "File Name Requires '.pkg' Extension."},
+        {"rx.ibs", kFileEbd, 0, "File Name Requires '.ebd' Extension."},
+        {"rx.ibs", kFileAmi, 0, "File Name Requires '.ami' Extension."},
+        {"missing.ibs", kFileIbs, 0, "Unable To Open File 'missing.ibs'"},
+    };
+    for (const auto& c : cases) {
+        std::FILE* f = nullptr;
+        const CheckerRun r = CaptureReports([&] { return OpenCheckedFile(c.path, c.kind, &f, nullptr); });
+        if (f) std::fclose(f);
+        EXPECT_EQ(r.result, c.result) << c.path;
+        EXPECT_TRUE(r.Has(c.message)) << c.path << ": " << r.output;
+    }
+}
+
+TEST_F(Frame_, LongPathsAreRefused) {
+    const std::string path = std::string(1100, 'a') + ".ibs";
+    const CheckerRun longPath = CaptureReports([&] { return CheckIbisFile(path.c_str(), kFileIbs); });
+    EXPECT_EQ(longPath.result, 0);
+    EXPECT_TRUE(longPath.Has("Unable to assemble filename."));
+}
+
+TEST_F(Frame_, PathsSplitAtTheLastSlashOrBackslash) {
+    const struct {
+        const char* path;
+        const char* directory;
+        const char* name;
+    } cases[] = {{"models/rx.ibs", "models/", "rx.ibs"},
+                 {"C:/models/rx.ibs", "C:/models/", "rx.ibs"},
+                 {"C:\\m\\rx.ibs", "C:\\m\\", "rx.ibs"},
+                 {"a\\b/rx.ibs", "a\\b/", "rx.ibs"},
+                 {"rx.ibs", "", "rx.ibs"}};
+    for (const auto& c : cases) {
+        std::string directory, name;
+        SplitPath(c.path, directory, name);
+        EXPECT_EQ(directory, c.directory);
+        EXPECT_EQ(name, c.name);
+    }
+    std::filesystem::create_directory("models");
+    const CheckerRun r = CheckText("models/rx.ibs", Header("rx.ibs") + kBody);
+    EXPECT_EQ(r.errors, 0u) << r.output;
+}
+
+TEST_F(Frame_, KeywordLookup) {
+    const KeywordRow* table = KeywordTableFor(5);
+    const struct {
+        const char* line;
+        std::int32_t current;
+        std::int32_t code;
+        const char* message;
+    } cases[] = {
+        {"[Model Spec]", NOT_KEY, KW_MODEL_SPEC, ""},
+        {"[model_spec]", NOT_KEY, KW_MODEL_SPEC, ""},
+        {"[Diff_Pin]", NOT_KEY, KW_DIFF_PIN, ""},
+        {"[Manufacturer] x", KW_DEFINE_PACKAGE_MODEL, KW_PKG_MANUFACTURER, ""},
+        {"[Manufacturer] x", KW_COMPONENT, KW_MANUFACTURER, ""},
+        {"[Manufacturer] x", KW_BEGIN_BOARD_DESCRIPTION, KW_EBD_MANUFACTURER, ""},
+        {"[Nonsense]", NOT_KEY, NOT_KEY, "Invalid Keyword: Nonsense"},
+        {"[Model", NOT_KEY, NOT_KEY, "Keyword Missing Ending Bracket (']')."},
+        {"[]", NOT_KEY, NOT_KEY, "Invalid Keyword."},
+    };
+    for (const auto& c : cases) {
+        std::int32_t code = -5;
+        const CheckerRun r = CaptureReports([&] { return LookupKeyword(c.line, c.current, &code, table); });
+        EXPECT_EQ(code, c.code) << c.line;
+        EXPECT_TRUE(r.Has(c.message)) << c.line << ": " << r.output;
+    }
+    std::int32_t code = 0;
+    Frame().submodelOpen = true;
+    CaptureReports([&] { return LookupKeyword("[Pulldown]", KW_SUBMODEL, &code, table); });
+    Frame().submodelOpen = false;
+    EXPECT_EQ(code, KW_SUB_PULLDOWN);
+    Frame().kind = kFileEbd;
+    CaptureReports([&] { return LookupKeyword("[Number Of Pins]", KW_BEGIN_BOARD_DESCRIPTION, &code, table); });
+    Frame().kind = kFileIbs;
+    EXPECT_EQ(code, KW_EBD_NUMBER_OF_PINS);
+    // Versions admit the keywords their IBIS defines.
+    CheckerRun old = CaptureReports([&] { return LookupKeyword("[Algorithmic Model]", 0, &code, KeywordTableFor(4)); });
+    EXPECT_TRUE(old.Has("Invalid Keyword: Algorithmic_Model"));
+    std::string name;
+    EXPECT_STREQ(KeywordName(KW_RAMP, &name), "RAMP");
+    CheckerRun bad = CaptureReports([&] { return KeywordName(999, &name) ? 1 : 0; });
+    EXPECT_EQ(name, "Unknown enumerated keyword code");
+    EXPECT_EQ(bad.bugs, 1u);
+}
+
+TEST_F(Frame_, CommentCharacterRedefinition) {
+    const struct {
+        const char* line;
+        const char* message;
+        bool hashIsComment;
+    } cases[] = {{"[Comment Char] #_char", "", true},
+                 {"[Comment_char] a_char", "Invalid Comment Character 'a'.", false},
+                 {"[Comment Char] #_char extra", "Too Many Line Items For Keyword COMMENT_CHAR.", true},
+                 {"[Comment Char] #", "Invalid Comment Character Definition.", false}};
+    for (const auto& c : cases) {
+        const CheckerRun r = CheckText("cc.ibs", Header("cc.ibs") + c.line + "\n# a comment line\n" + kBody);
+        EXPECT_TRUE(r.Has(c.message)) << c.line << ": " << r.output;
+        EXPECT_EQ(r.Has("Orphan Data Line."), !c.hashIsComment) << c.line << ": " << r.output;
+    }
+}
+
+TEST_F(Frame_, LineLengthLimitsPerVersion) {
+    const std::string line81 = "| " + std::string(79, 'x') + "\n";
+    const std::string line121 = "| " + std::string(119, 'x') + "\n";
+    const std::string line120 = "| " + std::string(118, 'x') + "\n";
+    EXPECT_TRUE(CheckText("l.ibs", Header("l.ibs", "3.2") + line81 + kBody).Has("Exceeds 80 chararacters."));
+    EXPECT_FALSE(CheckText("l.ibs", Header("l.ibs", "5.0") + line81 + line120 + kBody).Has("Exceeds"));
+    EXPECT_TRUE(CheckText("l.ibs", Header("l.ibs", "5.0") + line121 + kBody).Has("Exceeds 120 chararacters."));
+}
+
+TEST_F(Frame_, IndentedKeywordsAndFreeText) {
+    const CheckerRun inNotes = CheckText("n.ibs", Header("n.ibs") + "[Notes] a\n  [not a keyword] text\n" + kBody);
+    EXPECT_FALSE(inNotes.Has("Keywords Must Begin In Column 1.")) << inNotes.output;
+    const CheckerRun outside = CheckText("n.ibs", Header("n.ibs") + " [Component] c\n[End]\n");
+    EXPECT_TRUE(outside.Has("Keywords Must Begin In Column 1.")) << outside.output;
+}
+
+TEST_F(Frame_, EndKeyword) {
+    const CheckerRun after = CheckText("e.ibs", Header("e.ibs") + kBody + "[Component] late\n| ok\n");
+    EXPECT_EQ(after.Count("Non-comment line exists after 'End' keyword."), 1);
+    const CheckerRun missing = CheckText("e.ibs", Header("e.ibs") + "[Component] c\n");
+    EXPECT_EQ(missing.Count("Required keyword 'End' not found."), 1);
+    const CheckerRun extra = CheckText("e.ibs", Header("e.ibs") + "[Component] c\n[End] now\n");
+    EXPECT_TRUE(extra.Has("Extraneous data on End keyword line."));
+    const CheckerRun clean = CheckText("e.ibs", Header("e.ibs") + kBody);
+    EXPECT_EQ(clean.errors, 0u) << clean.output;
+}
+
+TEST_F(Frame_, CharactersAndTabs) {
+    const CheckerRun r = CheckText("t.ibs", Header("t.ibs") + "|\ttab one\n|\ttab two\n| bell\a\n| high \xe9\n" + kBody);
+    EXPECT_EQ(r.Count("IBIS files should not contain tab characters."), 1);
+    EXPECT_TRUE(r.Has("Found illegal control character (code 7).  Converting to space."));
+    EXPECT_TRUE(r.Has("Found illegal non-7-bit ASCII character (code e9).  Converting to space."));
+    EXPECT_FALSE(r.Has("code 9)"));
+    std::string nul = Header("z.ibs") + "| nul";
+    nul += '\0';
+    nul += "\n" + kBody;
+    EXPECT_TRUE(CheckText("z.ibs", nul).Has("Found illegal NUL character (code 0)."));
+}
+
+TEST_F(Frame_, UnknownKeywordKeepsTheGroupOpenUntilItCloses) {
+    // The model opened before the unknown keyword still gets its end checks.
+    const CheckerRun r = CheckText("u.ibs", Header("u.ibs") + "[Component] c\n[Model] m\n[Ramp]\n"
+                                                              "dV/dt_r 1/1n 1/1n 1/1n\n[Bogus]\ndata\n[End]\n");
+    EXPECT_TRUE(r.Has("Invalid Keyword: Bogus"));
+    EXPECT_TRUE(r.Has("Data for unknown keyword."));
+    EXPECT_EQ(r.Count("dV/dt_f Not Defined For Ramp Beginning on Line 6"), 1) << r.output;
+}
+
+TEST_F(Frame_, ComponentAndModelOnlyInIbsFiles) {
+    const CheckerRun r = CheckText("p.pkg", Header("p.pkg") + "[Component] c\n[End]\n");
+    EXPECT_TRUE(r.Has("Illegal keyword for a '.pkg' file.")) << r.output;
+}

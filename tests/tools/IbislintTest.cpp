@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "support/ScratchDirectory.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Lint {
+    int status = -1;
+    bool signalled = false;
+    std::string out;
+};
+
+Lint RunLint(const std::string& arguments) {
+    Lint l;
+    const std::string command = std::string(VELKOR_IBISLINT_PATH) + " " + arguments + " 2>&1";
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) l.out.append(buf, n);
+        const int raw = pclose(p);
+        l.signalled = !WIFEXITED(raw);
+        l.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    return l;
+}
+
+class Ibislint : public testing::Test {
+protected:
+    ScratchDirectory scratch;
+};
+
+}  // namespace
+
+TEST_F(Ibislint, ModelKitPasses) {
+    // The kit as `make kit` assembles it: the library beside the .ibs and the .ami.
+    fs::create_directory("kit");
+    const fs::path source = VELKOR_SOURCE_DIR;
+    fs::copy_file(source / "kit/velkor_rx.ibs", "kit/velkor_rx.ibs");
+    fs::copy_file(source / "kit/velkor_rx.ami", "kit/velkor_rx.ami");
+    fs::copy_file(VELKOR_LIBRARY_PATH, "kit/libvelkor_rx.so");
+    const bool haveDll = fs::exists(VELKOR_WINDOWS_DLL);
+    if (haveDll) fs::copy_file(VELKOR_WINDOWS_DLL, "kit/velkor_rx.dll");
+
+    const Lint ami = RunLint("kit/velkor_rx.ami");
+    EXPECT_EQ(ami.status, 0) << ami.out;
+    EXPECT_NE(ami.out.find("Errors  : 0"), std::string::npos) << ami.out;
+    const Lint ibs = RunLint("kit/velkor_rx.ibs");
+    if (haveDll) {
+        EXPECT_EQ(ibs.status, 0) << ibs.out;
+        EXPECT_NE(ibs.out.find("File Passed"), std::string::npos) << ibs.out;
+    } else {
+        // Without the Windows build the only finding is the DLL the kit will hold.
+        EXPECT_NE(ibs.out.find("Code file velkor_rx.dll not found."), std::string::npos) << ibs.out;
+        EXPECT_NE(ibs.out.find("Errors  : 1\n"), std::string::npos) << ibs.out;
+    }
+    EXPECT_EQ(ibs.out.find("WARNING"), std::string::npos) << ibs.out;
+}
+
+TEST_F(Ibislint, UsageAndPerFileVerdicts) {
+    EXPECT_EQ(RunLint("").status, 2);
+    EXPECT_EQ(RunLint("--bogus x.ibs").status, 2);
+    const Lint help = RunLint("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: ibislint"), std::string::npos);
+
+    std::ofstream("good.ibs") << "[IBIS Ver] 4.2\n[File Name] good.ibs\n[File Rev] 1\n[Component] c\n[End]\n";
+    std::ofstream("bad.ibs") << "[IBIS Ver] 4.2\n[File Name] bad.ibs\n[Component] c\n[End]\n";
+    std::ofstream("notes.txt") << "hello\n";
+    const Lint both = RunLint("--quiet bad.ibs good.ibs");
+    EXPECT_EQ(both.status, 1);
+    const auto goodSummary = both.out.find("Summary of good.ibs:");
+    ASSERT_NE(goodSummary, std::string::npos) << both.out;
+    EXPECT_NE(both.out.find("File Passed", goodSummary), std::string::npos) << both.out;
+    EXPECT_NE(both.out.substr(0, goodSummary).find("File Failed"), std::string::npos) << both.out;
+    EXPECT_EQ(RunLint("good.ibs").status, 0);
+    EXPECT_EQ(RunLint("notes.txt").status, 1);
+    const Lint numbered = RunLint("--numbered bad.ibs");
+    EXPECT_NE(numbered.out.find("E1915 - Required keyword 'File_Rev' not found in file 'bad.ibs'."), std::string::npos)
+        << numbered.out;
+}
+
+TEST_F(Ibislint, VendorCorpusNeverCrashesAndVerdictsMatchStatus) {
+    const fs::path corpus = VELKOR_CORPUS_DIR;
+    if (!fs::is_directory(corpus)) GTEST_SKIP() << "no vendor corpus beside this checkout";
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+        const std::string ext = entry.path().extension().string();
+        if (ext != ".ibs" && ext != ".pkg" && ext != ".ebd" && ext != ".ami") continue;
+        ++files;
+        const Lint l = RunLint("--quiet '" + entry.path().string() + "'");
+        ASSERT_FALSE(l.signalled) << entry.path();
+        ASSERT_TRUE(l.status == 0 || l.status == 1) << entry.path() << "\n" << l.out;
+        const bool passed = l.out.find("File Passed") != std::string::npos;
+        EXPECT_EQ(passed, l.status == 0) << entry.path() << "\n" << l.out;
+        EXPECT_EQ(l.out.find("PROGRAM BUG"), std::string::npos) << entry.path() << "\n" << l.out;
+    }
+    EXPECT_GT(files, 10);
+}
