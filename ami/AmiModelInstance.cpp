@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <algorithm>
 #include <new>
 
 AmiModelInstance::~AmiModelInstance() { ReleasePorts(); }
@@ -114,7 +115,12 @@ long Init(double* /*impulseMatrix*/, long /*rowSize*/, long /*aggressors*/, doub
     return result;
 }
 
-long GetWave(double* wave, long waveSize, double* clockTimes, char** /*parametersOut*/, void* memory) {
+namespace {
+
+// One AMI_GetWave: the checks, the clock-time list with its terminator and limit,
+// around a processing step that fills the list and says how far it got.
+template <typename Process>
+long GetWaveWith(double* wave, long waveSize, double* clockTimes, void* memory, Process process) {
     auto* instance = static_cast<AmiModelInstance*>(memory);
     if (!instance) return 0;
     try {
@@ -128,33 +134,24 @@ long GetWave(double* wave, long waveSize, double* clockTimes, char** /*parameter
             return 0;
         }
         // Grows only when a call is larger than every earlier one.
-        instance->clockTimes.resize(static_cast<std::size_t>(size) + 1, 0.0);
+        if (instance->clockTimes.size() < static_cast<std::size_t>(size) + 1)
+            instance->clockTimes.resize(static_cast<std::size_t>(size) + 1, 0.0);
         double* list = instance->clockTimes.data();
-
-        Velkor_Rx& model = instance->model;
-        double& in = model.InputPort.Current();
-        const double& out = model.OutputPort.Current();
-        const double& clock = model.ClockPort.Current();
+        std::size_t count = 0;
         long result = 1;
-        std::int32_t count = 0;
-        for (std::int32_t i = 0; i < size; ++i) {
-            in = wave[i];
-            if (!model.Run()) {
-                instance->messageText += "Error occurred in Velkor_Rx::Run(). ";
-                result = 0;
-                break;
-            }
-            wave[i] = out;
-            if (clock >= 0.0) list[count++] = clock;
+        if (!process(*instance, wave, size, list, count)) {
+            instance->messageText += "Error occurred in Velkor_Rx::Run(). ";
+            result = 0;
         }
         list[count++] = -1.0;
 
         std::int32_t limit =
             static_cast<std::int32_t>(std::floor(static_cast<double>(size) / instance->samplesPerBit)) + 101;
         if (limit > size) limit = size;
-        const std::int32_t first = count <= limit ? 0 : count - limit;
-        const std::int32_t n = count <= limit ? count : limit;
-        for (std::int32_t k = 0; k < n; ++k) clockTimes[k] = list[first + k];
+        const std::size_t cap = static_cast<std::size_t>(limit);
+        const std::size_t first = count <= cap ? 0 : count - cap;
+        const std::size_t n = count <= cap ? count : cap;
+        for (std::size_t k = 0; k < n; ++k) clockTimes[k] = list[first + k];
         return result;
     } catch (...) {
         try {
@@ -163,6 +160,53 @@ long GetWave(double* wave, long waveSize, double* clockTimes, char** /*parameter
         }
         return 0;
     }
+}
+
+// The reference: one model Run per sample through the ports.
+bool ProcessSampleBySample(AmiModelInstance& instance, double* wave, std::int32_t size, double* list,
+                           std::size_t& count) {
+    Velkor_Rx& model = instance.model;
+    double& in = model.InputPort.Current();
+    const double& out = model.OutputPort.Current();
+    const double& clock = model.ClockPort.Current();
+    for (std::int32_t i = 0; i < size; ++i) {
+        in = wave[i];
+        if (!model.Run()) return false;  // wave[i] and later keep their input values
+        wave[i] = out;
+        if (clock >= 0.0) list[count++] = clock;
+    }
+    return true;
+}
+
+// The block path: the same samples, with the equaliser computed ahead.
+bool ProcessBlock(AmiModelInstance& instance, double* wave, std::int32_t size, double* list, std::size_t& count) {
+    bool ok = true;
+    const std::size_t n = static_cast<std::size_t>(size);
+    std::vector<double>& copy = instance.blockScratch;
+    const double* in = wave;
+    if (n > 0) {
+        // Keep the inputs: a failing sample and the ones after it stay as they came.
+        if (copy.size() < n) copy.resize(n);
+        std::copy(wave, wave + n, copy.begin());
+        in = copy.data();
+    }
+    const std::size_t done = instance.model.RunBlock(in, wave, n, list, count, ok);
+    if (!ok) {
+        // Run failed on sample done - 1: it keeps its input, and its clock time is not delivered.
+        wave[done - 1] = in[done - 1];
+        if (count > 0 && instance.model.ClockPort.Current() >= 0.0) --count;
+    }
+    return ok;
+}
+
+}  // namespace
+
+long GetWave(double* wave, long waveSize, double* clockTimes, char** /*parametersOut*/, void* memory) {
+    return GetWaveWith(wave, waveSize, clockTimes, memory, ProcessBlock);
+}
+
+long GetWaveSampleBySample(double* wave, long waveSize, double* clockTimes, char** /*parametersOut*/, void* memory) {
+    return GetWaveWith(wave, waveSize, clockTimes, memory, ProcessSampleBySample);
 }
 
 long Close(void* memory) {

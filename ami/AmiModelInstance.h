@@ -12,6 +12,7 @@ struct AmiModelInstance {
     std::string messageText;      // every warning and error; only grows
     std::string handedMessage;    // the text AMI_Init handed out; stable until close
     std::vector<double> clockTimes;
+    std::vector<double> blockScratch;  // inputs of the block path
     std::int32_t samplesPerBit = 0;
     bool ready = false;           // AMI_Init succeeded
     double* portCells[4] = {nullptr, nullptr, nullptr, nullptr};
@@ -30,6 +31,8 @@ namespace ami {
 long Init(double* impulseMatrix, long rowSize, long aggressors, double sampleInterval, double bitTime,
           const char* parametersIn, char** parametersOut, void** memoryHandle, char** message);
 long GetWave(double* wave, long waveSize, double* clockTimes, char** parametersOut, void* memory);
+// The reference path of GetWave: one model Run per sample. Same results, bit for bit.
+long GetWaveSampleBySample(double* wave, long waveSize, double* clockTimes, char** parametersOut, void* memory);
 long Close(void* memory);
 
 // Reads the model's five parameters from the parameter string; appends a

@@ -27,4 +27,3 @@ static void BM_ForkAndConvert(benchmark::State& state) {
 }
 BENCHMARK(BM_ForkAndConvert);
 
-BENCHMARK_MAIN();

@@ -48,12 +48,20 @@ bool CDR::Initialize() {
     AdaptVotes = 0;
     PendingPhaseStep = 0;
     FrequencyOffsetPpm = 0.0;
+    logCountdown_ = 0;
     std::int32_t limit = 0;
     if (!LoopSetting(CDR_Threshold, limit, PhaseStepPeriod)) PhaseStepPeriod = kFreeRunningPeriod;
     return true;
 }
 
 void CDR::WriteLog() {
+    // The periodic check runs only when the countdown says a multiple of
+    // LogPeriod may have come: no division per sample.
+    if (SampleCount != 0 && --logCountdown_ > 0) return;
+    if (LogPeriod > 0) {
+        const std::int32_t phase = SampleCount % LogPeriod;
+        logCountdown_ = phase < 0 ? 1 : LogPeriod - phase;
+    }
     // Each write opens and closes the file; a file that cannot be written is
     // ignored (the simulation goes on without the log).
     if (SampleCount == 0) {

@@ -55,5 +55,6 @@ public:
 
 private:
     void WriteLog();
+    std::int32_t logCountdown_ = 0;  // samples until SampleCount may be a multiple of LogPeriod
     void DataSample();
 };

@@ -110,7 +110,7 @@ bool CustomFIR_select_inp::Initialize() {
     return Filter.Initialize();
 }
 
-bool CustomFIR_select_inp::Run() {
+bool CustomFIR_select_inp::FollowSetIndex() {
     bool reloaded = true;
     if (SetIndex != PreviousIndex && WorkingResponse) {
         // New taps over the same delay line: past samples meet the new response.
@@ -119,6 +119,11 @@ bool CustomFIR_select_inp::Run() {
         ++ReloadCount;
     }
     PreviousIndex = SetIndex;
+    return reloaded;
+}
+
+bool CustomFIR_select_inp::Run() {
+    const bool reloaded = FollowSetIndex();
     Input.CopyTo(0, InnerInputRelay, 0, 1);
     const bool ran = Filter.Run();
     InnerOutputRelay.CopyTo(0, Output, 0, 1);

@@ -37,6 +37,10 @@ public:
     bool Run() override;
     bool Finalize() override;
 
+    // Reloads the taps when SetIndex changed since the last call (the first step
+    // of Run); false when the new set could not be loaded.
+    bool FollowSetIndex();
+
     // Element offset of the set that index k selects.
     std::uint64_t SourceOffset(std::int32_t k) const;
 

@@ -2,6 +2,9 @@
 
 #include "model/EqualiserTable.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 template <typename T>
@@ -157,4 +160,114 @@ bool Velkor_Rx::Finalize() {
     ok = IndexFork.Finalize() && ok;
     ReleaseCells();
     return ok;
+}
+
+void Velkor_Rx::SetFirKernel(CorvaneModelBuilder::FirKernelKind kind) {
+    kernel_ = CorvaneModelBuilder::FirKernelFor(kind);
+}
+
+// The block path covers the model's configuration: a plain FIR (one sample in,
+// one out) whose history ring is the one Initialize allocated for its taps.
+bool Velkor_Rx::BlockPathApplies() const {
+    const auto& f = Equaliser.Filter;
+    return f.Decimation == 1 && f.Interpolation == 1 && f.DecimationPhase == 0 && f.Taps && f.NumberOfTaps >= 1 &&
+           f.HistoryStorage && f.History.Capacity == static_cast<std::uint64_t>(f.NumberOfTaps) + 2;
+}
+
+// Everything Run does after the equaliser's filter step, for one sample.
+void Velkor_Rx::FinishSample(double input, double equalised) {
+    // The cells and the filter's ring hold what the per-sample path leaves there.
+    InputPort.Current() = input;
+    *Cell1 = input;
+    *Equaliser.EdgeCells[0] = input;
+    *Equaliser.EdgeCells[1] = equalised;
+    *Cell8 = equalised;
+    auto& history = Equaliser.Filter.History;
+    history.Storage[history.IndexOf(history.Capacity - 1)] = input;
+    if (++history.Position == history.Capacity) history.Position = 0;
+
+    DcBlock.In = equalised;
+    DcBlock.Run();
+    *Cell9 = DcBlock.Out;
+    CdrBlock.In = *Cell9;
+    CdrBlock.Run();
+    *Cell2 = CdrBlock.DataOut;
+    *Cell5 = CdrBlock.ClockOut;
+    *Cell6 = CdrBlock.PhaseVotes;
+    *Cell7 = CdrBlock.SetIndexOut;
+    *Cell4 = *Cell7;
+    *Cell11 = *Cell7;
+    // The set index rarely changes: round it again only when it does.
+    std::uint64_t bits;
+    std::memcpy(&bits, Cell11, sizeof bits);
+    if (bits != roundedIndexOf_ || !roundedValid_) {
+        roundedIndex_ = CorvaneModelBuilder::TypeConverterRound::Convert(*Cell11);
+        roundedIndexOf_ = bits;
+        roundedValid_ = true;
+    }
+    *Cell10 = roundedIndex_;
+    *Cell3 = ClockTimeBlock.Step(*Cell5);
+    OutputPort.Current() = *Cell2;
+    ClockPort.Current() = *Cell3;
+    IndexPort.Current() = *Cell4;
+}
+
+std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count, double* times,
+                                std::size_t& timeCount, bool& ok) {
+    ok = true;
+    if (!kernel_) kernel_ = CorvaneModelBuilder::FirKernelFor(CorvaneModelBuilder::BestFirKernel());
+    std::size_t done = 0;
+    while (done < count) {
+        if (!BlockPathApplies()) {
+            // Outside the model's configuration the per-sample path serves.
+            InputPort.Current() = in[done];
+            ok = Run();
+            out[done] = OutputPort.Current();
+            if (ClockPort.Current() >= 0.0) times[timeCount++] = ClockPort.Current();
+            ++done;
+            if (!ok) return done;
+            continue;
+        }
+        auto& fir = Equaliser.Filter;
+        const auto taps = static_cast<std::size_t>(fir.NumberOfTaps);
+        const std::size_t n = std::min(kChunk, count - done);
+        if (blockInput_.size() < taps - 1 + kChunk) blockInput_.resize(taps - 1 + kChunk);
+        if (blockOutput_.size() < kChunk) blockOutput_.resize(kChunk);
+        // The newest taps - 1 samples of the ring, oldest first, then the chunk. After
+        // a firing the newest sample sits at window element H - 2 (the next firing
+        // writes at H - 1 before it filters).
+        double* x = blockInput_.data();
+        const std::uint64_t h = fir.History.Capacity;
+        for (std::size_t j = 0; j + 1 < taps; ++j) x[j] = fir.History.At(h - taps + j);
+        for (std::size_t i = 0; i < n; ++i) x[taps - 1 + i] = in[done + i];
+        double* y = blockOutput_.data();
+        const double* current = x + taps - 1;
+        kernel_(fir.Taps, fir.NumberOfTaps, current, y, n);
+
+        for (std::size_t i = 0; i < n; ++i) {
+            Equaliser.SetIndex = EqualiserIndexFor(*Cell10);
+            if (Equaliser.SetIndex != Equaliser.PreviousIndex) {
+                ok = Equaliser.FollowSetIndex();
+                if (!BlockPathApplies() || static_cast<std::size_t>(fir.NumberOfTaps) != taps) {
+                    // The new set changed the filter's shape: this sample and the rest
+                    // take the per-sample path (Run finds the set already loaded).
+                    InputPort.Current() = current[i];
+                    ok = Run() && ok;
+                    out[done + i] = OutputPort.Current();
+                    if (ClockPort.Current() >= 0.0) times[timeCount++] = ClockPort.Current();
+                    done += i + 1;
+                    if (!ok) return done;
+                    goto nextChunk;
+                }
+                kernel_(fir.Taps, fir.NumberOfTaps, current + i, y + i, n - i);  // new taps from here on
+            }
+            FinishSample(current[i], y[i]);
+            out[done + i] = *Cell2;
+            if (*Cell3 >= 0.0) times[timeCount++] = *Cell3;
+            if (!ok) return done + i + 1;
+        }
+        done += n;
+    nextChunk:;
+    }
+    return done;
 }

@@ -6,9 +6,12 @@
 //                 '---- rounded set index (next sample) <- converter <-'
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "blocks/ClockTimes.h"
+#include "blocks/FirKernels.h"
 #include "framework/CircularBuffer.h"
 #include "framework/DFModel.h"
 #include "framework/Fork.h"
@@ -76,6 +79,17 @@ public:
     bool Run() override;
     bool Finalize() override;
 
+    // The same as `count` calls of Run, sample by sample, with the equaliser's FIR
+    // outputs computed ahead by a vectorised kernel. Writes the equalised samples
+    // to out (which may be in) and appends every clock time found to times.
+    // Returns the samples processed: fewer than count when a set failed to load
+    // (that sample has run, as Run does, and ok becomes false).
+    std::size_t RunBlock(const double* in, double* out, std::size_t count, double* times, std::size_t& timeCount,
+                         bool& ok);
+
+    // Chooses the FIR kernel of RunBlock (the widest one by default).
+    void SetFirKernel(CorvaneModelBuilder::FirKernelKind kind);
+
     // The equaliser selects 1-based while the CDR names the 0-based position of
     // the set: the link adds one (an index already at the int32 maximum stays).
     static std::int32_t EqualiserIndexFor(std::int32_t cdrIndex) {
@@ -84,4 +98,14 @@ public:
 
 private:
     void ReleaseCells();
+    void FinishSample(double input, double equalised);
+    bool BlockPathApplies() const;
+
+    static constexpr std::size_t kChunk = 512;  // FIR outputs computed ahead at a time
+    std::vector<double> blockInput_;            // the last taps - 1 inputs, then a chunk
+    std::vector<double> blockOutput_;
+    CorvaneModelBuilder::FirKernel kernel_ = nullptr;
+    std::uint64_t roundedIndexOf_ = 0;  // bits of the set index last rounded
+    std::int32_t roundedIndex_ = 0;
+    bool roundedValid_ = false;
 };

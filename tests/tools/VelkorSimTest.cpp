@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 
@@ -32,10 +31,17 @@ Outcome Simulate(const std::string& arguments) {
     return o;
 }
 
-double Field(const std::string& text, const std::string& pattern) {
-    std::smatch m;
-    if (!std::regex_search(text, m, std::regex(pattern))) return -1;
-    return std::atof(m[1].str().c_str());
+// The number that follows `key` (and then `then`, when given) in the text; -1 when absent.
+double Field(const std::string& text, const std::string& key, const std::string& then = "") {
+    auto p = text.find(key);
+    if (p == std::string::npos) return -1;
+    p += key.size();
+    if (!then.empty()) {
+        p = text.find(then, p);
+        if (p == std::string::npos) return -1;
+        p += then.size();
+    }
+    return std::atof(text.c_str() + p);
 }
 
 std::string Slurp(const std::filesystem::path& path) {
@@ -57,8 +63,8 @@ TEST_F(VelkorSim, DefaultRunLocksAdaptsAndHasNoErrorsAfterLock) {
     ASSERT_EQ(o.status, 0) << o.out;
     EXPECT_NE(o.out.find("Lock:       after"), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << o.out;
-    const double initial = Field(o.out, "Gain code:  ([0-9.]+) ->");
-    const double final = Field(o.out, "Gain code:  [0-9.]+ -> ([0-9.]+)");
+    const double initial = Field(o.out, "Gain code:  ");
+    const double final = Field(o.out, "Gain code:  ", " -> ");
     EXPECT_EQ(initial, 7);
     EXPECT_NE(final, 7) << o.out;
     EXPECT_FALSE(std::filesystem::exists("Velrok.adapt"));  // the model ran in a folder of its own
@@ -72,11 +78,11 @@ TEST_F(VelkorSim, DefaultRunLocksAdaptsAndHasNoErrorsAfterLock) {
     EXPECT_GE(svgs, 4u);
     EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
     const std::string json = Slurp("report/metrics.json");
-    EXPECT_EQ(Field(json, "\"bit_errors\": ([0-9]+)"), 0);
-    EXPECT_EQ(Field(json, "\"final_gain_code\": ([0-9.]+)"), final);
-    const double eye = Field(o.out, "height ([0-9.]+) mV");
-    EXPECT_NEAR(Field(json, "\"eye_height\": ([0-9.e-]+)") * 1e3, eye, 0.06);
-    EXPECT_EQ(Field(json, "\"lock_bits\": ([0-9]+)"), Field(o.out, "after ([0-9]+) bits"));
+    EXPECT_EQ(Field(json, "\"bit_errors\": "), 0);
+    EXPECT_EQ(Field(json, "\"final_gain_code\": "), final);
+    const double eye = Field(o.out, "height ");
+    EXPECT_NEAR(Field(json, "\"eye_height\": ") * 1e3, eye, 0.06);
+    EXPECT_EQ(Field(json, "\"lock_bits\": "), Field(o.out, "Lock:       after "));
     if (std::system("python3 -c 'import json,sys' >/dev/null 2>&1") == 0) {
         EXPECT_EQ(std::system("python3 -c 'import json; json.load(open(\"report/metrics.json\"))'"), 0);
         EXPECT_EQ(std::system("python3 -c 'import xml.dom.minidom as m; m.parse(\"report/report.html\")'"), 0);
@@ -88,8 +94,8 @@ TEST_F(VelkorSim, GainCodeFarFromTheRightOneClosesTheEye) {
     const Outcome held = Simulate("--bits 120000 --param CDR_Threshold=3 --param anlg_eql_gaincode=16");
     ASSERT_EQ(adapted.status, 0) << adapted.out;
     ASSERT_EQ(held.status, 0) << held.out;
-    const double good = Field(adapted.out, "height ([0-9.]+) mV");
-    const double bad = Field(held.out, "height ([0-9.]+) mV");
+    const double good = Field(adapted.out, "height ");
+    const double bad = Field(held.out, "height ");
     EXPECT_GT(good, 300) << adapted.out;
     EXPECT_LT(bad, good / 2) << held.out;
 }

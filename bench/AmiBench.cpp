@@ -1,0 +1,202 @@
+// Speed of the receiver: AMI_GetWave on both paths, the FIR kernels against the
+// machine's multiply-add peak, the cost of a set change and of AMI_Init.
+#include <benchmark/benchmark.h>
+#include <immintrin.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ami/AmiModelInstance.h"
+#include "blocks/FirKernels.h"
+#include "model/CustomFIR_select_inp.h"
+#include "model/EqualiserTable.h"
+
+using namespace CorvaneModelBuilder;
+
+namespace {
+
+// The model writes its log into the current directory: keep it out of the user's.
+struct ScratchDirectory {
+    ScratchDirectory() {
+        const auto dir = std::filesystem::temp_directory_path() / "velkor_bench";
+        std::filesystem::create_directories(dir);
+        std::filesystem::current_path(dir);
+    }
+} scratch;
+
+constexpr std::size_t kSamples = 1600000;  // 100000 bits of PRBS at 16 samples per bit
+
+// PRBS-15 NRZ through a first-order channel, +-0.3 V.
+const std::vector<double>& Waveform() {
+    static const std::vector<double> wave = [] {
+        std::vector<double> w(kSamples);
+        unsigned state = 0x7fff;
+        double y = -0.3;
+        for (std::size_t i = 0; i < kSamples; i += 16) {
+            const unsigned bit = ((state >> 14) ^ (state >> 13)) & 1u;
+            state = ((state << 1) | bit) & 0x7fff;
+            for (int s = 0; s < 16; ++s) {
+                y += ((bit ? 0.3 : -0.3) - y) / 6.0;
+                w[i + s] = y;
+            }
+        }
+        return w;
+    }();
+    return wave;
+}
+
+using GetWaveFn = long (*)(double*, long, double*, char**, void*);
+
+void RunGetWave(benchmark::State& state, GetWaveFn getWave, const char* parameters) {
+    std::vector<double> wave(kSamples), times(1025);
+    for (auto _ : state) {
+        state.PauseTiming();
+        void* memory = nullptr;
+        std::string p = parameters;
+        ami::Init(nullptr, 0, 0, 6.25e-12, 1e-10, p.data(), nullptr, &memory, nullptr);
+        wave = Waveform();
+        state.ResumeTiming();
+        for (std::size_t pos = 0; pos < kSamples; pos += 1024)
+            getWave(wave.data() + pos, static_cast<long>(std::min<std::size_t>(1024, kSamples - pos)), times.data(),
+                    nullptr, memory);
+        state.PauseTiming();
+        ami::Close(memory);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kSamples));
+    state.counters["samples_per_s"] = benchmark::Counter(static_cast<double>(state.iterations() * kSamples),
+                                                         benchmark::Counter::kIsRate);
+}
+
+// Default parameters: the adaptive gain code moves the equaliser set now and then.
+void BM_GetWave_BlockPath(benchmark::State& state) { RunGetWave(state, ami::GetWave, "(Velkor_Rx)"); }
+void BM_GetWave_PerSample(benchmark::State& state) {
+    RunGetWave(state, ami::GetWaveSampleBySample, "(Velkor_Rx)");
+}
+// Loop setting 3 locks fast, and the adaptation steps the gain code several times.
+void BM_GetWave_BlockPath_Adapting(benchmark::State& state) {
+    RunGetWave(state, ami::GetWave, "(Velkor_Rx (CDR_Threshold 3))");
+}
+void BM_GetWave_PerSample_Adapting(benchmark::State& state) {
+    RunGetWave(state, ami::GetWaveSampleBySample, "(Velkor_Rx (CDR_Threshold 3))");
+}
+BENCHMARK(BM_GetWave_BlockPath)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetWave_PerSample)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetWave_BlockPath_Adapting)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetWave_PerSample_Adapting)->Unit(benchmark::kMillisecond);
+
+// The ratio of the two paths, measured side by side in this run.
+void BM_GetWave_SpeedRatio(benchmark::State& state) {
+    std::vector<double> wave, times(1025);
+    auto timeOf = [&](GetWaveFn fn) {
+        void* memory = nullptr;
+        std::string p = "(Velkor_Rx)";
+        ami::Init(nullptr, 0, 0, 6.25e-12, 1e-10, p.data(), nullptr, &memory, nullptr);
+        wave = Waveform();
+        const auto start = std::chrono::steady_clock::now();
+        for (std::size_t pos = 0; pos < kSamples; pos += 1024)
+            fn(wave.data() + pos, static_cast<long>(std::min<std::size_t>(1024, kSamples - pos)), times.data(), nullptr,
+               memory);
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ami::Close(memory);
+        return s;
+    };
+    double ratio = 0;
+    for (auto _ : state) ratio = timeOf(ami::GetWaveSampleBySample) / timeOf(ami::GetWave);
+    state.counters["block_over_per_sample"] = ratio;
+}
+BENCHMARK(BM_GetWave_SpeedRatio)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Peak of independent multiply-adds (separate multiply and add, as the kernels do).
+// Eight independent accumulators in registers, each fed a fresh product every
+// step: the multiplies and adds the kernels issue, at the rate the core sustains.
+#define VELKOR_PEAK(name, isa, type, set1, mul, add, store, lanes)                                         \
+    __attribute__((target(isa))) double name() {                                                      \
+        type m = set1(0.5), one = set1(0.9999999999);                                                        \
+        type a0 = set1(1), a1 = set1(1), a2 = set1(1), a3 = set1(1), a4 = set1(1), a5 = set1(1),      \
+             a6 = set1(1), a7 = set1(1);                                                              \
+        const type x0 = set1(1e-9), x1 = set1(2e-9), x2 = set1(3e-9), x3 = set1(4e-9), x4 = set1(5e-9), \
+                   x5 = set1(6e-9), x6 = set1(7e-9), x7 = set1(8e-9);                                  \
+        const long iterations = 5000000;                                                              \
+        const auto start = std::chrono::steady_clock::now();                                          \
+        for (long i = 0; i < iterations; ++i) {                                                       \
+            m = mul(m, one); /* a new factor each step keeps the products in the loop */             \
+            a0 = add(a0, mul(x0, m));                                                                 \
+            a1 = add(a1, mul(x1, m));                                                                 \
+            a2 = add(a2, mul(x2, m));                                                                 \
+            a3 = add(a3, mul(x3, m));                                                                 \
+            a4 = add(a4, mul(x4, m));                                                                 \
+            a5 = add(a5, mul(x5, m));                                                                 \
+            a6 = add(a6, mul(x6, m));                                                                 \
+            a7 = add(a7, mul(x7, m));                                                                 \
+        }                                                                                             \
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); \
+        double sink[lanes];                                                                           \
+        store(sink, add(add(add(a0, a1), add(a2, a3)), add(add(a4, a5), add(a6, a7))));                \
+        benchmark::DoNotOptimize(sink);                                                               \
+        return iterations * 8.0 * lanes / s;                                                          \
+    }
+
+VELKOR_PEAK(Peak512, "avx512f", __m512d, _mm512_set1_pd, _mm512_mul_pd, _mm512_add_pd, _mm512_storeu_pd, 8)
+VELKOR_PEAK(Peak256, "avx2", __m256d, _mm256_set1_pd, _mm256_mul_pd, _mm256_add_pd, _mm256_storeu_pd, 4)
+
+void BM_FirKernel(benchmark::State& state, FirKernelKind kind) {
+    const FirKernel kernel = FirKernelFor(kind);
+    if (!kernel) {
+        state.SkipWithError("not supported by this processor");
+        return;
+    }
+    const int taps = 125;
+    std::vector<double> h(taps), x(taps - 1 + 512), y(512);
+    std::mt19937 rng(1);
+    for (auto& v : h) v = rng() / 4e9;
+    for (auto& v : x) v = rng() / 4e9 - 0.5;
+    for (auto _ : state) {
+        kernel(h.data(), taps, x.data() + taps - 1, y.data(), 512);
+        benchmark::DoNotOptimize(y.data());
+    }
+    const double macs = static_cast<double>(state.iterations()) * taps * 512;
+    state.counters["multiply_adds_per_s"] = benchmark::Counter(macs, benchmark::Counter::kIsRate);
+    static const double peak = FirKernelSupported(FirKernelKind::Avx512) ? Peak512()
+                               : FirKernelSupported(FirKernelKind::Avx2) ? Peak256() : 0.0;
+    state.counters["machine_peak_multiply_adds_per_s"] = peak;
+}
+BENCHMARK_CAPTURE(BM_FirKernel, reference, FirKernelKind::Reference);
+BENCHMARK_CAPTURE(BM_FirKernel, sse2, FirKernelKind::Sse2);
+BENCHMARK_CAPTURE(BM_FirKernel, avx2, FirKernelKind::Avx2);
+BENCHMARK_CAPTURE(BM_FirKernel, avx512, FirKernelKind::Avx512);
+
+// A change of equaliser set: the spline resampling of the new response into taps.
+void BM_SetChange(benchmark::State& state) {
+    CustomFIR_select_inp eq;
+    eq.ResponseSets.Assign(EqualiserTable::Responses(), EqualiserTable::kPoints, EqualiserTable::kSets);
+    eq.ResponseTimeStamps.Assign(EqualiserTable::TimeStamps(), EqualiserTable::kPoints, 1);
+    eq.SampleRate = 1.6e11;
+    eq.NumberOfSets = EqualiserTable::kSets;
+    eq.Setup();
+    int index = 1;
+    for (auto _ : state) {
+        eq.SetIndex = index = index == 339 ? 340 : 339;
+        benchmark::DoNotOptimize(eq.FollowSetIndex());
+    }
+}
+BENCHMARK(BM_SetChange)->Unit(benchmark::kMicrosecond);
+
+void BM_AmiInit(benchmark::State& state) {
+    for (auto _ : state) {
+        void* memory = nullptr;
+        std::string p = "(Velkor_Rx (CDR_Threshold 0) (anlg_eql_gaincode -1))";
+        benchmark::DoNotOptimize(ami::Init(nullptr, 0, 0, 6.25e-12, 1e-10, p.data(), nullptr, &memory, nullptr));
+        state.PauseTiming();
+        ami::Close(memory);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_AmiInit)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

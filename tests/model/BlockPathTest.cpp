@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "blocks/FirKernels.h"
+#include "model/Velkor_Rx.h"
+#include "support/ScratchDirectory.h"
+#include "support/Waveforms.h"
+
+using CorvaneModelBuilder::FirKernelKind;
+
+namespace {
+
+struct Config {
+    int threshold, gain, gainBoost, corner;
+};
+
+// A receiver set up as AMI_Init does it, with its own port cells.
+struct Receiver {
+    Velkor_Rx model;
+    double cells[4] = {0, 0, 0, 0};
+    explicit Receiver(const Config& c) {
+        model.CDR_Threshold = c.threshold;
+        model.anlg_eql_gaincode = c.gain;
+        model.anlg_eql_gainboost = c.gainBoost;
+        model.corner = c.corner;
+        model.InputPort.Attach(&cells[0], 1);
+        model.OutputPort.Attach(&cells[1], 1);
+        model.ClockPort.Attach(&cells[2], 1);
+        model.IndexPort.Attach(&cells[3], 1);
+        EXPECT_TRUE(model.Setup());
+        EXPECT_TRUE(model.Initialize());
+    }
+};
+
+struct Trace {
+    std::vector<double> out, times;
+};
+
+// The gain code is forced at these samples, the same in both paths, so that the
+// equaliser switches sets many times.
+const std::vector<std::pair<std::size_t, double>> kKicks = {{3001, 2}, {9123, 12}, {15000, 0}, {22222, 15}, {30500, 5}};
+
+Trace PerSample(Receiver& r, const std::vector<double>& wave) {
+    Trace t;
+    std::size_t kick = 0;
+    for (std::size_t i = 0; i < wave.size(); ++i) {
+        if (kick < kKicks.size() && kKicks[kick].first == i) r.model.CdrBlock.AEQ_gain = kKicks[kick++].second;
+        r.model.InputPort.Current() = wave[i];
+        r.model.Run();
+        t.out.push_back(r.model.OutputPort.Current());
+        if (r.model.ClockPort.Current() >= 0.0) t.times.push_back(r.model.ClockPort.Current());
+    }
+    return t;
+}
+
+Trace Blocks(Receiver& r, const std::vector<double>& wave, std::mt19937& rng, std::size_t maxBlock) {
+    Trace t;
+    t.out.resize(wave.size());
+    std::vector<double> times(maxBlock + 1);
+    std::size_t kick = 0, pos = 0;
+    while (pos < wave.size()) {
+        if (kick < kKicks.size() && kKicks[kick].first == pos) r.model.CdrBlock.AEQ_gain = kKicks[kick++].second;
+        std::size_t n = 1 + rng() % maxBlock;
+        n = std::min(n, wave.size() - pos);
+        if (kick < kKicks.size()) n = std::min(n, kKicks[kick].first - pos);
+        std::size_t count = 0;
+        bool ok = false;
+        EXPECT_EQ(r.model.RunBlock(wave.data() + pos, t.out.data() + pos, n, times.data(), count, ok), n);
+        EXPECT_TRUE(ok);
+        t.times.insert(t.times.end(), times.begin(), times.begin() + static_cast<std::ptrdiff_t>(count));
+        pos += n;
+    }
+    return t;
+}
+
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+}
+
+// Where two traces part (for the failure message).
+std::string FirstDifference(const std::vector<double>& a, const std::vector<double>& b) {
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        if (std::memcmp(&a[i], &b[i], sizeof(double)) != 0)
+            return "first difference at " + std::to_string(i) + ": " + std::to_string(a[i]) + " vs " + std::to_string(b[i]);
+    return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
+}
+
+std::vector<double> Stimulus(std::size_t bits) {
+    auto wave = testwave::Channel(testwave::Prbs7(bits), 16, 0.3, 5.0);
+    // Samples a simulator should never send, but may.
+    wave[1000] = std::numeric_limits<double>::quiet_NaN();
+    wave[20000] = std::numeric_limits<double>::infinity();
+    wave[20001] = -std::numeric_limits<double>::infinity();
+    wave[25000] = 1e300;
+    return wave;
+}
+
+class BlockPath : public testing::Test {
+protected:
+    ScratchDirectory scratch;
+};
+
+}  // namespace
+
+TEST_F(BlockPath, MatchesThePerSamplePathBitForBit) {
+    const auto wave = Stimulus(2400);
+    const Config configs[] = {{0, -1, 0, 0}, {1, -1, 1, 1}, {2, -1, 0, 2}, {3, 5, 1, 0},  {4, -1, 0, 1},
+                              {5, 16, 0, 0}, {6, -1, 1, 2}, {7, 0, 1, 1},  {99, -1, 0, 0}};
+    std::mt19937 rng(5);
+    for (const Config& c : configs) {
+        Receiver reference(c);
+        const Trace expected = PerSample(reference, wave);
+        for (FirKernelKind kind : {FirKernelKind::Reference, FirKernelKind::Sse2, FirKernelKind::Avx2,
+                                   FirKernelKind::Avx512}) {
+            if (!CorvaneModelBuilder::FirKernelSupported(kind)) continue;
+            for (std::size_t maxBlock : {1u, 700u, 20000u}) {
+                Receiver block(c);
+                block.model.SetFirKernel(kind);
+                const Trace got = Blocks(block, wave, rng, maxBlock);
+                EXPECT_TRUE(SameBits(got.out, expected.out))
+                    << "setting " << c.threshold << " kernel " << CorvaneModelBuilder::FirKernelName(kind)
+                    << " blocks up to " << maxBlock << ": " << FirstDifference(got.out, expected.out);
+                EXPECT_TRUE(SameBits(got.times, expected.times)) << "setting " << c.threshold;
+                EXPECT_EQ(block.model.Equaliser.ReloadCount, reference.model.Equaliser.ReloadCount);
+                EXPECT_EQ(block.model.CdrBlock.SampleCount, reference.model.CdrBlock.SampleCount);
+            }
+        }
+        EXPECT_GE(reference.model.Equaliser.ReloadCount, c.gain == -1 ? 5u : 1u);
+    }
+}
