@@ -19,10 +19,6 @@ constexpr std::int32_t kAdaptVoteLimit = 512;
 
 bool SecondOrder(std::int32_t threshold) { return threshold >= 0 && threshold <= 3; }
 
-// The counters are 32-bit; past 2^31 samples they wrap rather than overflow.
-void Increment(std::int32_t& counter) {
-    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
-}
 
 }  // namespace
 
@@ -55,9 +51,8 @@ bool CDR::Initialize() {
 }
 
 void CDR::WriteLog() {
-    // The periodic check runs only when the countdown says a multiple of
-    // LogPeriod may have come: no division per sample.
-    if (SampleCount != 0 && --logCountdown_ > 0) return;
+    // Called when SampleCount is 0 or the countdown ran out: a multiple of
+    // LogPeriod may have come (no division per sample).
     if (LogPeriod > 0) {
         const std::int32_t phase = SampleCount % LogPeriod;
         logCountdown_ = phase < 0 ? 1 : LogPeriod - phase;
@@ -167,38 +162,6 @@ void CDR::DataSample() {
 }
 
 bool CDR::Run() {
-    WriteLog();
-
-    if (PhaseCount == SamplesPerUI && PhaseCount != 0) {
-        ClockOut = 1.0;
-        PhaseCount = 0;
-        Increment(UICount);
-    } else if (PhaseCount == SamplesPerUI / 2) {
-        ClockOut = 0.0;
-    }
-    PreviousClockLevel = ClockLevel;
-    ClockLevel = ClockOut;
-
-    if (PreviousClockLevel == 0.0 && ClockLevel == 1.0) {
-        EdgeDecision = In > 0.0 ? 1 : 0;  // boundary of the unit interval
-    } else if (PreviousClockLevel == 1.0 && ClockLevel == 0.0) {
-        DataSample();  // centre of the unit interval
-    }
-
-    BoostFlag = GainBoost != 1 ? 1 : 0;
-    if (GainCode == -1) {
-        SetIndexOut = 48.0 * AEQ_gain + 6.0 * AEQ_Zero + 3.0 * BoostFlag + Corner;
-    } else {
-        // 32-bit arithmetic as the device firmware does it; wraps instead of trapping.
-        const std::uint32_t index = 48u * static_cast<std::uint32_t>(GainCode) +
-                                    6u * static_cast<std::uint32_t>(ZeroCode) +
-                                    3u * static_cast<std::uint32_t>(BoostFlag) +
-                                    static_cast<std::uint32_t>(Corner);
-        SetIndexOut = static_cast<double>(static_cast<std::int32_t>(index));
-    }
-
-    Increment(SampleCount);
-    Increment(PhaseCount);
-    DataOut = In;
+    Step();
     return true;
 }

@@ -53,7 +53,47 @@ public:
     // The loop setting's vote limit and phase-step period; false for "any other".
     static bool LoopSetting(std::int32_t threshold, std::int32_t& voteLimit, std::int32_t& stepPeriod);
 
+    // One sample (Run without its virtual call), inline for the block path.
+    void Step() {
+        if (SampleCount == 0 || --logCountdown_ <= 0) WriteLog();
+        if (PhaseCount == SamplesPerUI && PhaseCount != 0) {
+            ClockOut = 1.0;
+            PhaseCount = 0;
+            UICount = Wrapped(UICount);
+        } else if (PhaseCount == SamplesPerUI / 2) {
+            ClockOut = 0.0;
+        }
+        PreviousClockLevel = ClockLevel;
+        ClockLevel = ClockOut;
+
+        if (PreviousClockLevel == 0.0 && ClockLevel == 1.0) {
+            EdgeDecision = In > 0.0 ? 1 : 0;  // boundary of the unit interval
+        } else if (PreviousClockLevel == 1.0 && ClockLevel == 0.0) {
+            DataSample();  // centre of the unit interval
+        }
+
+        BoostFlag = GainBoost != 1 ? 1 : 0;
+        if (GainCode == -1) {
+            SetIndexOut = 48.0 * AEQ_gain + 6.0 * AEQ_Zero + 3.0 * BoostFlag + Corner;
+        } else {
+            // 32-bit arithmetic as the device firmware does it; wraps instead of trapping.
+            const std::uint32_t index = 48u * static_cast<std::uint32_t>(GainCode) +
+                                        6u * static_cast<std::uint32_t>(ZeroCode) +
+                                        3u * static_cast<std::uint32_t>(BoostFlag) +
+                                        static_cast<std::uint32_t>(Corner);
+            SetIndexOut = static_cast<double>(static_cast<std::int32_t>(index));
+        }
+
+        SampleCount = Wrapped(SampleCount);
+        PhaseCount = Wrapped(PhaseCount);
+        DataOut = In;
+    }
+
 private:
+    // The counters are 32-bit; past 2^31 samples they wrap rather than overflow.
+    static std::int32_t Wrapped(std::int32_t counter) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
+    }
     void WriteLog();
     std::int32_t logCountdown_ = 0;  // samples until SampleCount may be a multiple of LogPeriod
     void DataSample();

@@ -3,6 +3,7 @@
 #include "model/EqualiserTable.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -174,56 +175,72 @@ bool Velkor_Rx::BlockPathApplies() const {
            f.HistoryStorage && f.History.Capacity == static_cast<std::uint64_t>(f.NumberOfTaps) + 2;
 }
 
-// Everything Run does after the equaliser's filter step, for one sample.
-void Velkor_Rx::FinishSample(double input, double equalised) {
-    // The cells and the filter's ring hold what the per-sample path leaves there.
+// Leaves the cells, ports, block inputs and the filter's ring as `count` calls of
+// Run would have left them after the last sample of a run processed by RunBlock
+// (x: the run's inputs, y: its filter outputs).
+void Velkor_Rx::FlushRun(const double* x, const double* y, std::size_t count, double dcOut, double clock) {
+    if (count == 0) return;
+    auto& history = Equaliser.Filter.History;
+    const std::uint64_t h = history.Capacity;
+    // Each firing writes its sample at window element H - 1, then advances: only
+    // the last H samples survive.
+    const std::size_t first = count > h ? count - static_cast<std::size_t>(h) : 0;
+    std::uint64_t position = history.Position + first % h;
+    if (position >= h) position -= h;
+    for (std::size_t j = first; j < count; ++j) {
+        std::uint64_t index = position + h - 1;
+        if (index >= h) index -= h;
+        history.Storage[index] = x[j];
+        if (++position == h) position = 0;
+    }
+    history.Position = (history.Position + count % h) % h;
+
+    const double input = x[count - 1], equalised = y[count - 1];
     InputPort.Current() = input;
     *Cell1 = input;
     *Equaliser.EdgeCells[0] = input;
     *Equaliser.EdgeCells[1] = equalised;
     *Cell8 = equalised;
-    auto& history = Equaliser.Filter.History;
-    history.Storage[history.IndexOf(history.Capacity - 1)] = input;
-    if (++history.Position == history.Capacity) history.Position = 0;
-
     DcBlock.In = equalised;
-    DcBlock.Run();
-    *Cell9 = DcBlock.Out;
-    CdrBlock.In = *Cell9;
-    CdrBlock.Run();
+    DcBlock.Out = dcOut;
+    *Cell9 = dcOut;
     *Cell2 = CdrBlock.DataOut;
     *Cell5 = CdrBlock.ClockOut;
     *Cell6 = CdrBlock.PhaseVotes;
     *Cell7 = CdrBlock.SetIndexOut;
     *Cell4 = *Cell7;
     *Cell11 = *Cell7;
-    // The set index rarely changes: round it again only when it does.
-    std::uint64_t bits;
-    std::memcpy(&bits, Cell11, sizeof bits);
-    if (bits != roundedIndexOf_ || !roundedValid_) {
-        roundedIndex_ = CorvaneModelBuilder::TypeConverterRound::Convert(*Cell11);
-        roundedIndexOf_ = bits;
-        roundedValid_ = true;
-    }
     *Cell10 = roundedIndex_;
-    *Cell3 = ClockTimeBlock.Step(*Cell5);
+    *Cell3 = clock;
     OutputPort.Current() = *Cell2;
     ClockPort.Current() = *Cell3;
     IndexPort.Current() = *Cell4;
+}
+
+// One sample by Run, through the ports, for what the block path does not cover.
+bool Velkor_Rx::RunOne(double input, double& output, double* times, std::size_t& timeCount) {
+    InputPort.Current() = input;
+    const bool ok = Run();
+    output = OutputPort.Current();
+    if (ClockPort.Current() >= 0.0) times[timeCount++] = ClockPort.Current();
+    roundedIndex_ = *Cell10;
+    return ok;
 }
 
 std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count, double* times,
                                 std::size_t& timeCount, bool& ok) {
     ok = true;
     if (!kernel_) kernel_ = CorvaneModelBuilder::FirKernelFor(CorvaneModelBuilder::BestFirKernel());
+    // The limiter's curve is fixed while no one changes the corner or the boost.
+    const DC::Coefficients k = DC::Lookup(DcBlock.Corner, DcBlock.GainBoost);
+    DcBlock.Slope = k.slope;
+    DcBlock.Offset = k.offset;
+    DcBlock.Scale = k.scale;
+    roundedIndex_ = *Cell10;
     std::size_t done = 0;
     while (done < count) {
         if (!BlockPathApplies()) {
-            // Outside the model's configuration the per-sample path serves.
-            InputPort.Current() = in[done];
-            ok = Run();
-            out[done] = OutputPort.Current();
-            if (ClockPort.Current() >= 0.0) times[timeCount++] = ClockPort.Current();
+            ok = RunOne(in[done], out[done], times, timeCount);
             ++done;
             if (!ok) return done;
             continue;
@@ -244,30 +261,49 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         const double* current = x + taps - 1;
         kernel_(fir.Taps, fir.NumberOfTaps, current, y, n);
 
-        for (std::size_t i = 0; i < n; ++i) {
-            Equaliser.SetIndex = EqualiserIndexFor(*Cell10);
+        double dcOut = DcBlock.Out, clock = *Cell3;
+        std::size_t i = 0;
+        for (; i < n; ++i) {
+            Equaliser.SetIndex = EqualiserIndexFor(roundedIndex_);
             if (Equaliser.SetIndex != Equaliser.PreviousIndex) {
-                ok = Equaliser.FollowSetIndex();
+                const bool loaded = Equaliser.FollowSetIndex();
+                ok = ok && loaded;
                 if (!BlockPathApplies() || static_cast<std::size_t>(fir.NumberOfTaps) != taps) {
-                    // The new set changed the filter's shape: this sample and the rest
-                    // take the per-sample path (Run finds the set already loaded).
-                    InputPort.Current() = current[i];
-                    ok = Run() && ok;
-                    out[done + i] = OutputPort.Current();
-                    if (ClockPort.Current() >= 0.0) times[timeCount++] = ClockPort.Current();
-                    done += i + 1;
-                    if (!ok) return done;
-                    goto nextChunk;
+                    // The new set changed the filter's shape: bring the state up to
+                    // this sample, then this sample and the rest take the per-sample
+                    // path (Run finds the set already loaded).
+                    FlushRun(current, y, i, dcOut, clock);
+                    ok = RunOne(current[i], out[done + i], times, timeCount) && ok;
+                    ++i;
+                    break;
                 }
                 kernel_(fir.Taps, fir.NumberOfTaps, current + i, y + i, n - i);  // new taps from here on
             }
-            FinishSample(current[i], y[i]);
-            out[done + i] = *Cell2;
-            if (*Cell3 >= 0.0) times[timeCount++] = *Cell3;
-            if (!ok) return done + i + 1;
+            // The limiter, the clock recovery and the clock times, as Run does them.
+            dcOut = k.scale * std::tanh(k.slope * y[i] + k.offset);
+            CdrBlock.In = dcOut;
+            CdrBlock.Run();
+            std::uint64_t bits;
+            std::memcpy(&bits, &CdrBlock.SetIndexOut, sizeof bits);
+            if (bits != roundedIndexOf_ || !roundedValid_) {
+                // The set index rarely changes: round it again only when it does.
+                roundedIndex_ = CorvaneModelBuilder::TypeConverterRound::Convert(CdrBlock.SetIndexOut);
+                roundedIndexOf_ = bits;
+                roundedValid_ = true;
+            }
+            clock = ClockTimeBlock.Step(CdrBlock.ClockOut);
+            out[done + i] = CdrBlock.DataOut;
+            if (clock >= 0.0) times[timeCount++] = clock;
+            if (!ok) {
+                FlushRun(current, y, i + 1, dcOut, clock);
+                return done + i + 1;
+            }
         }
-        done += n;
-    nextChunk:;
+        if (i == n || !BlockPathApplies()) {
+            if (i == n) FlushRun(current, y, n, dcOut, clock);
+        }
+        done += i;
+        if (!ok) return done;
     }
     return done;
 }

@@ -98,7 +98,8 @@ public:
 
 private:
     void ReleaseCells();
-    void FinishSample(double input, double equalised);
+    void FlushRun(const double* x, const double* y, std::size_t count, double dcOut, double clock);
+    bool RunOne(double input, double& output, double* times, std::size_t& timeCount);
     bool BlockPathApplies() const;
 
     static constexpr std::size_t kChunk = 512;  // FIR outputs computed ahead at a time
