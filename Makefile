@@ -2,20 +2,24 @@
 #   make demo   build the receiver and run the main job on its built-in default
 #   make test   build and run every test (Release, then under the sanitizers)
 #   make bench  build and run the benchmarks
-#   make kit    the library, velkor_rx.ami and velkor_rx.ibs in one folder for a user
+#   make kit    the libraries, velkor_rx.ami and velkor_rx.ibs in one folder for a user
+#   make windows  the 64-bit Windows DLL, cross-built with MinGW-w64 (tested under Wine)
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD   ?= build
 RELEASE := $(BUILD)/release
 SANITIZE := $(BUILD)/sanitize
 WERROR  ?= ON
 CMAKE_COMMON := -DVELKOR_WERROR=$(WERROR)
+WINDOWS := $(BUILD)/windows
+MINGW_CXX := x86_64-w64-mingw32-g++-posix
+WINE_PREFIX := $(abspath $(BUILD))/wineprefix
 
-.PHONY: all release sanitize test test-release test-sanitize bench demo kit clean help
+.PHONY: all release sanitize test test-release test-sanitize bench demo kit windows windows-toolchain clean help
 
 all: release
 
 help:
-	@sed -n '2,6p' Makefile
+	@sed -n '2,7p' Makefile
 
 $(RELEASE)/CMakeCache.txt:
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON)
@@ -37,7 +41,27 @@ test-sanitize: sanitize
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
-test: test-release test-sanitize
+test: windows test-release test-sanitize
+
+# MinGW-w64 and Wine: installed when missing and we are root on a Debian machine.
+windows-toolchain:
+	@if ! command -v $(MINGW_CXX) >/dev/null 2>&1 || ! command -v wine >/dev/null 2>&1; then \
+	  if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then \
+	    echo "Installing MinGW-w64 and Wine for the Windows build ..."; \
+	    apt-get update -q >/dev/null 2>&1; \
+	    DEBIAN_FRONTEND=noninteractive apt-get install -y -q g++-mingw-w64-x86-64-posix wine64 >/dev/null 2>&1 || true; \
+	  fi; \
+	fi
+
+windows: windows-toolchain
+	@if command -v $(MINGW_CXX) >/dev/null 2>&1; then \
+	  cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+	    -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCH=OFF -DVELKOR_BUILD_TOOLS=OFF $(CMAKE_COMMON) >/dev/null && \
+	  cmake --build $(WINDOWS) -j $(JOBS) && \
+	  { command -v wine >/dev/null 2>&1 && WINEPREFIX=$(WINE_PREFIX) WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true; }; \
+	else \
+	  echo "Windows DLL skipped: MinGW-w64 (Debian package g++-mingw-w64-x86-64-posix) is not installed."; \
+	fi
 
 bench: release
 	$(RELEASE)/bench/velkor_bench --benchmark_counters_tabular=true
@@ -46,7 +70,7 @@ demo: release
 	$(RELEASE)/tools/velkor-sim --out $(BUILD)/demo
 	@echo "Open $(BUILD)/demo/report.html in a browser for the eye, the adaptation and the clock."
 
-kit: release
+kit: release windows
 	rm -rf $(BUILD)/kit && mkdir -p $(BUILD)/kit
 	cp $(RELEASE)/libvelkor_rx.so kit/velkor_rx.ami kit/velkor_rx.ibs $(BUILD)/kit/
 	@if [ -f $(BUILD)/windows/velkor_rx.dll ]; then cp $(BUILD)/windows/velkor_rx.dll $(BUILD)/kit/; fi

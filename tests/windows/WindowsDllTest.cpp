@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/AmiLibrary.h"
+#include "support/ScratchDirectory.h"
+#include "support/Waveforms.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kWindowsBuild = fs::path(VELKOR_SOURCE_DIR) / "build/windows";
+
+std::string Capture(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+bool Have(const std::string& program) { return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0; }
+
+// Units in the last place between two doubles of the same sign.
+std::int64_t Ulps(double a, double b) {
+    std::int64_t x, y;
+    std::memcpy(&x, &a, 8);
+    std::memcpy(&y, &b, 8);
+    if (x < 0) x = std::numeric_limits<std::int64_t>::min() - x;
+    if (y < 0) y = std::numeric_limits<std::int64_t>::min() - y;
+    return x > y ? x - y : y - x;
+}
+
+std::vector<double> ReadDoubles(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<double> v;
+    double d;
+    while (in.read(reinterpret_cast<char*>(&d), sizeof d)) v.push_back(d);
+    return v;
+}
+
+class WindowsDll : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(kWindowsBuild / "velkor_rx.dll") || !fs::exists(kWindowsBuild / "winhost.exe"))
+            GTEST_SKIP() << "no Windows build (make windows needs MinGW-w64 and Wine)";
+        if (!Have("wine") || !Have("x86_64-w64-mingw32-objdump")) GTEST_SKIP() << "Wine or MinGW binutils missing";
+        setenv("WINEPREFIX", (fs::path(VELKOR_SOURCE_DIR) / "build/wineprefix").c_str(), 1);
+        setenv("WINEDEBUG", "-all", 1);
+    }
+};
+
+}  // namespace
+
+TEST_F(WindowsDll, ExportsTheThreeEntryPointsAndImportsOnlySystemDlls) {
+    const std::string dump = Capture("x86_64-w64-mingw32-objdump -p '" + (kWindowsBuild / "velkor_rx.dll").string() + "'");
+    const auto table = dump.find("[Ordinal/Name Pointer] Table");
+    ASSERT_NE(table, std::string::npos) << dump.substr(0, 2000);
+    const std::string exports = dump.substr(table, dump.find("\n\n", table) - table) + "\n";
+    for (const char* name : {"AMI_Init", "AMI_GetWave", "AMI_Close"})
+        EXPECT_NE(exports.find(std::string("] ") + name + "\n"), std::string::npos) << exports;
+    std::size_t count = 0;
+    for (auto p = exports.find("\t["); p != std::string::npos; p = exports.find("\t[", p + 1)) ++count;
+    EXPECT_EQ(count, 3u) << exports;
+    const std::string system[] = {"KERNEL32.dll", "msvcrt.dll", "ADVAPI32.dll", "USER32.dll", "ucrtbase.dll"};
+    for (auto p = dump.find("DLL Name: "); p != std::string::npos; p = dump.find("DLL Name: ", p + 1)) {
+        const std::string name = dump.substr(p + 10, dump.find('\n', p) - p - 10);
+        bool known = name.rfind("api-ms-win-", 0) == 0;
+        for (const auto& s : system) known = known || name == s;
+        EXPECT_TRUE(known) << "imports " << name;
+    }
+}
+
+TEST_F(WindowsDll, AgreesWithTheLinuxLibrary) {
+    ScratchDirectory scratch;
+    const auto wave = testwave::Channel(testwave::Prbs7(100000 / 16), 16, 0.3, 6.0);
+    {
+        std::ofstream in("input.bin", std::ios::binary);
+        in.write(reinterpret_cast<const char*>(wave.data()), static_cast<std::streamsize>(wave.size() * sizeof(double)));
+    }
+    AmiLibrary lib;
+    for (const char* params : {"(Velkor_Rx)", "(Velkor_Rx (anlg_eql_gaincode 9) (corner 2) (CDR_Threshold 2))"}) {
+        const std::string command = "wine '" + (kWindowsBuild / "winhost.exe").string() + "' '" +
+                                    (kWindowsBuild / "velkor_rx.dll").string() +
+                                    "' input.bin output.bin clocks.bin \"" + params + "\" 1024 2>&1";
+        const std::string log = Capture(command);
+        const auto windowsOut = ReadDoubles("output.bin");
+        const auto windowsClocks = ReadDoubles("clocks.bin");
+        ASSERT_EQ(windowsOut.size(), wave.size()) << log;
+
+        AmiSession linux(lib, 6.25e-12, 1e-10, params);
+        std::vector<double> linuxOut = wave, times(1025), linuxClocks;
+        for (std::size_t pos = 0; pos < wave.size(); pos += 1024) {
+            const long n = static_cast<long>(std::min<std::size_t>(1024, wave.size() - pos));
+            ASSERT_EQ(lib.GetWave(linuxOut.data() + pos, n, times.data(), nullptr, linux.memory), 1);
+            for (long k = 0; times[k] != -1.0; ++k) linuxClocks.push_back(times[k]);
+        }
+        EXPECT_EQ(windowsClocks, linuxClocks) << params;
+        std::int64_t worst = 0;
+        for (std::size_t i = 0; i < wave.size(); ++i) worst = std::max(worst, Ulps(windowsOut[i], linuxOut[i]));
+        EXPECT_LE(worst, 4) << params;
+        std::printf("%s: largest difference %lld ulp over %zu samples, %zu clock times identical\n", params,
+                    static_cast<long long>(worst), wave.size(), linuxClocks.size());
+    }
+}
