@@ -4,6 +4,7 @@
 #   make bench  build and run the benchmarks
 #   make kit    the libraries, velkor_rx.ami and velkor_rx.ibs in one folder for a user
 #   make windows  the 64-bit Windows DLL, cross-built with MinGW-w64 (tested under Wine)
+#   make fuzz   each libFuzzer target for FUZZ_SECONDS (60); new inputs land in fuzz/corpus
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD   ?= build
 RELEASE := $(BUILD)/release
@@ -13,13 +14,17 @@ CMAKE_COMMON := -DVELKOR_WERROR=$(WERROR)
 WINDOWS := $(BUILD)/windows
 MINGW_CXX := x86_64-w64-mingw32-g++-posix
 WINE_PREFIX := $(abspath $(BUILD))/wineprefix
+FUZZ := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := ami_params ami_lifecycle ami_file ibis_file
+FUZZ_RUN = ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=halt_on_error=1
 
-.PHONY: all release sanitize test test-release test-sanitize bench demo kit windows windows-toolchain clean help
+.PHONY: all release sanitize test test-release test-sanitize bench demo kit windows windows-toolchain fuzz fuzz-build fuzz-vendor clean help
 
 all: release
 
 help:
-	@sed -n '2,7p' Makefile
+	@sed -n '2,8p' Makefile
 
 $(RELEASE)/CMakeCache.txt:
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON)
@@ -75,6 +80,29 @@ kit: release windows
 	cp $(RELEASE)/libvelkor_rx.so kit/velkor_rx.ami kit/velkor_rx.ibs $(BUILD)/kit/
 	@if [ -f $(BUILD)/windows/velkor_rx.dll ]; then cp $(BUILD)/windows/velkor_rx.dll $(BUILD)/kit/; fi
 	@echo "Model kit ready in $(BUILD)/kit"
+
+fuzz-build:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_FUZZ=ON -DVELKOR_SANITIZE=ON \
+	  -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCH=OFF -DVELKOR_BUILD_TOOLS=OFF -DVELKOR_WERROR=OFF >/dev/null
+	cmake --build $(FUZZ) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+
+# Our own seeds only: what the fuzzers keep in fuzz/corpus must not carry vendors' files.
+fuzz: fuzz-build
+	mkdir -p $(FUZZ)/work
+	for t in $(FUZZ_TARGETS); do \
+	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  (cd $(FUZZ)/work && $(FUZZ_RUN) ../fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=8192 \
+	    -rss_limit_mb=2048 -print_final_stats=1 $(CURDIR)/fuzz/corpus/$$t $(CURDIR)/fuzz/seeds/$$t) || exit 1; \
+	done
+
+# Seeded with the vendor files beside the checkout; new inputs stay in the build folder.
+fuzz-vendor: fuzz-build
+	mkdir -p $(FUZZ)/work $(FUZZ)/vendor-corpus/ami_file $(FUZZ)/vendor-corpus/ibis_file
+	for t in ami_file ibis_file; do \
+	  (cd $(FUZZ)/work && $(FUZZ_RUN) ../fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	    -rss_limit_mb=2048 -print_final_stats=1 ../vendor-corpus/$$t $(CURDIR)/fuzz/corpus/$$t \
+	    $(CURDIR)/../shared/corpus) || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD)

@@ -19,6 +19,8 @@ namespace ami {
 namespace {
 
 constexpr std::int32_t kMinimumSamplesPerBit = 5;  // the clock recovery needs at least 5
+// Beyond this the equaliser would need millions of taps per sample.
+constexpr std::int32_t kMaximumSamplesPerBit = 65536;
 
 std::string Describe(double value) {
     char text[64];
@@ -36,8 +38,8 @@ bool CheckTiming(double sampleInterval, double bitTime, std::int32_t& samplesPer
         return false;
     }
     const double ratio = bitTime / sampleInterval + 0.5;
-    if (!(ratio < 2147483647.0)) {
-        message += "Velkor_Rx cannot use more than 2147483646 samples per bit" + values;
+    if (!(ratio < kMaximumSamplesPerBit + 1.0)) {
+        message += "Velkor_Rx handles at most 65536 samples per bit" + values;
         return false;
     }
     samplesPerBit = static_cast<std::int32_t>(ratio);

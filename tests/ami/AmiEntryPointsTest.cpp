@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/AmiLibrary.h"
+#include "support/Process.h"
 #include "support/ScratchDirectory.h"
 #include "support/Waveforms.h"
 
@@ -133,7 +134,7 @@ TEST_F(AmiEntryPoints, RejectsUnusableTiming) {
     const struct {
         double sampleInterval, bitTime;
     } cases[] = {{0, 1e-10}, {-1e-12, 1e-10}, {nan, 1e-10}, {6.25e-12, inf}, {6.25e-12, 0}, {2.5e-11, 1e-10},
-                 {1e-10, 1e-10}, {1e-300, 1e10}};
+                 {1e-10, 1e-10}, {1e-300, 1e10}, {1e-16, 1e-10}};
     for (const auto& c : cases) {
         void* memory = nullptr;
         char* message = nullptr;
@@ -237,15 +238,7 @@ TEST_F(AmiEntryPoints, InstancesOnThreadsMatchSequentialRuns) {
 
 #ifndef VELKOR_SANITIZED
 TEST(AmiLibraryFile, ExportsExactlyTheThreeEntryPointsAndNoCxxRuntime) {
-    auto run = [](const std::string& command) {
-        std::string out;
-        if (FILE* p = popen(command.c_str(), "r")) {
-            char buf[512];
-            while (fgets(buf, sizeof buf, p)) out += buf;
-            pclose(p);
-        }
-        return out;
-    };
+    auto run = [](const std::string& command) { return RunProcess(command).out; };
     const std::string path = VELKOR_LIBRARY_PATH;
     EXPECT_EQ(run("nm -D --defined-only '" + path + "' | awk '{print $3}' | sort"),
               "AMI_Close\nAMI_GetWave\nAMI_Init\n");

@@ -1,36 +1,20 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "support/Process.h"
 #include "support/ScratchDirectory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Lint {
-    int status = -1;
-    bool signalled = false;
-    std::string out;
-};
+using Lint = ProcessResult;
 
-Lint RunLint(const std::string& arguments) {
-    Lint l;
-    const std::string command = std::string(VELKOR_IBISLINT_PATH) + " " + arguments + " 2>&1";
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) l.out.append(buf, n);
-        const int raw = pclose(p);
-        l.signalled = !WIFEXITED(raw);
-        l.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    return l;
-}
+Lint RunLint(const std::string& arguments) { return RunProcess(std::string(VELKOR_IBISLINT_PATH) + " " + arguments); }
 
 class Ibislint : public testing::Test {
 protected:

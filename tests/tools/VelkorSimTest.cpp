@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cmath>
@@ -9,27 +8,14 @@
 #include <sstream>
 #include <string>
 
+#include "support/Process.h"
 #include "support/ScratchDirectory.h"
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;  // standard output and standard error
-};
+using Outcome = ProcessResult;
 
-Outcome Simulate(const std::string& arguments) {
-    Outcome o;
-    const std::string command = std::string(VELKOR_SIM_PATH) + " " + arguments + " 2>&1";
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
-        const int raw = pclose(p);
-        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    return o;
-}
+Outcome Simulate(const std::string& arguments) { return RunProcess(std::string(VELKOR_SIM_PATH) + " " + arguments); }
 
 // The number that follows `key` (and then `then`, when given) in the text; -1 when absent.
 double Field(const std::string& text, const std::string& key, const std::string& then = "") {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/AmiLibrary.h"
+#include "support/Process.h"
 #include "support/ScratchDirectory.h"
 #include "support/Waveforms.h"
 
@@ -23,16 +24,7 @@ namespace {
 
 const fs::path kWindowsBuild = fs::path(VELKOR_SOURCE_DIR) / "build/windows";
 
-std::string Capture(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
+std::string Capture(const std::string& command) { return RunProcess(command).out; }
 
 bool Have(const std::string& program) { return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0; }
 
@@ -97,7 +89,7 @@ TEST_F(WindowsDll, AgreesWithTheLinuxLibrary) {
     for (const char* params : {"(Velkor_Rx)", "(Velkor_Rx (anlg_eql_gaincode 9) (corner 2) (CDR_Threshold 2))"}) {
         const std::string command = "wine '" + (kWindowsBuild / "winhost.exe").string() + "' '" +
                                     (kWindowsBuild / "velkor_rx.dll").string() +
-                                    "' input.bin output.bin clocks.bin \"" + params + "\" 1024 2>&1";
+                                    "' input.bin output.bin clocks.bin \"" + params + "\" 1024";
         const std::string log = Capture(command);
         const auto windowsOut = ReadDoubles("output.bin");
         const auto windowsClocks = ReadDoubles("clocks.bin");
