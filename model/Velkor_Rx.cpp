@@ -299,9 +299,7 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
                 return done + i + 1;
             }
         }
-        if (i == n || !BlockPathApplies()) {
-            if (i == n) FlushRun(current, y, n, dcOut, clock);
-        }
+        if (i == n) FlushRun(current, y, n, dcOut, clock);  // a fallback flushed before it ran
         done += i;
         if (!ok) return done;
     }

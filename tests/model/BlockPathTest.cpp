@@ -134,3 +134,40 @@ TEST_F(BlockPath, MatchesThePerSamplePathBitForBit) {
         EXPECT_GE(reference.model.Equaliser.ReloadCount, c.gain == -1 ? 5u : 1u);
     }
 }
+
+TEST_F(BlockPath, FallsBackToRunWhenANewSetChangesTheFilterShape) {
+    // A new tap rate makes the next set change build more taps than the ring was
+    // sized for: from there both paths must run sample by sample, identically.
+    const auto wave = Stimulus(1200);
+    auto drive = [&](bool blocks) {
+        Receiver r(Config{3, -1, 0, 0});
+        Trace t;
+        std::vector<double> times(2049);
+        for (std::size_t pos = 0; pos < wave.size(); pos += 2048) {
+            if (pos == 4096) {
+                r.model.Equaliser.Filter.SampleRate = 2e11;
+                r.model.CdrBlock.AEQ_gain = 3;  // forces a set change two samples on
+            }
+            const std::size_t n = std::min<std::size_t>(2048, wave.size() - pos);
+            if (blocks) {
+                std::size_t count = 0;
+                bool ok = false;
+                t.out.resize(pos + n);
+                r.model.RunBlock(wave.data() + pos, t.out.data() + pos, n, times.data(), count, ok);
+                t.times.insert(t.times.end(), times.begin(), times.begin() + static_cast<std::ptrdiff_t>(count));
+            } else {
+                for (std::size_t i = pos; i < pos + n; ++i) {
+                    r.model.InputPort.Current() = wave[i];
+                    r.model.Run();
+                    t.out.push_back(r.model.OutputPort.Current());
+                    if (r.model.ClockPort.Current() >= 0.0) t.times.push_back(r.model.ClockPort.Current());
+                }
+            }
+        }
+        EXPECT_EQ(r.model.Equaliser.Filter.NumberOfTaps, 156);
+        return t;
+    };
+    const Trace reference = drive(false), block = drive(true);
+    EXPECT_TRUE(SameBits(block.out, reference.out)) << FirstDifference(block.out, reference.out);
+    EXPECT_TRUE(SameBits(block.times, reference.times));
+}
