@@ -91,6 +91,7 @@ std::string FirstDifference(const std::vector<double>& a, const std::vector<doub
     return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
 }
 
+// At least 1600 bits: the special samples sit up to sample 25000.
 std::vector<double> Stimulus(std::size_t bits) {
     auto wave = testwave::Channel(testwave::Prbs7(bits), 16, 0.3, 5.0);
     // Samples a simulator should never send, but may.
@@ -138,7 +139,7 @@ TEST_F(BlockPath, MatchesThePerSamplePathBitForBit) {
 TEST_F(BlockPath, FallsBackToRunWhenANewSetChangesTheFilterShape) {
     // A new tap rate makes the next set change build more taps than the ring was
     // sized for: from there both paths must run sample by sample, identically.
-    const auto wave = Stimulus(1200);
+    const auto wave = Stimulus(2400);
     auto drive = [&](bool blocks) {
         Receiver r(Config{3, -1, 0, 0});
         Trace t;
