@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cmath>
+#include <complex>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -90,6 +91,8 @@ TEST_F(VelkorSim, BadInputsGiveMessagesAndNonZeroStatus) {
     std::ofstream("bad.ami") << "(Velkor_Rx (Model_Specific (corner (Usage In)";
     std::ofstream("bad_channel.txt") << "0 0\n1e-12 0.5\n5e-13 1\n";
     std::ofstream("words.txt") << "time value\n";
+    std::ofstream("short.s2p") << "# GHz S MA R 50\n1 0 0 0.9 -10 0.9 -10 0 0\n";
+    std::ofstream("admittance.s2p") << "# GHz Y MA R 50\n";
     const struct {
         std::string arguments, message;
         int status;
@@ -102,6 +105,8 @@ TEST_F(VelkorSim, BadInputsGiveMessagesAndNonZeroStatus) {
         {"--channel bad_channel.txt", "times must ascend strictly", 1},
         {"--channel words.txt", "expected a time and a value, found 'time'", 1},
         {"--channel /nonexistent.txt", "cannot open the channel file", 1},
+        {"--channel short.s2p", "holds no 2-port data", 1},
+        {"--channel admittance.s2p", "only S-parameters are read, not 'Y'", 1},
         {"--param nonsense=3", "unknown parameter 'nonsense'", 1},
         {"--param corner", "--param expects NAME=VALUE", 1},
         {"--pattern 9", "PRBS-7, -15, -23 or -31", 2},
@@ -126,5 +131,22 @@ TEST_F(VelkorSim, ChannelFromAStepResponseFile) {
     const Outcome o = Simulate("--channel step.txt --step --bits 60000 --param CDR_Threshold=3 --pattern PRBS-7");
     ASSERT_EQ(o.status, 0) << o.out;
     EXPECT_NE(o.out.find("step response from step.txt"), std::string::npos);
+    EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << o.out;
+}
+
+TEST_F(VelkorSim, ChannelFromATouchstoneFile) {
+    // S21 of a first-order 8 GHz low-pass with 100 ps of delay, 10 MHz to 40 GHz.
+    std::ofstream s2p("lowpass.s2p");
+    s2p << "! first-order low-pass\n# GHz S RI R 50\n";
+    for (int k = 1; k <= 4000; ++k) {
+        const double f = k * 0.01;
+        const std::complex<double> h = 1.0 / std::complex<double>(1.0, f / 8.0) *
+                                       std::exp(std::complex<double>(0, -2 * 3.141592653589793 * f * 0.1));
+        s2p << f << " 0 0 " << h.real() << " " << h.imag() << " " << h.real() << " " << h.imag() << " 0 0\n";
+    }
+    s2p.close();
+    const Outcome o = Simulate("--channel lowpass.s2p --bits 60000 --param CDR_Threshold=3");
+    ASSERT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("S21 of lowpass.s2p"), std::string::npos);
     EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << o.out;
 }

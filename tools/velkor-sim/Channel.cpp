@@ -20,6 +20,25 @@ constexpr double kReferenceFrequency = 1e9;
 
 }  // namespace
 
+void TrimTail(std::vector<double>& taps) {
+    // Keep the response up to where it has decayed (its tail carries < 1e-4 of the
+    // area); never more than half: the rest would be wrap-around of the inverse transform.
+    double total = 0;
+    for (double t : taps) total += t;
+    const std::size_t n = taps.size();
+    std::size_t keep = n;
+    double tail = 0;
+    for (std::size_t i = n; i-- > 0;) {
+        tail += taps[i];
+        if (std::fabs(tail) > 1e-4 * std::fabs(total)) {
+            keep = i + 1;
+            break;
+        }
+    }
+    if (keep > n / 2) keep = n / 2;
+    taps.resize(keep);
+}
+
 Channel BuiltInChannel(double nyquistLossDb, double bitRate, double dt) {
     const double nyquist = bitRate / 2;
     const double nepers = nyquistLossDb / 8.685889638065035;
@@ -43,20 +62,7 @@ Channel BuiltInChannel(double nyquistLossDb, double bitRate, double dt) {
     Fft(spectrum, 1);
     std::vector<double> taps(n);
     for (std::size_t i = 0; i < n; ++i) taps[i] = spectrum[i].real() / static_cast<double>(n);
-    // Keep the response up to where it has decayed (its tail carries < 1e-4 of the area).
-    double total = 0;
-    for (double t : taps) total += t;
-    std::size_t keep = n;
-    double tail = 0;
-    for (std::size_t i = n; i-- > 0;) {
-        tail += taps[i];
-        if (std::fabs(tail) > 1e-4 * std::fabs(total)) {
-            keep = i + 1;
-            break;
-        }
-    }
-    if (keep > n / 2) keep = n / 2;  // the rest would be wrap-around of the inverse transform
-    taps.resize(keep);
+    TrimTail(taps);
     char text[160];
     std::snprintf(text, sizeof text, "built-in backplane trace, %.1f dB loss at %.3g GHz", nyquistLossDb,
                   nyquist / 1e9);

@@ -21,6 +21,14 @@ Channel BuiltInChannel(double nyquistLossDb, double bitRate, double sampleInterv
 bool ChannelFromFile(const std::string& path, bool stepResponse, double sampleInterval, Channel& channel,
                      std::string& error);
 
+// S21 of a 2-port Touchstone (.s2p) file, turned into an impulse response: S21 is
+// interpolated (magnitude and unwrapped phase) onto the transform grid, tapered to
+// zero over the top fifth of the measured band and transformed back.
+bool ChannelFromTouchstone(const std::string& path, double sampleInterval, Channel& channel, std::string& error);
+
+// Cuts an inverse-transformed response where its tail has decayed.
+void TrimTail(std::vector<double>& taps);
+
 // The loss in dB of a channel at a frequency (from its taps).
 double LossDb(const Channel& channel, double frequency, double sampleInterval);
 

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -156,8 +157,12 @@ int main(int argc, char** argv) {
     sim::Channel channel;
     if (opt.channelFile.empty()) {
         channel = sim::BuiltInChannel(opt.lossDb, opt.bitRate, dt);
-    } else if (!sim::ChannelFromFile(opt.channelFile, opt.stepResponse, dt, channel, error)) {
-        return Fail(error);
+    } else {
+        std::string ext = fs::path(opt.channelFile).extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const bool ok = ext == ".s2p" ? sim::ChannelFromTouchstone(opt.channelFile, dt, channel, error)
+                                      : sim::ChannelFromFile(opt.channelFile, opt.stepResponse, dt, channel, error);
+        if (!ok) return Fail(error);
     }
 
     sim::PrbsPolynomial polynomial{};
