@@ -223,3 +223,30 @@ TEST_F(CDRTest, UnwritableLogIsIgnored) {
     Configure(cdr, 0);
     EXPECT_TRUE(cdr.Run());
 }
+
+TEST_F(CDRTest, ZeroCarryMovesTheZeroCodeAtTheGainLimits) {
+    const struct {
+        std::int32_t carry;
+        double gain, zero;
+        std::int32_t votes, edge;
+        double expectedGain, expectedZero;
+    } cases[] = {
+        {1, 15.0, 3.0, 511, 0, 15.0, 4.0},  // past the top: the zero code takes the step
+        {1, 1.0, 3.0, -511, 1, 0.0, 2.0},   // down to 0: the zero code steps down
+        {1, 7.0, 3.0, 511, 0, 8.0, 3.0},    // inside the range nothing carries
+        {0, 15.0, 3.0, 511, 0, 15.0, 3.0},  // switched off, as in the model
+    };
+    for (const auto& c : cases) {
+        CDR cdr;
+        Configure(cdr, 99);
+        cdr.ZeroCarry = c.carry;
+        RisingEdges(cdr, 12600);
+        cdr.AEQ_gain = c.gain;
+        cdr.AEQ_Zero = c.zero;
+        cdr.AdaptVotes = c.votes;
+        for (int i = 0; i < 5; ++i) cdr.History[i] = 1;
+        RunToDataSample(cdr, -1.0, c.edge == 1 ? 1.0 : -1.0);
+        EXPECT_EQ(cdr.AEQ_gain, c.expectedGain) << c.carry << " " << c.gain;
+        EXPECT_EQ(cdr.AEQ_Zero, c.expectedZero) << c.carry << " " << c.gain;
+    }
+}
