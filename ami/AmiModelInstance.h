@@ -12,7 +12,6 @@ struct AmiModelInstance {
     std::string messageText;      // every warning and error; only grows
     std::string handedMessage;    // the text AMI_Init handed out; stable until close
     std::vector<double> clockTimes;
-    std::vector<double> blockScratch;  // inputs of the block path
     std::int32_t samplesPerBit = 0;
     bool ready = false;           // AMI_Init succeeded
     double* portCells[4] = {nullptr, nullptr, nullptr, nullptr};

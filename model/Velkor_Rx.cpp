@@ -221,10 +221,11 @@ void Velkor_Rx::FlushRun(const double* x, const double* y, std::size_t count, do
 bool Velkor_Rx::RunOne(double input, double& output, double* times, std::size_t& timeCount) {
     InputPort.Current() = input;
     const bool ok = Run();
+    roundedIndex_ = *Cell10;
+    if (!ok) return false;  // the failing sample delivers nothing
     output = OutputPort.Current();
     if (ClockPort.Current() >= 0.0) times[timeCount++] = ClockPort.Current();
-    roundedIndex_ = *Cell10;
-    return ok;
+    return true;
 }
 
 std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count, double* times,
@@ -292,12 +293,12 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
                 roundedValid_ = true;
             }
             clock = ClockTimeBlock.Step(CdrBlock.ClockOut);
-            out[done + i] = CdrBlock.DataOut;
-            if (clock >= 0.0) times[timeCount++] = clock;
             if (!ok) {
                 FlushRun(current, y, i + 1, dcOut, clock);
                 return done + i + 1;
             }
+            out[done + i] = CdrBlock.DataOut;
+            if (clock >= 0.0) times[timeCount++] = clock;
         }
         if (i == n) FlushRun(current, y, n, dcOut, clock);  // a fallback flushed before it ran
         done += i;

@@ -83,7 +83,8 @@ public:
     // outputs computed ahead by a vectorised kernel. Writes the equalised samples
     // to out (which may be in) and appends every clock time found to times.
     // Returns the samples processed: fewer than count when a set failed to load
-    // (that sample has run, as Run does, and ok becomes false).
+    // (that sample has run, as Run does, and ok becomes false; its output is not
+    // written and its clock time not appended, so with out == in it keeps its input).
     std::size_t RunBlock(const double* in, double* out, std::size_t count, double* times, std::size_t& timeCount,
                          bool& ok);
 
