@@ -3,12 +3,15 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "IbisParser/amicheck.h"
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/lineitems.h"
+#include "IbisParser/messages.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -65,6 +68,40 @@ AlgorithmicModelEntry* ReadExecutable(const LineItems& items) {
     return e;
 }
 
+std::string EntryKey(const AlgorithmicModelEntry& e) {
+    std::string key = std::string(e.platform) + '\n' + e.compiler + '\n' + std::to_string(e.bits);
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return key;
+}
+
+// Absolute, on a drive, the parent folder, or with any separator.
+bool HasDirectoryPart(const char* name) {
+    return std::strpbrk(name, "/\\") != nullptr || std::strcmp(name, "..") == 0 ||
+           (std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':');
+}
+
+// The names already checked for the IBIS file being checked (by kind): each
+// named file is read and checked once, however many entries name it.
+std::unordered_set<std::string>& CheckedNames() {
+    static std::unordered_set<std::string> names;
+    return names;
+}
+
+bool FirstTime(char kind, const char* name) { return CheckedNames().insert(kind + std::string(name)).second; }
+
+// Whether the named file may be opened: a plain name of a regular file in the
+// folder of the IBIS file. Reports what stands in the way (none for a missing
+// file: its message is the caller's).
+PathKind CheckNamedFile(const std::string& directory, const char* name, const char* modelName) {
+    if (HasDirectoryPart(name)) {
+        ReportError(MSG_ALGMOD_NAME_HAS_DIRECTORY, name, modelName);
+        return PathKind::kOther;
+    }
+    const PathKind kind = KindOfPath(directory + name);
+    if (kind == PathKind::kOther) ReportError(MSG_NOT_A_REGULAR_FILE, directory.c_str(), name);
+    return kind;
+}
+
 bool Readable(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
@@ -118,12 +155,13 @@ void AlgModDataLine(const char* line, AlgorithmicModelEntry** head) {
 void AlgModEndChecks(AlgorithmicModelEntry** head) {
     if (!head) return;
     const int line = static_cast<int>(lastKeywordLine);
+    // An entry is a duplicate when a later entry has its platform, compiler (both
+    // ignoring case) and bits: one report per duplicate, found in linear time.
+    std::unordered_map<std::string, std::size_t> later;
+    for (const AlgorithmicModelEntry* e = *head; e; e = e->next) ++later[EntryKey(*e)];
     for (const AlgorithmicModelEntry* e = *head; e; e = e->next) {
         if (e->bits != 32 && e->bits != 64) ReportError(4606, e->platform, e->compiler, line);
-        for (const AlgorithmicModelEntry* o = e->next; o; o = o->next)
-            if (strcasecmp(e->platform, o->platform) == 0 && strcasecmp(e->compiler, o->compiler) == 0 &&
-                e->bits == o->bits)
-                ReportError(4607, e->platform, e->compiler, e->bits, line);
+        if (--later[EntryKey(*e)] > 0) ReportError(4607, e->platform, e->compiler, e->bits, line);
     }
 }
 
@@ -137,15 +175,21 @@ void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
     const FrameState saved = Frame();
     const std::uint32_t savedLine = Reporting().currentLine;
     for (AlgorithmicModelEntry* e = *head; e; e = e->next) {
-        if (*e->executable && !Readable(directory + e->executable)) ReportError(4616, e->executable, modelName);
-        if (!*e->parameterFile) continue;
+        if (*e->executable && FirstTime('x', e->executable)) {
+            const PathKind kind = CheckNamedFile(directory, e->executable, modelName);
+            if (kind == PathKind::kMissing || (kind == PathKind::kRegular && !Readable(directory + e->executable)))
+                ReportError(4616, e->executable, modelName);
+        }
+        if (!*e->parameterFile || !FirstTime('p', e->parameterFile)) continue;
+        const PathKind kind = CheckNamedFile(directory, e->parameterFile, modelName);
+        if (kind == PathKind::kOther) continue;
         const std::size_t n = std::strlen(e->parameterFile);
         if (n < 4 || std::strcmp(e->parameterFile + n - 4, ".ami") != 0) {
             ReportError(4617, e->parameterFile, modelName);
             continue;
         }
         const std::string path = directory + e->parameterFile;
-        if (!Readable(path)) {
+        if (kind == PathKind::kMissing || !Readable(path)) {
             ReportError(4618, e->parameterFile, modelName);
             continue;
         }
@@ -155,6 +199,8 @@ void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
         Reporting().currentLine = savedLine;
     }
 }
+
+void AlgModForgetCheckedFiles() { CheckedNames().clear(); }
 
 void AlgModFree(AlgorithmicModelEntry*** head) {
     if (!head || !*head) return;

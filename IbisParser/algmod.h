@@ -24,4 +24,8 @@ void AlgModFree(AlgorithmicModelEntry*** head);
 
 // The checks of the files the entries name, looked up in the directory of the
 // checked IBIS file: 4615 to 4618, then the .ami check of each parameter file.
+// A name with a directory part is refused and nothing outside that directory is
+// opened; each named file is checked once per IBIS file.
 void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName);
+// Starts over the record of the files already checked (a new IBIS file).
+void AlgModForgetCheckedFiles();

@@ -3,14 +3,18 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
+#include "IbisParser/messages.h"
 #include "IbisParser/report.h"
 
 namespace {
 
 constexpr std::size_t kDescriptionLimit = 120;
+// Far above any real parameter file; bounds the text and the tree built from it.
+constexpr unsigned long kAmiFileSizeLimit = 16ul << 20;
 
 struct FormatRule {
     std::int32_t keyword;
@@ -140,6 +144,8 @@ void ReportParseFailure(std::int32_t code) {
         case kParseNoParent:
         case kParseUnexpectedClose: ReportError(4635); break;
         case kParseNameOnly: ReportError(4634); break;
+        // A list that begins after the outermost one has closed: a fault of the file.
+        case kParseLevelTooLow: ReportError(MSG_AMI_SECOND_OUTERMOST_LIST); break;
         default: ReportBug(4621);
     }
 }
@@ -179,9 +185,22 @@ void CheckParameterLeaf(const AmiLeaf* leaf, const char* parentName) {
 
 void CheckParameterBranch(const AmiBranch* branch) {
     if (!branch) return;
-    for (std::int32_t i = 0; i < branch->childCount; ++i) {
-        if (const AmiLeaf* leaf = AsLeaf(branch->children[i])) CheckParameterLeaf(leaf, branch->name);
-        else CheckParameterBranch(AsBranch(branch->children[i]));
+    // Depth first, children in order, on a stack of its own: nesting of any depth
+    // costs heap, not call stack.
+    struct Open {
+        const AmiBranch* branch;
+        std::int32_t next;  // the child to visit next
+    };
+    std::vector<Open> open{{branch, 0}};
+    while (!open.empty()) {
+        Open& top = open.back();
+        if (top.next >= top.branch->childCount) {
+            open.pop_back();
+            continue;
+        }
+        const AmiNodeRef& child = top.branch->children[top.next++];
+        if (const AmiLeaf* leaf = AsLeaf(child)) CheckParameterLeaf(leaf, top.branch->name);
+        else if (const AmiBranch* inner = AsBranch(child)) open.push_back({inner, 0});
     }
 }
 
@@ -224,6 +243,13 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read) {
     }
     std::FILE* file = nullptr;
     if (!OpenCheckedFile(path, kFileAmi, &file, nullptr)) return nullptr;
+    const long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    if (size < 0 || static_cast<unsigned long>(size) > kAmiFileSizeLimit) {
+        ReportError(MSG_AMI_FILE_TOO_LARGE, path, kAmiFileSizeLimit);
+        std::fclose(file);
+        return nullptr;
+    }
+    std::rewind(file);
     if (read) *read = true;
     const bool longLines = f.longLinesAllowed;
     const char savedComment = f.commentChar;
@@ -235,9 +261,8 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read) {
     std::size_t length = 0;
     while (true) {
         const long before = std::ftell(file);
-        if (!ReadCheckedLine(file, line, static_cast<std::size_t>(-1), length, true)) break;
+        if (!ReadCheckedLine(file, line, kAmiFileSizeLimit, length, true)) break;
         const long after = std::ftell(file);
-        ++Reporting().currentLine;
         if (!tabReported && line.find('\t') != std::string::npos) {
             ReportWarningAtLine(921);
             tabReported = true;

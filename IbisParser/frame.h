@@ -29,13 +29,18 @@ struct FrameState {
 
 FrameState& Frame();
 
-// Reads one line (line end removed; a carriage return before it and a Ctrl-Z at
-// the very end of the file dropped); keeps at most `keep` characters. Illegal
-// characters become blanks, reported as error 1917 when `report` is set.
+// Reads one line (line end removed: LF, CR LF or a lone CR; a Ctrl-Z at the very
+// end of the file dropped); keeps at most `keep` characters. Illegal characters
+// become blanks. With `report` set the line read becomes the current line of the
+// reports and its illegal characters are reported there (error 1917).
 // Returns false at the end of the file. `length` receives the full length.
 bool ReadCheckedLine(std::FILE* file, std::string& line, std::size_t keep, std::size_t& length, bool report);
 
-// Opens a file of a kind by the extension rules; sets the frame's directory.
+// What a path names, following symbolic links.
+enum class PathKind { kMissing, kRegular, kOther };
+PathKind KindOfPath(const std::string& path);
+
+// Opens a regular file of a kind by the extension rules; sets the frame's directory.
 int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* bareName);
 
 // The directory part of a path (up to the last slash or backslash) and the rest.

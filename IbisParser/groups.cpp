@@ -60,12 +60,6 @@ char* NameAfterKeyword(const char* line) {
     return CheckStrDup(p);
 }
 
-template <typename T>
-void Append(T** list, T* item) {
-    while (*list) list = &(*list)->next;
-    *list = item;
-}
-
 void CloseComponent() {
     IbisComponent* c = State().component;
     if (c && c->package) PackageFinalCheck(c->package, c->name);
@@ -107,7 +101,7 @@ IbisModel* NewModel(const char* line) {
     IbisModel* m = nullptr;
     if (!ibis || !CheckAlloc(&m, sizeof(IbisModel))) return nullptr;
     m->name = NameAfterKeyword(line);
-    Append(&ibis->models, m);
+    AppendToList(&ibis->models, &ibis->modelsTail, m);
     return m;
 }
 
@@ -137,7 +131,7 @@ void OpenGroupFor(std::int32_t code, const char* line) {
             IbisComponent* c = nullptr;
             if (ibis && CheckAlloc(&c, sizeof(IbisComponent))) {
                 c->name = NameAfterKeyword(line);
-                Append(&ibis->components, c);
+                AppendToList(&ibis->components, &ibis->componentsTail, c);
                 s.component = c;
             }
             break;

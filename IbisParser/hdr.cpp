@@ -1,5 +1,6 @@
 #include "IbisParser/hdr.h"
 
+#include <algorithm>
 #include <cctype>
 #include <initializer_list>
 #include <cstring>
@@ -15,8 +16,16 @@ namespace {
 
 enum Seen { kVersion, kName, kRevision, kDate, kSource, kNotes, kDisclaimer, kCopyright, kSeenCount };
 
+// The free text last appended to: where it ends and how much room it has.
+struct TextEnd {
+    char** field = nullptr;
+    char* text = nullptr;
+    std::size_t length = 0, capacity = 0;
+};
+
 struct HeaderState {
     FileHeader* open = nullptr;
+    TextEnd textEnd;
     bool seen[kSeenCount] = {};
     std::int32_t lastKeyword = NOT_KEY;
     bool acceptVersion1 = false, skipNameChecks = false, treatAs5 = false;
@@ -34,24 +43,33 @@ bool DosCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || std::strchr(".!#$%&'()-@^_`{}~", c) != nullptr;
 }
 
-// Appends a piece to one of the free texts, joined by a line feed.
+// Appends a piece to one of the free texts, joined by a line feed. The text grows
+// geometrically and the length of the one last appended to is kept, so that a
+// keyword with 100 000s of continuation lines is joined in linear time.
 void AppendText(char** text, const char* piece) {
-    const std::size_t old = *text ? std::strlen(*text) : 0;
-    char* joined = nullptr;
-    if (!CheckAlloc(&joined, old + 2 + std::strlen(piece))) {
-        ReportErrorAtLine(1020);
-        if (*text) CheckFree(text);
-        return;
+    TextEnd& end = State().textEnd;
+    if (end.field != text || end.text != *text) {
+        const std::size_t length = *text ? std::strlen(*text) : 0;
+        end = TextEnd{text, *text, length, *text ? length + 1 : 0};
     }
-    if (*text) {
-        std::memcpy(joined, *text, old);
-        joined[old] = '\n';
-        std::strcpy(joined + old + 1, piece);
-        CheckFree(text);
-    } else {
-        std::strcpy(joined, piece);
+    const bool joined = *text != nullptr;
+    const std::size_t pieceLength = std::strlen(piece);
+    const std::size_t needed = end.length + (joined ? 1 : 0) + pieceLength + 1;
+    if (needed > end.capacity) {
+        const std::size_t capacity = std::max(needed, 2 * end.capacity);
+        if (!(joined ? CheckRealloc(text, capacity) : CheckAlloc(text, capacity))) {
+            ReportErrorAtLine(1020);
+            if (*text) CheckFree(text);
+            end = TextEnd{};
+            return;
+        }
+        end.text = *text;
+        end.capacity = capacity;
     }
-    *text = joined;
+    char* at = *text + end.length;
+    if (joined) *at++ = '\n';
+    std::memcpy(at, piece, pieceLength + 1);
+    end.length = needed - 1;
 }
 
 void VersionRule(FileHeader* h, const char* value) {
@@ -170,14 +188,13 @@ void HdrOpen() {
     }
     FileHeader* h = nullptr;
     if (CheckAlloc(&h, sizeof(FileHeader))) {
-        FileHeader** tail = &ibis->headers;
-        while (*tail) tail = &(*tail)->next;
-        *tail = h;
+        AppendToList(&ibis->headers, &ibis->headersTail, h);
         s.open = h;
     } else {
         ReportError(1006);
     }
     for (bool& b : s.seen) b = false;
+    s.textEnd = TextEnd{};
 }
 
 void HdrLine(int lineClass, std::int32_t code, const char* line) {
@@ -255,6 +272,7 @@ void HdrFree(FileHeader** list) {
         CheckFree(&h);
     }
     State().open = nullptr;
+    State().textEnd = TextEnd{};
 }
 
 static int Present(const char* value, const char** out) {

@@ -24,6 +24,7 @@ bool IbisCreate() {
 }
 
 void IbisFree() {
+    AlgModForgetCheckedFiles();
     if (!current) return;
     HdrFree(&current->headers);
     while (IbisComponent* c = current->components) {

@@ -27,7 +27,20 @@ struct IbisFile {
     FileHeader* headers;
     IbisComponent* components;
     IbisModel* models;
+    // Where the next record of each list goes (null: at its head).
+    FileHeader** headersTail;
+    IbisComponent** componentsTail;
+    IbisModel** modelsTail;
 };
+
+// Appends a record in constant time: files may hold 100 000s of them.
+template <typename T>
+void AppendToList(T** head, T*** tail, T* item) {
+    T** at = *tail ? *tail : head;
+    while (*at) at = &(*at)->next;
+    *at = item;
+    *tail = &item->next;
+}
 
 // The IBIS structure of the file being checked (null between checks).
 IbisFile* CurrentIbis();

@@ -96,6 +96,7 @@ const MessageRow kMessageTable[] = {
     {1916, "Illegal use of Reserved Word '%s'."},
     {1917, "Found illegal %s character (code %x).%s"},
     {1924, "File Name Requires '.ami' Extension."},
+    {MSG_NOT_A_REGULAR_FILE, "'%s%s' is not a regular file; only regular files are checked."},
     // rng: typ/min/max columns; ibis: the file's structure
     {3900, "Unable to Parse %s: %s %d"},
     {3901, "No %s Value Was Provided for %s"},
@@ -143,6 +144,11 @@ const MessageRow kMessageTable[] = {
     {4635, "Too few nodes in branches or leaves"},
     {MSG_END_ALGMOD_MISSING, "Missing [End Algorithmic Model] keyword"},
     {MSG_END_ALGMOD_ORPHAN, "Orphan [End Algorithmic Model] keyword found"},
+    {MSG_AMI_SECOND_OUTERMOST_LIST, "The AMI parameter file holds more than one outermost list"},
+    {MSG_ALGMOD_NAME_HAS_DIRECTORY,
+     "File name %s has a directory part; files named in [Algorithmic Model] for Model %s are looked up "
+     "only in the folder of the IBIS file"},
+    {MSG_AMI_FILE_TOO_LARGE, "AMI parameter file %s is larger than %lu bytes; it is not checked"},
 };
 
 const std::int32_t kMessageCount = static_cast<std::int32_t>(sizeof kMessageTable / sizeof kMessageTable[0]);

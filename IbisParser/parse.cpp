@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "IbisParser/amicheck.h"
@@ -10,6 +11,7 @@
 #include "IbisParser/groups.h"
 #include "IbisParser/hdr.h"
 #include "IbisParser/ibis.h"
+#include "IbisParser/messages.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -81,13 +83,14 @@ bool ReadCheckedLine(std::FILE* file, std::string& line, std::size_t keep, std::
     length = 0;
     int c = std::fgetc(file);
     if (c == EOF) return false;
+    if (report) ++Reporting().currentLine;  // findings below belong to this line
     bool sawControl = false, sawNul = false, sawHigh = false;
     int controlCode = 0, highCode = 0;
     for (; c != EOF && c != '\n'; c = std::fgetc(file)) {
-        if (c == '\r') {
+        if (c == '\r') {  // CR LF, or a lone CR as old Mac files end their lines
             const int next = std::fgetc(file);
-            if (next == '\n') break;
-            if (next != EOF) std::ungetc(next, file);
+            if (next != '\n' && next != EOF) std::ungetc(next, file);
+            break;
         }
         if (c == 0x1a) {  // Ctrl-Z at the very end of the file
             const int next = std::fgetc(file);
@@ -167,20 +170,32 @@ int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* b
     Frame().directory = directory;
     Frame().bareName = name;
     if (bareName) *bareName = name;
-    *file = std::fopen(full.c_str(), "rb");
-    for (bool upper : {false, true}) {
-        if (*file) break;
-        *file = std::fopen(Cased(full, upper).c_str(), "rb");
-        if (*file) {
-            SplitPath(Cased(full, upper), Frame().directory, Frame().bareName);
-            if (bareName) *bareName = Frame().bareName;
+    // The name as given, then in lower and in upper case. The directory keeps its
+    // case: a variant never leads out of the folder the path names. Only regular
+    // files are read (a device, a pipe or a folder would spin, block or fail).
+    for (int variant = 0; variant < 3; ++variant) {
+        const std::string tried = variant == 0 ? name : Cased(name, variant == 2);
+        const PathKind what = KindOfPath(directory + tried);
+        if (what == PathKind::kMissing) continue;
+        if (what == PathKind::kOther) {
+            ReportError(MSG_NOT_A_REGULAR_FILE, directory.c_str(), tried.c_str());
+            return 0;
         }
+        *file = std::fopen((directory + tried).c_str(), "rb");
+        if (!*file) continue;
+        Frame().bareName = tried;
+        if (bareName) *bareName = tried;
+        return 1;
     }
-    if (!*file) {
-        ReportError(1905, directory.c_str(), name.c_str());
-        return 0;
-    }
-    return 1;
+    ReportError(1905, directory.c_str(), name.c_str());
+    return 0;
+}
+
+PathKind KindOfPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status)) return PathKind::kMissing;
+    return std::filesystem::is_regular_file(status) ? PathKind::kRegular : PathKind::kOther;
 }
 
 int DetectIbisVersion(const char* path, std::uint32_t* lineCount, int kind) {
@@ -348,7 +363,6 @@ int CheckIbisFile(const char* path, int kind) {
     std::string raw;
     std::size_t length = 0;
     while (ReadCheckedLine(file, raw, kReadLimit, length, true)) {
-        ++Reporting().currentLine;
         const std::size_t limit = f.version <= 3 ? 80 : 120;
         if (length > limit && !f.longLinesAllowed) ReportErrorAtLine(905, static_cast<int>(limit));
         if (!f.tabReported && raw.find('\t') != std::string::npos) {

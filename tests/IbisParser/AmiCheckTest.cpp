@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <string>
 
 #include "IbisParser/amicheck.h"
@@ -32,6 +34,28 @@ const std::string kGood =
 std::string Model(const std::string& reserved, const std::string& specific = "") {
     const std::string model = specific.empty() ? "" : "(Model_Specific\n" + specific + ")\n";
     return "(rx\n(Reserved_Parameters\n" + reserved + ")\n" + model + ")\n";
+}
+
+// Runs an action on a thread with a 1 MB stack (as many hosts give their threads)
+// and returns its result.
+template <typename Action>
+int OnSmallStack(Action action) {
+    struct Call {
+        Action* action;
+        int result;
+    } call{&action, -1};
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 1 << 20);
+    pthread_t thread;
+    const auto run = [](void* p) -> void* {
+        auto* c = static_cast<Call*>(p);
+        c->result = (*c->action)();
+        return nullptr;
+    };
+    if (pthread_create(&thread, &attributes, run, &call) == 0) pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    return call.result;
 }
 
 }  // namespace
@@ -99,12 +123,37 @@ TEST_F(AmiCheck, ParseFailuresMapToMessages) {
                  {"rx (a 1))", "The AMI parameter file should start with a parenthesis", false},
                  {"(r\n(p\n(Usage\nInfo)\n(Type Boolean)))", "Too few nodes in branches or leaves", false},
                  {"(r (a ) (b 1))", "Invalid syntax of branch or leaf. At least 2 elements expected in a list", false},
-                 {"(r (a 1)) (s (b 2))", "Internal error while parsing AMI Parameter file", true}};
+                 // A second outermost list is the file's fault, not the checker's.
+                 {"(r (a 1)) (s (b 2))", "The AMI parameter file holds more than one outermost list", false},
+                 {"(r (a 1))\n(s 2)", "The AMI parameter file holds more than one outermost list", false}};
     for (const auto& c : cases) {
         const CheckerRun r = Check(c.text);
         EXPECT_TRUE(r.Has(c.expect)) << c.text << "\n" << r.output;
         EXPECT_EQ(r.bugs, c.bug ? 1u : 0u) << c.text;
     }
+}
+
+TEST_F(AmiCheck, DeepNestingNeedsNoDeepStack) {
+    // 300 000 nested parameter groups, checked on a thread with a 1 MB stack; the
+    // one bad definition at the bottom is found.
+    constexpr int kDepth = 300000;
+    std::string nest;
+    nest.reserve(3 * kDepth + 64);
+    for (int i = 0; i < kDepth; ++i) nest += "(g";
+    nest += "(p (Usage Sideways))";
+    nest.append(kDepth, ')');
+    WriteFile("deep.ami", Model(kGood, nest));
+    const CheckerRun r = CaptureReports([] {
+        return OnSmallStack([] {
+            AmiParamTree* tree = CheckAmiFile("deep.ami");
+            const int parsed = tree != nullptr;
+            FreeAmiParamTree(&tree);
+            return parsed;
+        });
+    });
+    EXPECT_EQ(r.result, 1) << r.output.substr(0, 2000);
+    EXPECT_EQ(r.errors, 1u) << r.output.substr(0, 2000);
+    EXPECT_TRUE(r.Has("Illegal Usage value Sideways specified for p"));
 }
 
 TEST_F(AmiCheck, CommentsDescriptionsAndLines) {
@@ -118,6 +167,14 @@ TEST_F(AmiCheck, CommentsDescriptionsAndLines) {
     const CheckerRun tabs = Check(Model(kGood) + "|\tone\n|\ttwo\n");
     EXPECT_EQ(tabs.Count("IBIS files should not contain tab characters."), 1);
     EXPECT_EQ(tabs.errors, 0u);
+    // Findings are reported at their own line, also with CR-only line ends.
+    for (const char* end : {"\n", "\r\n", "\r"}) {
+        const CheckerRun bell = Check(std::string("\a(rx") + end + "(Reserved_Parameters" + end + kGood + ")" + end +
+                                      "(Model_Specific (g (Usage In)\a))" + end + "(Other (x 1)))" + end);
+        EXPECT_TRUE(bell.Has("ERROR (line    1) -\n    Found illegal control character (code 7).")) << bell.output;
+        EXPECT_TRUE(bell.Has("ERROR (line    6) -\n    Found illegal control character (code 7).")) << bell.output;
+        EXPECT_EQ(bell.errors, 3u) << bell.output;  // the two bells and the unknown branch
+    }
     const CheckerRun missing = CaptureReports([] { return CheckIbisFile("none.ami", kFileAmi); });
     EXPECT_EQ(missing.result, 0);
     EXPECT_TRUE(missing.Has("Unable To Open File 'none.ami'"));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 
@@ -40,6 +42,8 @@ TEST_F(Frame_, ExtensionRules) {
     WriteFile("rx.ibs", Header("rx.ibs") + kBody);
     WriteFile("UP.IBS", Header("up.ibs") + kBody);
     WriteFile("rx.txt", Header("rx.txt") + kBody);
+    std::filesystem::create_directory("kit");
+    WriteFile("kit/rx.ibs", Header("rx.ibs") + kBody);
     const struct {
         const char* path;
         int kind;
@@ -53,6 +57,9 @@ TEST_F(Frame_, ExtensionRules) {
         {"rx.ibs", kFileEbd, 0, "File Name Requires '.ebd' Extension."},
         {"rx.ibs", kFileAmi, 0, "File Name Requires '.ami' Extension."},
         {"missing.ibs", kFileIbs, 0, "Unable To Open File 'missing.ibs'"},
+        // The name is tried in other cases, the folder never: that may be another one.
+        {"kit/RX.IBS", kFileIbs, 1, ""},
+        {"KIT/rx.ibs", kFileIbs, 0, "Unable To Open File 'KIT/rx.ibs'"},
     };
     for (const auto& c : cases) {
         std::FILE* f = nullptr;
@@ -179,14 +186,53 @@ TEST_F(Frame_, EndKeyword) {
 
 TEST_F(Frame_, CharactersAndTabs) {
     const CheckerRun r = CheckText("t.ibs", Header("t.ibs") + "|\ttab one\n|\ttab two\n| bell\a\n| high \xe9\n" + kBody);
-    EXPECT_EQ(r.Count("IBIS files should not contain tab characters."), 1);
-    EXPECT_TRUE(r.Has("Found illegal control character (code 7).  Converting to space."));
-    EXPECT_TRUE(r.Has("Found illegal non-7-bit ASCII character (code e9).  Converting to space."));
+    EXPECT_EQ(r.Count("WARNING (line    4) - IBIS files should not contain tab characters."), 1) << r.output;
+    EXPECT_TRUE(r.Has("ERROR (line    6) -\n    Found illegal control character (code 7).  Converting to space."));
+    EXPECT_TRUE(r.Has("ERROR (line    7) -\n    Found illegal non-7-bit ASCII character (code e9).  Converting to space."));
     EXPECT_FALSE(r.Has("code 9)"));
     std::string nul = Header("z.ibs") + "| nul";
     nul += '\0';
     nul += "\n" + kBody;
-    EXPECT_TRUE(CheckText("z.ibs", nul).Has("Found illegal NUL character (code 0)."));
+    EXPECT_TRUE(CheckText("z.ibs", nul).Has("ERROR (line    4) - Found illegal NUL character (code 0)."));
+}
+
+TEST_F(Frame_, LineEndsAndTheLinesOfFindings) {
+    // LF, CR LF and old Mac CR-only files read alike; every finding is reported at
+    // its own line, the first one included.
+    for (const std::string end : {"\n", "\r\n", "\r"}) {
+        const std::string text = "[IBIS Ver] 4.2\x01" + end + "[File Name] c.ibs" + end + "[File Rev] 1" + end +
+                                 "[Notes] a" + end + "b" + end + "[Component] c" + end + "[Manufacturer] m" + end +
+                                 "| bell \a" + end + "[End]" + end;
+        const CheckerRun r = CheckText("c.ibs", text);
+        EXPECT_EQ(r.result, 1);
+        EXPECT_TRUE(r.Has("ERROR (line    1) -\n    Found illegal control character (code 1).")) << r.output;
+        EXPECT_TRUE(r.Has("ERROR (line    8) -\n    Found illegal control character (code 7).")) << r.output;
+        EXPECT_EQ(r.errors, 2u) << r.output;
+    }
+}
+
+TEST_F(Frame_, OnlyRegularFilesAreRead) {
+    std::filesystem::create_directory("folder.ibs");
+    ASSERT_EQ(mkfifo("pipe.ibs", 0600), 0);
+    // A parameter file beyond the size limit (sparse: nothing is written).
+    WriteFile("huge.ami", "(rx");
+    std::filesystem::resize_file("huge.ami", (16u << 20) + 1);
+    // An IBIS file that cannot be read draws the version error too, as a missing one does.
+    const struct {
+        const char* path;
+        const char* message;
+        unsigned errors;
+    } cases[] = {
+        {"folder.ibs", "ERROR - 'folder.ibs' is not a regular file; only regular files are checked.", 2},
+        {"pipe.ibs", "ERROR - 'pipe.ibs' is not a regular file; only regular files are checked.", 2},
+        {"huge.ami", "ERROR - AMI parameter file huge.ami is larger than 16777216 bytes; it is not checked", 1},
+    };
+    for (const auto& c : cases) {
+        const CheckerRun r = CaptureReports([&] { return CheckIbisFile(c.path, FileKindOf(c.path)); });
+        EXPECT_EQ(r.result, 0) << c.path;
+        EXPECT_EQ(r.errors, c.errors) << c.path << ": " << r.output;
+        EXPECT_TRUE(r.Has(c.message)) << c.path << ": " << r.output;
+    }
 }
 
 TEST_F(Frame_, UnknownKeywordKeepsTheGroupOpenUntilItCloses) {
@@ -196,6 +242,30 @@ TEST_F(Frame_, UnknownKeywordKeepsTheGroupOpenUntilItCloses) {
     EXPECT_TRUE(r.Has("Invalid Keyword: Bogus"));
     EXPECT_TRUE(r.Has("Data for unknown keyword."));
     EXPECT_EQ(r.Count("dV/dt_f Not Defined For Ramp Beginning on Line 6"), 1) << r.output;
+}
+
+TEST_F(Frame_, ManyKeywordsTakeLinearTime) {
+    constexpr int kCount = 100000;
+    const auto repeat = [](const std::string& piece) {
+        std::string text;
+        text.reserve(piece.size() * kCount);
+        for (int i = 0; i < kCount; ++i) text += piece;
+        return text;
+    };
+    const struct {
+        std::string body;
+        const char* message;
+        int count;
+    } cases[] = {
+        {repeat("[Component] c\n[Manufacturer] m\n") + "[End]\n", "ERROR", 0},
+        {"[Component] c\n[Manufacturer] m\n" + repeat("[Model] m\n") + "[End]\n", "ERROR", 0},
+        {repeat("[IBIS Ver] 4.2\n") + kBody, "Duplicate IBIS_Ver keyword.\n", kCount},
+    };
+    for (const auto& c : cases) {
+        const CheckerRun r = CheckText("many.ibs", Header("many.ibs") + c.body);
+        EXPECT_EQ(r.result, 1);
+        EXPECT_EQ(r.Count(c.message), c.count) << r.output.substr(0, 1000);
+    }
 }
 
 TEST_F(Frame_, ComponentAndModelOnlyInIbsFiles) {

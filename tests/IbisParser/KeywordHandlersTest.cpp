@@ -186,6 +186,10 @@ TEST(AlgorithmicModel, EntriesAndEndChecks) {
         {{"executable Windows_VisualStudio_32 rx.dll rx.ami"}, {{"Unknown Line in Algorithmic Model", 1}}, 0},
         {{"Executable Windows_VisualStudio_32 a.dll a.ami", "Executable windows_visualstudio_32 b.dll b.ami"},
          {{"Duplicate Sub-Parameter: Platform windows Compiler visualstudio Bits 32", 1}}, 2},
+        // One report per duplicate, however many lines repeat an entry.
+        {{"Executable Linux_gcc_64 a.so a.ami", "Executable Linux_gcc_64 b.so b.ami", "Executable Linux_gcc_64 c.so c.ami",
+          "Executable Linux_gcc_32 d.so d.ami"},
+         {{"Duplicate Sub-Parameter: Platform Linux Compiler gcc Bits 64", 2}, {"Bits 32", 0}}, 4},
         {{"Executable Windows_VisualStudio_32 " + std::string(45, 'f') + " rx.ami"},
          {{"Filename too long " + std::string(45, 'f'), 1}}, 1},
     };
@@ -268,6 +272,53 @@ TEST_F(AlgorithmicModelFiles, NamedFilesAreCheckedBesideTheIbisFile) {
                      "Executable Linux_gcc_64 rx.so rx.ami\n[Model] n\n[End Algorithmic Model]\n[End]\n");
     EXPECT_TRUE(missingEnd.Has("Missing [End Algorithmic Model] keyword")) << missingEnd.output;
     EXPECT_TRUE(missingEnd.Has("Orphan [End Algorithmic Model] keyword found")) << missingEnd.output;
+}
+
+TEST_F(AlgorithmicModelFiles, NamedFilesStayInTheFolderAreRegularAndAreCheckedOnce) {
+    // Outside the folder of m.ibs: a parameter file whose check would draw an error.
+    WriteFile("outside.ami", "(rx (Model_Specific (g (Usage Sideways))))\n");
+    std::filesystem::create_directory("kit");
+    std::filesystem::create_directory("kit/folder.ami");
+    std::filesystem::create_symlink("/dev/zero", "kit/zero.ami");
+    WriteFile("kit/bad.ami", "(rx (Model_Specific (g (Usage Sideways))))\n");
+    WriteFile("kit/rx.so", "binary");
+    const auto ibs = [](const std::string& entries) {
+        return Header("m.ibs", "5.0") + "[Component] c\n[Model] m\nModel_type Input\n[Algorithmic Model]\n" + entries +
+               "[End Algorithmic Model]\n[Model] n\nModel_type Input\n[Algorithmic Model]\n" +
+               "Executable Linux_gcc_32 rx.so bad.ami\n[End Algorithmic Model]\n[End]\n";
+    };
+    std::string repeated;
+    for (int i = 0; i < 1000; ++i) repeated += "Executable Linux_gcc_64 gone.so bad.ami\n";
+    const struct {
+        std::string entries;
+        std::vector<std::pair<std::string, int>> messages;
+        unsigned errors;
+    } cases[] = {
+        {"Executable Linux_gcc_64 /etc/passwd ../outside.ami\n",
+         {{"File name /etc/passwd has a directory part; files named in [Algorithmic Model] for Model m", 1},
+          {"File name ../outside.ami has a directory part", 1},
+          {"Illegal Usage value Sideways specified for g", 1}},  // bad.ami's, for model n; outside.ami unread
+         4},
+        {"Executable Linux_gcc_64 rx.so sub\\x.ami\nExecutable Linux_gcc_32 C:rx.so rx.ami\n",
+         {{"File name sub\\x.ami has a directory part", 1}, {"File name C:rx.so has a directory part", 1},
+          {"AMI parameter file rx.ami not found.", 1}},
+         5},
+        {"Executable Linux_gcc_64 rx.so folder.ami\nExecutable Windows_gcc_64 . zero.ami\n",
+         {{"'kit/folder.ami' is not a regular file", 1}, {"'kit/.' is not a regular file", 1},
+          {"'kit/zero.ami' is not a regular file", 1}},
+         5},
+        // 1000 lines naming the same files: each file is checked once, for both models.
+        {repeated,
+         {{"Code file gone.so not found.", 1}, {"Illegal Usage value Sideways specified for g", 1},
+          {"Duplicate Sub-Parameter: Platform Linux Compiler gcc Bits 64", 999}},
+         1002},
+    };
+    for (const auto& c : cases) {
+        const CheckerRun r = CheckText("kit/m.ibs", ibs(c.entries));
+        for (const auto& [text, count] : c.messages)
+            EXPECT_EQ(r.Count(text), count) << c.entries.substr(0, 200) << r.output.substr(0, 3000);
+        EXPECT_EQ(r.errors, c.errors) << c.entries.substr(0, 200) << r.output.substr(0, 3000);
+    }
 }
 
 TEST_F(AlgorithmicModelFiles, ComponentPackageIsCheckedWhenTheComponentCloses) {

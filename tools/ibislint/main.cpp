@@ -2,6 +2,7 @@
 // parameter-definition (.ami) files and gives a verdict for each.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,9 @@ const char* kUsage =
     "usage: ibislint [options] FILE...\n"
     "Checks each file by its extension (.ibs, .pkg, .ebd, .ami) against the IBIS version it\n"
     "declares (2.1, 3.2, 4.2 or 5.0) and prints every finding, then a summary and a verdict\n"
-    "for that file. An [Algorithmic Model] also has the files it names checked.\n"
+    "for that file. An [Algorithmic Model] also has the files it names checked: plain names,\n"
+    "looked up in the folder of the .ibs file. Only regular files are read; an .ami file may\n"
+    "hold at most 16 MiB.\n"
     "\n"
     "  --numbered          print message numbers (E1234 ...) instead of words\n"
     "  --no-warnings       do not print or count warnings\n"
@@ -59,7 +62,16 @@ int main(int argc, char** argv) {
             allPassed = false;
             continue;
         }
-        CheckIbisFile(file.c_str(), kind);
+        try {
+            CheckIbisFile(file.c_str(), kind);
+        } catch (const std::exception& e) {
+            // Memory ran out (or the like): the checker's state is not to be trusted
+            // for further files, so the run ends here with a clear verdict.
+            std::fflush(stdout);
+            std::fprintf(stderr, "ibislint: %s: check abandoned (%s)\n", file.c_str(), e.what());
+            std::printf("\nFile Failed\n");
+            return 1;
+        }
         std::printf("\nSummary of %s:\n", file.c_str());
         PrintSummary();
         std::uint32_t bugs = 0, errors = 0;
