@@ -5,14 +5,31 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "IbisParser/frame.h"
 #include "IbisParser/parse.h"
 #include "IbisParser/report.h"
 
+// Beside the input: files an [Algorithmic Model] may name that are no regular
+// files (a folder, a link to an endless device) and a parameter file outside.
+inline void PlantNamedFiles() {
+    std::error_code ignored;
+    std::filesystem::create_directory("fuzz_folder.ami", ignored);
+    std::filesystem::create_symlink("/dev/zero", "fuzz_zero.ami", ignored);
+    std::filesystem::create_directory("fuzz_sub", ignored);
+    if (std::FILE* f = std::fopen("fuzz_sub/inner.ami", "wb")) {
+        std::fputs("(rx (Reserved_Parameters (GetWave_Exists (Usage Info))))\n", f);
+        std::fclose(f);
+    }
+}
+
 inline void CheckFuzzFile(const std::string& name, int kind, const std::uint8_t* data, std::size_t size) {
     static std::FILE* sink = std::fopen("/dev/null", "w");
+    static const bool planted = (PlantNamedFiles(), true);
+    (void)planted;
     SetReportStream(sink);
     Frame().quiet = true;
     if (std::FILE* f = std::fopen(name.c_str(), "wb")) {

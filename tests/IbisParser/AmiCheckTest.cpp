@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <string>
+#include <utility>
 
 #include "IbisParser/amicheck.h"
 #include "support/CheckerRun.h"
@@ -36,26 +37,22 @@ std::string Model(const std::string& reserved, const std::string& specific = "")
     return "(rx\n(Reserved_Parameters\n" + reserved + ")\n" + model + ")\n";
 }
 
-// Runs an action on a thread with a 1 MB stack (as many hosts give their threads)
-// and returns its result.
+// Runs an action on a thread with a 1 MB stack (as many hosts give their threads).
 template <typename Action>
 int OnSmallStack(Action action) {
-    struct Call {
-        Action* action;
-        int result;
-    } call{&action, -1};
+    std::pair<Action*, int> call{&action, -1};
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, 1 << 20);
     pthread_t thread;
     const auto run = [](void* p) -> void* {
-        auto* c = static_cast<Call*>(p);
-        c->result = (*c->action)();
+        auto* c = static_cast<std::pair<Action*, int>*>(p);
+        c->second = (*c->first)();
         return nullptr;
     };
     if (pthread_create(&thread, &attributes, run, &call) == 0) pthread_join(thread, nullptr);
     pthread_attr_destroy(&attributes);
-    return call.result;
+    return call.second;
 }
 
 }  // namespace
@@ -136,12 +133,9 @@ TEST_F(AmiCheck, ParseFailuresMapToMessages) {
 TEST_F(AmiCheck, DeepNestingNeedsNoDeepStack) {
     // 300 000 nested parameter groups, checked on a thread with a 1 MB stack; the
     // one bad definition at the bottom is found.
-    constexpr int kDepth = 300000;
     std::string nest;
-    nest.reserve(3 * kDepth + 64);
-    for (int i = 0; i < kDepth; ++i) nest += "(g";
-    nest += "(p (Usage Sideways))";
-    nest.append(kDepth, ')');
+    for (int i = 0; i < 300000; ++i) nest += "(g";
+    nest += "(p (Usage Sideways))" + std::string(300000, ')');
     WriteFile("deep.ami", Model(kGood, nest));
     const CheckerRun r = CaptureReports([] {
         return OnSmallStack([] {

@@ -124,31 +124,28 @@ TEST_F(Header_, FreeTextAndGetters) {
     });
     EXPECT_EQ(r.result, 1) << r.output;
     EXPECT_EQ(r.errors, 0u) << r.output;
-    // 100 000 continuation lines and as many repeated keywords join in linear time.
+    // 100 000 continuation lines and repeated keywords join in linear time.
     const CheckerRun many = CaptureReports([] {
         IbisCreate();
         HdrOpen();
         std::string notes = "n", disclaimer = "d";
         HdrLine(kLineKeyword, 6, "[Notes] n");
-        for (int i = 0; i < 100000; ++i) {
-            const std::string line = "line " + std::to_string(i);
-            HdrLine(kLineData, 6, line.c_str());
-            notes += "\n" + line;
-        }
         HdrLine(kLineKeyword, 7, "[Disclaimer] d");
         for (int i = 0; i < 100000; ++i) {
-            HdrLine(i % 2 ? kLineKeyword : kLineData, 7, i % 2 ? "[Disclaimer] k" : "t");
-            disclaimer += i % 2 ? "\nk" : "\nt";
+            const std::string line = std::to_string(i);
+            HdrLine(kLineData, 7, line.c_str());
+            HdrLine(kLineKeyword, 7, "[Disclaimer] k");
+            disclaimer += "\n" + line + "\nk";
         }
-        const FileHeader* h = CurrentIbis()->headers;
+        HdrLine(kLineKeyword, 6, "[Notes] again");  // a duplicate: nothing appended
         const char* value = nullptr;
-        int ok = HdrGetNotes(h, &value) && value == notes;
-        ok = ok && HdrGetDisclaimer(h, &value) && value == disclaimer;
+        int ok = HdrGetNotes(CurrentIbis()->headers, &value) && value == notes;
+        ok = ok && HdrGetDisclaimer(CurrentIbis()->headers, &value) && value == disclaimer;
         IbisFree();
         return ok;
     });
     EXPECT_EQ(many.result, 1);
-    EXPECT_EQ(many.errors, 0u) << many.output.substr(0, 1000);
+    EXPECT_EQ(many.errors, 1u) << many.output.substr(0, 1000);
     const CheckerRun orphan = CaptureReports([] {
         HdrClose(KW_COMPONENT);
         HdrLine(kLineKeyword, 3, "[File Rev] 1");

@@ -242,74 +242,45 @@ TEST_F(AlgorithmicModelFiles, NamedFilesAreCheckedBesideTheIbisFile) {
     std::filesystem::create_directory("kit");
     WriteFile("kit/rx.ami", good);
     WriteFile("kit/bad.ami", "(rx (Model_Specific (g (Usage Sideways))))\n");
+    WriteFile("outside.ami", "(rx (Model_Specific (g (Usage Sideways))))\n");  // outside the folder of m.ibs
     WriteFile("kit/rx.so", "binary");
+    std::filesystem::create_directory("kit/folder.ami");
+    std::filesystem::create_symlink("/dev/zero", "kit/zero.ami");
     auto ibs = [](const std::string& entries) {
         return Header("m.ibs", "5.0") + "[Component] c\n[Model] m\nModel_type Input\n[Algorithmic Model]\n" + entries +
                "[End Algorithmic Model]\n[End]\n";
     };
-    const struct {
-        std::string entries;
-        std::vector<std::string> messages;
-        unsigned errors;
-    } cases[] = {
-        {"Executable Linux_gcc_64 rx.so rx.ami\n", {}, 0},
-        {"Executable Linux_gcc_64 rx.so bad.ami\n",
-         {"Illegal Usage value Sideways specified for g", "No Reserved_Parameters found"}, 2},
-        {"Executable Linux_gcc_64 missing.so rx.ami\n",
-         {"Code file missing.so not found. It was defined in [Algorithmic Model] for Model m"}, 1},
-        {"Executable Linux_gcc_64 rx.so rx.txt\n",
-         {"AMI Parameter file rx.txt should have '.ami' extension. It was defined in [Algorithmic Model] for Model m"}, 1},
-        {"Executable Linux_gcc_64 rx.so gone.ami\n", {"AMI parameter file gone.ami not found."}, 1},
-        {"", {"Empty [Algorithmic Model] defined for Model m"}, 1},
-    };
-    for (const auto& c : cases) {
-        const CheckerRun r = CheckText("kit/m.ibs", ibs(c.entries));
-        for (const auto& m : c.messages) EXPECT_TRUE(r.Has(m)) << c.entries << r.output;
-        EXPECT_EQ(r.errors, c.errors) << c.entries << r.output;
-    }
-    const CheckerRun missingEnd = CheckText(
-        "kit/m.ibs", Header("m.ibs", "5.0") + "[Component] c\n[Model] m\n[Algorithmic Model]\n"
-                     "Executable Linux_gcc_64 rx.so rx.ami\n[Model] n\n[End Algorithmic Model]\n[End]\n");
-    EXPECT_TRUE(missingEnd.Has("Missing [End Algorithmic Model] keyword")) << missingEnd.output;
-    EXPECT_TRUE(missingEnd.Has("Orphan [End Algorithmic Model] keyword found")) << missingEnd.output;
-}
-
-TEST_F(AlgorithmicModelFiles, NamedFilesStayInTheFolderAreRegularAndAreCheckedOnce) {
-    // Outside the folder of m.ibs: a parameter file whose check would draw an error.
-    WriteFile("outside.ami", "(rx (Model_Specific (g (Usage Sideways))))\n");
-    std::filesystem::create_directory("kit");
-    std::filesystem::create_directory("kit/folder.ami");
-    std::filesystem::create_symlink("/dev/zero", "kit/zero.ami");
-    WriteFile("kit/bad.ami", "(rx (Model_Specific (g (Usage Sideways))))\n");
-    WriteFile("kit/rx.so", "binary");
-    const auto ibs = [](const std::string& entries) {
-        return Header("m.ibs", "5.0") + "[Component] c\n[Model] m\nModel_type Input\n[Algorithmic Model]\n" + entries +
-               "[End Algorithmic Model]\n[Model] n\nModel_type Input\n[Algorithmic Model]\n" +
-               "Executable Linux_gcc_32 rx.so bad.ami\n[End Algorithmic Model]\n[End]\n";
-    };
     std::string repeated;
     for (int i = 0; i < 1000; ++i) repeated += "Executable Linux_gcc_64 gone.so bad.ami\n";
+    const std::string sideways = "Illegal Usage value Sideways specified for g";
     const struct {
         std::string entries;
         std::vector<std::pair<std::string, int>> messages;
         unsigned errors;
     } cases[] = {
-        {"Executable Linux_gcc_64 /etc/passwd ../outside.ami\n",
+        {"Executable Linux_gcc_64 rx.so rx.ami\n", {}, 0},
+        {"Executable Linux_gcc_64 rx.so bad.ami\n", {{sideways, 1}, {"No Reserved_Parameters found", 1}}, 2},
+        {"Executable Linux_gcc_64 missing.so rx.ami\n",
+         {{"Code file missing.so not found. It was defined in [Algorithmic Model] for Model m", 1}}, 1},
+        {"Executable Linux_gcc_64 rx.so rx.txt\n",
+         {{"AMI Parameter file rx.txt should have '.ami' extension. It was defined in [Algorithmic Model] for Model m",
+           1}},
+         1},
+        {"Executable Linux_gcc_64 rx.so gone.ami\n", {{"AMI parameter file gone.ami not found.", 1}}, 1},
+        {"", {{"Empty [Algorithmic Model] defined for Model m", 1}}, 1},
+        // Plain names only: nothing outside the folder is opened.
+        {"Executable Linux_gcc_64 /etc/passwd ../outside.ami\nExecutable Linux_gcc_32 C:rx.so sub\\x.ami\n",
          {{"File name /etc/passwd has a directory part; files named in [Algorithmic Model] for Model m", 1},
-          {"File name ../outside.ami has a directory part", 1},
-          {"Illegal Usage value Sideways specified for g", 1}},  // bad.ami's, for model n; outside.ami unread
+          {"File name ../outside.ami has a directory part", 1}, {"File name C:rx.so has a directory part", 1},
+          {"File name sub\\x.ami has a directory part", 1}, {sideways, 0}},
          4},
-        {"Executable Linux_gcc_64 rx.so sub\\x.ami\nExecutable Linux_gcc_32 C:rx.so rx.ami\n",
-         {{"File name sub\\x.ami has a directory part", 1}, {"File name C:rx.so has a directory part", 1},
-          {"AMI parameter file rx.ami not found.", 1}},
-         5},
         {"Executable Linux_gcc_64 rx.so folder.ami\nExecutable Windows_gcc_64 . zero.ami\n",
          {{"'kit/folder.ami' is not a regular file", 1}, {"'kit/.' is not a regular file", 1},
           {"'kit/zero.ami' is not a regular file", 1}},
-         5},
-        // 1000 lines naming the same files: each file is checked once, for both models.
-        {repeated,
-         {{"Code file gone.so not found.", 1}, {"Illegal Usage value Sideways specified for g", 1},
+         3},
+        // 1000 lines and a second model naming the same files: each is checked once.
+        {repeated + "[End Algorithmic Model]\n[Model] n\n[Algorithmic Model]\nExecutable Linux_gcc_32 gone.so bad.ami\n",
+         {{"Code file gone.so not found.", 1}, {sideways, 1},
           {"Duplicate Sub-Parameter: Platform Linux Compiler gcc Bits 64", 999}},
          1002},
     };
@@ -319,6 +290,11 @@ TEST_F(AlgorithmicModelFiles, NamedFilesStayInTheFolderAreRegularAndAreCheckedOn
             EXPECT_EQ(r.Count(text), count) << c.entries.substr(0, 200) << r.output.substr(0, 3000);
         EXPECT_EQ(r.errors, c.errors) << c.entries.substr(0, 200) << r.output.substr(0, 3000);
     }
+    const CheckerRun missingEnd = CheckText(
+        "kit/m.ibs", Header("m.ibs", "5.0") + "[Component] c\n[Model] m\n[Algorithmic Model]\n"
+                     "Executable Linux_gcc_64 rx.so rx.ami\n[Model] n\n[End Algorithmic Model]\n[End]\n");
+    EXPECT_TRUE(missingEnd.Has("Missing [End Algorithmic Model] keyword")) << missingEnd.output;
+    EXPECT_TRUE(missingEnd.Has("Orphan [End Algorithmic Model] keyword found")) << missingEnd.output;
 }
 
 TEST_F(AlgorithmicModelFiles, ComponentPackageIsCheckedWhenTheComponentCloses) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -69,6 +70,25 @@ TEST_F(Ibislint, UsageAndPerFileVerdicts) {
     const Lint numbered = RunLint("--numbered bad.ibs");
     EXPECT_NE(numbered.out.find("E1915 - Required keyword 'File_Rev' not found in file 'bad.ibs'."), std::string::npos)
         << numbered.out;
+}
+
+TEST_F(Ibislint, FilesThatAreNoRegularFilesOrTooLargeFailCleanly) {
+    // A device would spin the reader or grow the parameter text without end, a pipe block it.
+    fs::create_symlink("/dev/zero", "zero.ibs");
+    fs::create_symlink("/dev/zero", "zero.ami");
+    fs::create_directory("folder.ibs");
+    ASSERT_EQ(mkfifo("pipe.ibs", 0600), 0);
+    std::ofstream("huge.ami") << "(rx";
+    fs::resize_file("huge.ami", (16u << 20) + 1);  // sparse: nothing is written
+    for (const char* name : {"zero.ibs", "zero.ami", "folder.ibs", "pipe.ibs", "huge.ami"}) {
+        const Lint l = RunLint(std::string("--quiet ") + name);
+        EXPECT_EQ(l.status, 1) << name << "\n" << l.out;
+        const bool huge = std::string(name) == "huge.ami";
+        EXPECT_NE(l.out.find(huge ? "huge.ami is larger than 16777216 bytes; it is not checked"
+                                  : "'" + std::string(name) + "' is not a regular file"),
+                  std::string::npos) << l.out;
+        EXPECT_NE(l.out.find("File Failed"), std::string::npos) << l.out;
+    }
 }
 
 TEST_F(Ibislint, VendorCorpusNeverCrashesAndVerdictsMatchStatus) {
