@@ -211,10 +211,12 @@ TEST_F(Frame_, UnknownKeywordKeepsTheGroupOpenUntilItCloses) {
 
 // 100 000 repetitions of a keyword (one test each, to stay short under the sanitizers).
 struct ManyKeywords {
+    const char* name;
     std::string first, repeated, last;
     const char* message;
     int count;  // of the message
 };
+void PrintTo(const ManyKeywords& c, std::ostream* out) { *out << c.name; }
 
 class ManyKeywordsTakeLinearTime : public testing::TestWithParam<ManyKeywords> {
 protected:
@@ -230,9 +232,10 @@ TEST_P(ManyKeywordsTakeLinearTime, Check) {
 
 INSTANTIATE_TEST_SUITE_P(
     Frame_, ManyKeywordsTakeLinearTime,
-    testing::Values(ManyKeywords{"", "[Component] c\n[Manufacturer] m\n", "[End]\n", "ERROR", 0},
-                    ManyKeywords{"[Component] c\n[Manufacturer] m\n", "[Model] m\n", "[End]\n", "ERROR", 0},
-                    ManyKeywords{"", "[IBIS Ver] 4.2\n", kBody, "Duplicate IBIS_Ver keyword.\n", 100000}));
+    testing::Values(ManyKeywords{"Components", "", "[Component] c\n[Manufacturer] m\n", "[End]\n", "ERROR", 0},
+                    ManyKeywords{"Models", "[Component] c\n[Manufacturer] m\n", "[Model] m\n", "[End]\n", "ERROR", 0},
+                    ManyKeywords{"IbisVer", "", "[IBIS Ver] 4.2\n", kBody, "Duplicate IBIS_Ver keyword.\n", 100000}),
+    [](const testing::TestParamInfo<ManyKeywords>& info) { return std::string(info.param.name); });
 
 TEST_F(Frame_, ComponentAndModelOnlyInIbsFiles) {
     const CheckerRun r = CheckText("p.pkg", Header("p.pkg") + "[Component] c\n[End]\n");
