@@ -14,7 +14,8 @@ constexpr std::size_t kMaxPath = 1024;
 
 struct FrameState {
     int kind = kFileIbs;
-    int version = 0;                 // 1 ... 5, the major IBIS version in force
+    int version = 0;                 // 1 ... 7, the major IBIS version in force
+    int versionCode = 72;            // the version in force as 10 * major + minor
     std::int32_t currentKeyword = 119;
     bool endSeen = false;
     bool ibisVerSeen = false;
@@ -25,6 +26,11 @@ struct FrameState {
     std::string bareName;            // the file's name without directory
     bool longLinesAllowed = false;
     bool quiet = false;              // no "Checking ..." banners
+    // Open sections ([Algorithmic Model] ... [End Algorithmic Model]), innermost last.
+    static constexpr int kMaxSections = 4;
+    std::int32_t sections[kMaxSections] = {};
+    std::uint32_t sectionLines[kMaxSections] = {};
+    int sectionDepth = 0;
 };
 
 FrameState& Frame();

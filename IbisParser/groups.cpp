@@ -8,6 +8,7 @@
 #include "IbisParser/hdr.h"
 #include "IbisParser/ibis.h"
 #include "IbisParser/keywords.h"
+#include "IbisParser/mdl.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/pkg.h"
 #include "IbisParser/ramp.h"
@@ -15,11 +16,8 @@
 
 namespace {
 
-enum Group { kNone, kHeader, kComponent, kModel, kPackageModel, kBoard, kSelector, kSubmodel, kTestData,
-             kTestLoad, kCircuit };
-
 struct GroupState {
-    Group open = kNone;
+    KeywordGroup open = kGroupNone;
     IbisComponent* component = nullptr;
     IbisModel* model = nullptr;  // the open model or submodel
 };
@@ -29,28 +27,15 @@ GroupState& State() {
     return state;
 }
 
-Group GroupOf(std::int32_t code) {
-    if (code == KW_IBIS_VER || (code >= KW_FILE_NAME && code <= KW_COPYRIGHT)) return kHeader;
-    if (code == KW_EXTERNAL_CIRCUIT || code == KW_END_EXTERNAL_CIRCUIT) return kCircuit;
-    if (code >= KW_COMPONENT && code <= KW_PIN_DOMAIN_EMI) return kComponent;
-    if (code >= KW_EXTERNAL_MODEL && code <= KW_END_EMI_MODEL) return kModel;
-    if (code >= KW_DEFINE_PACKAGE_MODEL && code <= KW_NUMBER_OF_SECTIONS) return kPackageModel;
-    if (code >= KW_BEGIN_BOARD_DESCRIPTION && code <= KW_END_BOARD_DESCRIPTION) return kBoard;
-    if (code == KW_MODEL_SELECTOR) return kSelector;
-    if (code >= KW_SUBMODEL && code <= KW_SUB_FALLING_WAVEFORM) return kSubmodel;
-    if (code >= KW_TEST_DATA && code <= KW_DIFF_FALLING_WAVEFORM_FAR) return kTestData;
-    if (code == KW_TEST_LOAD) return kTestLoad;
-    return kNone;
+KeywordGroup GroupOf(std::int32_t code) {
+    const KeywordInfo* info = KeywordInfoOf(code);
+    return info ? info->group : kGroupNone;
 }
 
 // A group's first keyword starts a new group even inside an open one.
 bool Starts(std::int32_t code) {
-    switch (code) {
-        case KW_IBIS_VER: case KW_COMPONENT: case KW_MODEL: case KW_DEFINE_PACKAGE_MODEL:
-        case KW_BEGIN_BOARD_DESCRIPTION: case KW_MODEL_SELECTOR: case KW_SUBMODEL: case KW_TEST_DATA:
-        case KW_TEST_LOAD: case KW_EXTERNAL_CIRCUIT: return true;
-        default: return false;
-    }
+    const KeywordInfo* info = KeywordInfoOf(code);
+    return info && (info->flags & kStartsGroup) != 0;
 }
 
 char* NameAfterKeyword(const char* line) {
@@ -73,7 +58,6 @@ void CloseModel() {
     const char* name = m->name ? m->name : "";
     if (m->ramp) RampEndCheck(m->ramp);
     if (m->algorithmic) {
-        if (m->algorithmicOpen) ReportError(MSG_END_ALGMOD_MISSING);
         AlgModEndChecks(m->algorithmic);
         AlgModFileChecks(m->algorithmic, name);
     }
@@ -86,13 +70,13 @@ void CloseModel() {
 void CloseOpenGroup(std::int32_t newCode) {
     GroupState& s = State();
     switch (s.open) {
-        case kHeader: HdrClose(newCode); break;
-        case kComponent: CloseComponent(); break;
-        case kModel:
-        case kSubmodel: CloseModel(); break;
+        case kGroupHeader: HdrClose(newCode); break;
+        case kGroupComponent: CloseComponent(); break;
+        case kGroupModel:
+        case kGroupSubmodel: CloseModel(); break;
         default: break;
     }
-    s.open = kNone;
+    s.open = kGroupNone;
 }
 
 // Models and submodels share one record type and one list.
@@ -109,11 +93,11 @@ IbisModel* NewModel(const char* line) {
 
 void CloseGroupFor(std::int32_t newCode) {
     GroupState& s = State();
-    if (s.open == kNone) return;
-    const Group next = GroupOf(newCode);
-    if (s.open == kHeader) {
+    if (s.open == kGroupNone) return;
+    const KeywordGroup next = GroupOf(newCode);
+    if (s.open == kGroupHeader) {
         HdrClose(newCode);
-        if (next != kHeader) s.open = kNone;
+        if (next != kGroupHeader) s.open = kGroupNone;
         return;
     }
     // A submodel's keywords and a model's sub-keywords continue their group.
@@ -124,10 +108,10 @@ void CloseGroupFor(std::int32_t newCode) {
 void OpenGroupFor(std::int32_t code, const char* line) {
     GroupState& s = State();
     IbisFile* ibis = CurrentIbis();
+    if (!Starts(code)) return;
+    s.open = GroupOf(code);
     switch (code) {
-        case KW_IBIS_VER: s.open = kHeader; break;
         case KW_COMPONENT: {
-            s.open = kComponent;
             IbisComponent* c = nullptr;
             if (ibis && CheckAlloc(&c, sizeof(IbisComponent))) {
                 c->name = NameAfterKeyword(line);
@@ -136,59 +120,46 @@ void OpenGroupFor(std::int32_t code, const char* line) {
             }
             break;
         }
-        case KW_MODEL:
-            s.open = kModel;
-            s.model = NewModel(line);
-            break;
+        case KW_MODEL: s.model = NewModel(line); break;
         case KW_SUBMODEL:
-            s.open = kSubmodel;
             s.model = NewModel(line);
             Frame().submodelOpen = true;
             break;
-        case KW_DEFINE_PACKAGE_MODEL: s.open = kPackageModel; break;
-        case KW_BEGIN_BOARD_DESCRIPTION: s.open = kBoard; break;
-        case KW_MODEL_SELECTOR: s.open = kSelector; break;
-        case KW_TEST_DATA: s.open = kTestData; break;
-        case KW_TEST_LOAD: s.open = kTestLoad; break;
-        case KW_EXTERNAL_CIRCUIT: s.open = kCircuit; break;
         default: break;
-    }
-    // Keywords that their module reads on the keyword line itself.
-    if (code == KW_PACKAGE && s.open == kComponent && s.component && !s.component->package)
-        PackageCreate(&s.component->package);
-    if ((code == KW_RAMP && s.open == kModel) || (code == KW_SUB_RAMP && s.open == kSubmodel)) {
-        if (s.model) RampKeyword(line, &s.model->ramp, s.model->name ? s.model->name : "");
-    }
-    if (code == KW_ALGORITHMIC_MODEL && s.open == kModel && s.model) {
-        AlgModKeyword(line, &s.model->algorithmic);
-        s.model->algorithmicOpen = true;
-    }
-    if (code == KW_END_ALGORITHMIC_MODEL) {
-        if (s.open == kModel && s.model && s.model->algorithmicOpen) s.model->algorithmicOpen = false;
-        else ReportErrorAtLine(MSG_END_ALGMOD_ORPHAN);
     }
 }
 
-bool DispatchToGroup(std::int32_t code, int lineClass, const char* line) {
+void HandleHeaderLine(const KeywordLine& l) { HdrLine(l.lineClass, l.code, l.line); }
+
+void HandlePackageLine(const KeywordLine& l) {
     GroupState& s = State();
-    const Group group = GroupOf(code);
-    if (group == kNone) return false;
-    if (group == kHeader) {
-        HdrLine(lineClass, code, line);
-        return true;
+    if (s.open != kGroupComponent || !s.component) return;
+    if (l.lineClass == kLineKeyword) {
+        if (!s.component->package) PackageCreate(&s.component->package);
+    } else if (s.component->package) {
+        PackageLine(s.component->package, l.line);
     }
-    if ((group == kComponent || group == kModel) && Frame().kind != kFileIbs) return true;  // ignored
-    if (lineClass != kLineData) return true;
-    if (code == KW_PACKAGE && s.open == kComponent && s.component && s.component->package)
-        PackageLine(s.component->package, line);
-    else if (((code == KW_RAMP && s.open == kModel) || (code == KW_SUB_RAMP && s.open == kSubmodel)) && s.model &&
-             s.model->ramp)
-        RampDataLine(line, s.model->ramp, s.model->name ? s.model->name : "");
-    else if (code == KW_ALGORITHMIC_MODEL && s.open == kModel && s.model && s.model->algorithmic &&
-             s.model->algorithmicOpen)
-        AlgModDataLine(line, s.model->algorithmic);
-    // Lines of the other keywords of these groups are accepted without checks.
-    return true;
+}
+
+void HandleRampLine(const KeywordLine& l) {
+    GroupState& s = State();
+    const bool here =
+        (l.code == KW_RAMP && s.open == kGroupModel) || (l.code == KW_SUB_RAMP && s.open == kGroupSubmodel);
+    if (!here || !s.model) return;
+    const char* name = s.model->name ? s.model->name : "";
+    if (l.lineClass == kLineKeyword) RampKeyword(l.line, &s.model->ramp, name);
+    else if (s.model->ramp) RampDataLine(l.line, s.model->ramp, name);
+}
+
+void HandleAlgorithmicModelLine(const KeywordLine& l) {
+    GroupState& s = State();
+    if (s.open != kGroupModel || !s.model) return;
+    if (l.lineClass == kLineKeyword) AlgModKeyword(l.line, &s.model->algorithmic);
+    else if (s.model->algorithmic) AlgModDataLine(l.line, s.model->algorithmic);
+}
+
+void HandleModelLine(const KeywordLine& l) {
+    if (l.lineClass == kLineData && State().open == kGroupModel) ModelSubParameterLine(l.line);
 }
 
 void FinishIbis() {

@@ -1,15 +1,24 @@
 // The keyword groups of an IBIS file (file header, component, model, package
-// model, ...): opened by their first keyword, fed their lines, closed when a
-// keyword of another group arrives or the file ends.
+// model, ...): opened by their first keyword, closed when a keyword of another
+// group arrives or the file ends; and the handlers that the keyword table names
+// for the keywords whose lines are read. Nothing here calls the frame: it hands
+// lines in, by the table.
 #pragma once
 
 #include <cstdint>
+
+#include "IbisParser/keywords.h"
 
 // Closes the group that is open unless the new keyword continues it.
 void CloseGroupFor(std::int32_t newCode);
 // Opens the group that the keyword starts, if it starts one.
 void OpenGroupFor(std::int32_t code, const char* line);
-// Hands a line of the current keyword to its group; false for an unknown code.
-bool DispatchToGroup(std::int32_t code, int lineClass, const char* line);
 // The file's final cross-checks, once every group is closed.
 void FinishIbis();
+
+// Handlers of the keyword table.
+void HandleHeaderLine(const KeywordLine& line);
+void HandlePackageLine(const KeywordLine& line);
+void HandleRampLine(const KeywordLine& line);
+void HandleAlgorithmicModelLine(const KeywordLine& line);
+void HandleModelLine(const KeywordLine& line);

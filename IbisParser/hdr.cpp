@@ -37,7 +37,6 @@ HeaderState& State() {
 }
 
 const char* const kReservedWords[] = {"GND", "NC", "POWER", "CIRCUITCALL", "NA"};
-const char* const kVersions[] = {"2.0", "2.1", "3.0", "3.1", "3.2", "4.0", "4.1", "4.2", "5.0"};
 
 bool DosCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || std::strchr(".!#$%&'()-@^_`{}~", c) != nullptr;
@@ -85,16 +84,18 @@ void VersionRule(FileHeader* h, const char* value) {
     if (!CopyFieldTruncating(h->ibisVersion, value, kVersionLimit, "IBIS_Version")) return;
     if (s.treatAs5) {
         Frame().version = 5;
+        Frame().versionCode = 50;
         return;
     }
     if (!*h->ibisVersion) return;
-    bool legal = s.acceptVersion1 && std::strncmp(h->ibisVersion, "1.", 2) == 0;
-    for (const char* v : kVersions) legal = legal || std::strcmp(h->ibisVersion, v) == 0;
-    if (!legal) {
+    int code = IbisVersionCode(h->ibisVersion);
+    if (code == 0 && s.acceptVersion1 && std::strncmp(h->ibisVersion, "1.", 2) == 0) code = 11;
+    if (code == 0) {
         ReportErrorAtLine(1008, h->ibisVersion);
         return;
     }
-    Frame().version = h->ibisVersion[0] - '0';
+    Frame().version = code / 10;
+    Frame().versionCode = code;
 }
 
 void FileNameRule(FileHeader* h, const char* value) {

@@ -19,8 +19,6 @@ struct IbisModel {
     char* name;
     RampData* ramp;                       // from [Ramp]
     AlgorithmicModelEntry** algorithmic;  // list head from [Algorithmic Model]
-    std::uint32_t algorithmicLine;        // line of its [Algorithmic Model] keyword
-    bool algorithmicOpen;                 // no [End Algorithmic Model] yet
 };
 
 struct IbisFile {

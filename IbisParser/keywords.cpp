@@ -1,62 +1,293 @@
 #include "IbisParser/keywords.h"
 
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "IbisParser/groups.h"
+
 namespace {
 
-#define ROW(name) {#name, KW_##name}
+constexpr std::int32_t N = NOT_KEY;
 
-// IBIS 2.1: header, component, package, pins, models, package models.
-#define IBIS21_ROWS                                                                                           \
-    ROW(IBIS_VER), ROW(COMMENT_CHAR), ROW(FILE_NAME), ROW(FILE_REV), ROW(DATE), ROW(SOURCE), ROW(NOTES),      \
-        ROW(DISCLAIMER), ROW(COPYRIGHT), ROW(COMPONENT), ROW(MANUFACTURER), ROW(PACKAGE), ROW(PIN),           \
-        ROW(PACKAGE_MODEL), ROW(PIN_MAPPING), ROW(DIFF_PIN), ROW(MODEL), ROW(TEMPERATURE_RANGE),              \
-        ROW(VOLTAGE_RANGE), ROW(PULLUP_REFERENCE), ROW(PULLDOWN_REFERENCE), ROW(POWER_CLAMP_REFERENCE),       \
-        ROW(GND_CLAMP_REFERENCE), ROW(PULLDOWN), ROW(PULLUP), ROW(GND_CLAMP), ROW(POWER_CLAMP), ROW(RGND),    \
-        ROW(RPOWER), ROW(RAC), ROW(CAC), ROW(RAMP), ROW(RISING_WAVEFORM), ROW(FALLING_WAVEFORM),              \
-        ROW(DEFINE_PACKAGE_MODEL), ROW(OEM), ROW(DESCRIPTION), ROW(NUMBER_OF_PINS), ROW(PIN_NUMBERS),         \
-        ROW(MODEL_DATA), ROW(RESISTANCE_MATRIX), ROW(INDUCTANCE_MATRIX), ROW(CAPACITANCE_MATRIX),             \
-        ROW(BANDWIDTH), ROW(ROW), ROW(END_MODEL_DATA), ROW(END_PACKAGE_MODEL), ROW(NUMBER_OF_SECTIONS),       \
-        ROW(END)
+enum : unsigned { S = kStartsGroup, R = kRefinedOnly, I = kIbsOnly };
 
-// IBIS 3.2 adds series elements, model selectors, model specs, terminations,
-// driver schedules, submodels and electrical board descriptions.
-#define IBIS32_ROWS                                                                                           \
-    IBIS21_ROWS, ROW(SERIES_SWITCH_GROUPS), ROW(SERIES_PIN_MAPPING), ROW(EXTERNAL_REFERENCE), ROW(TTGND),     \
-        ROW(TTPOWER), ROW(MODEL_SPEC), ROW(DRIVER_SCHEDULE), ROW(ON), ROW(OFF), ROW(R_SERIES), ROW(L_SERIES), \
-        ROW(RL_SERIES), ROW(C_SERIES), ROW(LC_SERIES), ROW(RC_SERIES), ROW(SERIES_CURRENT),                   \
-        ROW(SERIES_MOSFET), ROW(MODEL_SELECTOR), ROW(BEGIN_BOARD_DESCRIPTION), ROW(PIN_LIST),                 \
-        ROW(PATH_DESCRIPTION), ROW(REFERENCE_DESIGNATOR_MAP), ROW(END_BOARD_DESCRIPTION), ROW(ADD_SUBMODEL),   \
-        ROW(SUBMODEL), ROW(SUBMODEL_SPEC), ROW(GND_PULSE_TABLE), ROW(POWER_PULSE_TABLE)
+// Sections close with their end keyword; these are the messages when they do not.
+constexpr std::int32_t kMissing = 912, kOrphan = 913;
 
-// IBIS 4.0 to 4.2 add receiver thresholds, test data and loads,
-// alternate package models and external models and circuits.
-#define IBIS42_ROWS                                                                                           \
-    IBIS32_ROWS, ROW(RECEIVER_THRESHOLDS), ROW(TEST_DATA), ROW(RISING_WAVEFORM_NEAR),                        \
-        ROW(RISING_WAVEFORM_FAR), ROW(FALLING_WAVEFORM_NEAR), ROW(FALLING_WAVEFORM_FAR),                      \
-        ROW(DIFF_RISING_WAVEFORM_NEAR), ROW(DIFF_RISING_WAVEFORM_FAR), ROW(DIFF_FALLING_WAVEFORM_NEAR),       \
-        ROW(DIFF_FALLING_WAVEFORM_FAR), ROW(TEST_LOAD), ROW(ALTERNATE_PACKAGE_MODELS),                        \
-        ROW(END_ALTERNATE_PACKAGE_MODELS), ROW(NODE_DECLARATIONS), ROW(END_NODE_DECLARATIONS),                \
-        ROW(CIRCUIT_CALL), ROW(END_CIRCUIT_CALL), ROW(EXTERNAL_CIRCUIT), ROW(END_EXTERNAL_CIRCUIT),           \
-        ROW(EXTERNAL_MODEL), ROW(END_EXTERNAL_MODEL)
+struct Row {
+    const char* name;
+    const char* display;
+    std::int32_t code;
+    int introduced;
+    KeywordGroup group;
+    unsigned flags;
+    std::int32_t endCode, insideOf;
+    KeywordHandler handler;
+    std::int32_t endMissing = kMissing, endOrphan = kOrphan;
+};
 
-// IBIS 5.0 adds algorithmic (AMI) models and power-aware keywords.
-#define IBIS50_ROWS                                                                                           \
-    IBIS42_ROWS, ROW(ALGORITHMIC_MODEL), ROW(END_ALGORITHMIC_MODEL), ROW(ISSO_PD), ROW(ISSO_PU),              \
-        ROW(COMPOSITE_CURRENT)
+// Where a keyword's version is uncertain in the IBIS history, the earlier one is
+// taken, so that a file is never refused a keyword its version had
+// (docs/ibislint.md lists these choices).
+const Row kRows[] = {
+    // File header (IBIS 1.1)
+    {"IBIS_VER", "IBIS Ver", KW_IBIS_VER, 11, kGroupHeader, S, N, N, HandleHeaderLine},
+    {"COMMENT_CHAR", "Comment Char", KW_COMMENT_CHAR, 11, kGroupNone, 0, N, N, nullptr},
+    {"FILE_NAME", "File Name", KW_FILE_NAME, 11, kGroupHeader, 0, N, N, HandleHeaderLine},
+    {"FILE_REV", "File Rev", KW_FILE_REV, 11, kGroupHeader, 0, N, N, HandleHeaderLine},
+    {"DATE", "Date", KW_DATE, 11, kGroupHeader, 0, N, N, HandleHeaderLine},
+    {"SOURCE", "Source", KW_SOURCE, 11, kGroupHeader, 0, N, N, HandleHeaderLine},
+    {"NOTES", "Notes", KW_NOTES, 11, kGroupHeader, 0, N, N, HandleHeaderLine},
+    {"DISCLAIMER", "Disclaimer", KW_DISCLAIMER, 11, kGroupHeader, 0, N, N, HandleHeaderLine},
+    {"COPYRIGHT", "Copyright", KW_COPYRIGHT, 11, kGroupHeader, 0, N, N, HandleHeaderLine},
+    // Component
+    {"COMPONENT", "Component", KW_COMPONENT, 11, kGroupComponent, S | I, N, N, nullptr},
+    {"MANUFACTURER", "Manufacturer", KW_MANUFACTURER, 11, kGroupComponent, 0, N, N, nullptr},
+    {"PACKAGE", "Package", KW_PACKAGE, 11, kGroupComponent, 0, N, N, HandlePackageLine},
+    {"PIN", "Pin", KW_PIN, 11, kGroupComponent, 0, N, N, nullptr},
+    {"PACKAGE_MODEL", "Package Model", KW_PACKAGE_MODEL, 20, kGroupComponent, 0, N, N, nullptr},
+    {"PIN_MAPPING", "Pin Mapping", KW_PIN_MAPPING, 20, kGroupComponent, 0, N, N, nullptr},
+    {"DIFF_PIN", "Diff Pin", KW_DIFF_PIN, 20, kGroupComponent, 0, N, N, nullptr},
+    {"SERIES_SWITCH_GROUPS", "Series Switch Groups", KW_SERIES_SWITCH_GROUPS, 30, kGroupComponent, 0, N, N, nullptr},
+    {"SERIES_PIN_MAPPING", "Series Pin Mapping", KW_SERIES_PIN_MAPPING, 30, kGroupComponent, 0, N, N, nullptr},
+    {"ALTERNATE_PACKAGE_MODELS", "Alternate Package Models", KW_ALTERNATE_PACKAGE_MODELS, 41, kGroupComponent, 0,
+     KW_END_ALTERNATE_PACKAGE_MODELS, N, nullptr},
+    {"END_ALTERNATE_PACKAGE_MODELS", "End Alternate Package Models", KW_END_ALTERNATE_PACKAGE_MODELS, 41,
+     kGroupComponent, 0, N, N, nullptr},
+    {"NODE_DECLARATIONS", "Node Declarations", KW_NODE_DECLARATIONS, 41, kGroupComponent, 0,
+     KW_END_NODE_DECLARATIONS, N, nullptr},
+    {"END_NODE_DECLARATIONS", "End Node Declarations", KW_END_NODE_DECLARATIONS, 41, kGroupComponent, 0, N, N,
+     nullptr},
+    {"CIRCUIT_CALL", "Circuit Call", KW_CIRCUIT_CALL, 41, kGroupComponent, 0, KW_END_CIRCUIT_CALL, N, nullptr},
+    {"END_CIRCUIT_CALL", "End Circuit Call", KW_END_CIRCUIT_CALL, 41, kGroupComponent, 0, N, N, nullptr},
+    {"BEGIN_EMI_COMPONENT", "Begin EMI Component", KW_BEGIN_EMI_COMPONENT, 71, kGroupComponent, 0,
+     KW_END_EMI_COMPONENT, N, nullptr},
+    {"END_EMI_COMPONENT", "End EMI Component", KW_END_EMI_COMPONENT, 71, kGroupComponent, 0, N, N, nullptr},
+    {"PIN_EMI", "Pin EMI", KW_PIN_EMI, 71, kGroupComponent, 0, N, KW_BEGIN_EMI_COMPONENT, nullptr},
+    {"PIN_DOMAIN_EMI", "Pin Domain EMI", KW_PIN_DOMAIN_EMI, 71, kGroupComponent, 0, N, KW_BEGIN_EMI_COMPONENT,
+     nullptr},
+    {"REPEATER_PIN", "Repeater Pin", KW_REPEATER_PIN, 60, kGroupComponent, 0, N, N, nullptr},
+    {"BUS_LABEL", "Bus Label", KW_BUS_LABEL, 70, kGroupComponent, 0, KW_END_BUS_LABEL, N, nullptr},
+    {"END_BUS_LABEL", "End Bus Label", KW_END_BUS_LABEL, 70, kGroupComponent, 0, N, N, nullptr},
+    {"DIE_SUPPLY_PADS", "Die Supply Pads", KW_DIE_SUPPLY_PADS, 70, kGroupComponent, 0, KW_END_DIE_SUPPLY_PADS, N,
+     nullptr},
+    {"END_DIE_SUPPLY_PADS", "End Die Supply Pads", KW_END_DIE_SUPPLY_PADS, 70, kGroupComponent, 0, N, N, nullptr},
+    {"CLOCK_PINS", "Clock Pins", KW_CLOCK_PINS, 71, kGroupComponent, 0, N, N, nullptr},
+    // External circuits: a group of their own
+    {"EXTERNAL_CIRCUIT", "External Circuit", KW_EXTERNAL_CIRCUIT, 41, kGroupCircuit, S, KW_END_EXTERNAL_CIRCUIT,
+     N, nullptr},
+    {"END_EXTERNAL_CIRCUIT", "End External Circuit", KW_END_EXTERNAL_CIRCUIT, 41, kGroupCircuit, 0, N, N,
+     nullptr},
+    // Model
+    {"MODEL", "Model", KW_MODEL, 11, kGroupModel, S | I, N, N, HandleModelLine},
+    {"EXTERNAL_MODEL", "External Model", KW_EXTERNAL_MODEL, 41, kGroupModel, 0, KW_END_EXTERNAL_MODEL, N,
+     nullptr},
+    {"END_EXTERNAL_MODEL", "End External Model", KW_END_EXTERNAL_MODEL, 41, kGroupModel, 0, N, N, nullptr},
+    {"TEMPERATURE_RANGE", "Temperature Range", KW_TEMPERATURE_RANGE, 11, kGroupModel, 0, N, N, nullptr},
+    {"VOLTAGE_RANGE", "Voltage Range", KW_VOLTAGE_RANGE, 11, kGroupModel, 0, N, N, nullptr},
+    {"PULLUP_REFERENCE", "Pullup Reference", KW_PULLUP_REFERENCE, 11, kGroupModel, 0, N, N, nullptr},
+    {"PULLDOWN_REFERENCE", "Pulldown Reference", KW_PULLDOWN_REFERENCE, 11, kGroupModel, 0, N, N, nullptr},
+    {"POWER_CLAMP_REFERENCE", "POWER Clamp Reference", KW_POWER_CLAMP_REFERENCE, 11, kGroupModel, 0, N, N,
+     nullptr},
+    {"GND_CLAMP_REFERENCE", "GND Clamp Reference", KW_GND_CLAMP_REFERENCE, 11, kGroupModel, 0, N, N, nullptr},
+    {"EXTERNAL_REFERENCE", "External Reference", KW_EXTERNAL_REFERENCE, 30, kGroupModel, 0, N, N, nullptr},
+    {"PULLDOWN", "Pulldown", KW_PULLDOWN, 11, kGroupModel, 0, N, N, nullptr},
+    {"PULLUP", "Pullup", KW_PULLUP, 11, kGroupModel, 0, N, N, nullptr},
+    {"GND_CLAMP", "GND Clamp", KW_GND_CLAMP, 11, kGroupModel, 0, N, N, nullptr},
+    {"POWER_CLAMP", "POWER Clamp", KW_POWER_CLAMP, 11, kGroupModel, 0, N, N, nullptr},
+    {"RGND", "Rgnd", KW_RGND, 20, kGroupModel, 0, N, N, nullptr},
+    {"RPOWER", "Rpower", KW_RPOWER, 20, kGroupModel, 0, N, N, nullptr},
+    {"RAC", "Rac", KW_RAC, 20, kGroupModel, 0, N, N, nullptr},
+    {"CAC", "Cac", KW_CAC, 20, kGroupModel, 0, N, N, nullptr},
+    {"RAMP", "Ramp", KW_RAMP, 11, kGroupModel, 0, N, N, HandleRampLine},
+    {"RISING_WAVEFORM", "Rising Waveform", KW_RISING_WAVEFORM, 20, kGroupModel, 0, N, N, nullptr},
+    {"FALLING_WAVEFORM", "Falling Waveform", KW_FALLING_WAVEFORM, 20, kGroupModel, 0, N, N, nullptr},
+    {"TTGND", "TTgnd", KW_TTGND, 30, kGroupModel, 0, N, N, nullptr},
+    {"TTPOWER", "TTpower", KW_TTPOWER, 30, kGroupModel, 0, N, N, nullptr},
+    {"MODEL_SPEC", "Model Spec", KW_MODEL_SPEC, 30, kGroupModel, 0, N, N, nullptr},
+    {"RECEIVER_THRESHOLDS", "Receiver Thresholds", KW_RECEIVER_THRESHOLDS, 40, kGroupModel, 0, N, N, nullptr},
+    {"DRIVER_SCHEDULE", "Driver Schedule", KW_DRIVER_SCHEDULE, 30, kGroupModel, 0, N, N, nullptr},
+    {"ON", "On", KW_ON, 30, kGroupModel, 0, N, N, nullptr},
+    {"OFF", "Off", KW_OFF, 30, kGroupModel, 0, N, N, nullptr},
+    {"R_SERIES", "R Series", KW_R_SERIES, 30, kGroupModel, 0, N, N, nullptr},
+    {"L_SERIES", "L Series", KW_L_SERIES, 30, kGroupModel, 0, N, N, nullptr},
+    {"RL_SERIES", "Rl Series", KW_RL_SERIES, 30, kGroupModel, 0, N, N, nullptr},
+    {"C_SERIES", "C Series", KW_C_SERIES, 30, kGroupModel, 0, N, N, nullptr},
+    {"LC_SERIES", "Lc Series", KW_LC_SERIES, 30, kGroupModel, 0, N, N, nullptr},
+    {"RC_SERIES", "Rc Series", KW_RC_SERIES, 30, kGroupModel, 0, N, N, nullptr},
+    {"SERIES_CURRENT", "Series Current", KW_SERIES_CURRENT, 30, kGroupModel, 0, N, N, nullptr},
+    {"SERIES_MOSFET", "Series MOSFET", KW_SERIES_MOSFET, 30, kGroupModel, 0, N, N, nullptr},
+    {"ADD_SUBMODEL", "Add Submodel", KW_ADD_SUBMODEL, 30, kGroupModel, 0, N, N, nullptr},
+    {"ALGORITHMIC_MODEL", "Algorithmic Model", KW_ALGORITHMIC_MODEL, 50, kGroupModel, 0, KW_END_ALGORITHMIC_MODEL,
+     N, HandleAlgorithmicModelLine, 4636, 4637},
+    {"END_ALGORITHMIC_MODEL", "End Algorithmic Model", KW_END_ALGORITHMIC_MODEL, 50, kGroupModel, 0, N, N,
+     nullptr},
+    {"ISSO_PD", "ISSO PD", KW_ISSO_PD, 50, kGroupModel, 0, N, N, nullptr},
+    {"ISSO_PU", "ISSO PU", KW_ISSO_PU, 50, kGroupModel, 0, N, N, nullptr},
+    {"COMPOSITE_CURRENT", "Composite Current", KW_COMPOSITE_CURRENT, 50, kGroupModel, 0, N, N, nullptr},
+    {"BEGIN_EMI_MODEL", "Begin EMI Model", KW_BEGIN_EMI_MODEL, 71, kGroupModel, 0, KW_END_EMI_MODEL, N, nullptr},
+    {"END_EMI_MODEL", "End EMI Model", KW_END_EMI_MODEL, 71, kGroupModel, 0, N, N, nullptr},
+    // Package models (.pkg files and .ibs files)
+    {"DEFINE_PACKAGE_MODEL", "Define Package Model", KW_DEFINE_PACKAGE_MODEL, 20, kGroupPackageModel, S,
+     KW_END_PACKAGE_MODEL, N, nullptr},
+    {"MANUFACTURER", "Manufacturer", KW_PKG_MANUFACTURER, 20, kGroupPackageModel, R, N, KW_DEFINE_PACKAGE_MODEL,
+     nullptr},
+    {"OEM", "OEM", KW_OEM, 20, kGroupPackageModel, 0, N, KW_DEFINE_PACKAGE_MODEL, nullptr},
+    {"DESCRIPTION", "Description", KW_DESCRIPTION, 20, kGroupPackageModel, 0, N, KW_DEFINE_PACKAGE_MODEL,
+     nullptr},
+    {"NUMBER_OF_PINS", "Number Of Pins", KW_NUMBER_OF_PINS, 20, kGroupPackageModel, 0, N, KW_DEFINE_PACKAGE_MODEL,
+     nullptr},
+    {"PIN_NUMBERS", "Pin Numbers", KW_PIN_NUMBERS, 20, kGroupPackageModel, 0, N, KW_DEFINE_PACKAGE_MODEL, nullptr},
+    {"MODEL_DATA", "Model Data", KW_MODEL_DATA, 20, kGroupPackageModel, 0, KW_END_MODEL_DATA,
+     KW_DEFINE_PACKAGE_MODEL, nullptr},
+    {"RESISTANCE_MATRIX", "Resistance Matrix", KW_RESISTANCE_MATRIX, 20, kGroupPackageModel, 0, N, KW_MODEL_DATA,
+     nullptr},
+    {"INDUCTANCE_MATRIX", "Inductance Matrix", KW_INDUCTANCE_MATRIX, 20, kGroupPackageModel, 0, N, KW_MODEL_DATA,
+     nullptr},
+    {"CAPACITANCE_MATRIX", "Capacitance Matrix", KW_CAPACITANCE_MATRIX, 20, kGroupPackageModel, 0, N,
+     KW_MODEL_DATA, nullptr},
+    {"BANDWIDTH", "Bandwidth", KW_BANDWIDTH, 20, kGroupPackageModel, 0, N, KW_MODEL_DATA, nullptr},
+    {"ROW", "Row", KW_ROW, 20, kGroupPackageModel, 0, N, KW_MODEL_DATA, nullptr},
+    {"END_MODEL_DATA", "End Model Data", KW_END_MODEL_DATA, 20, kGroupPackageModel, 0, N, N, nullptr},
+    {"END_PACKAGE_MODEL", "End Package Model", KW_END_PACKAGE_MODEL, 20, kGroupPackageModel, 0, N, N, nullptr},
+    {"NUMBER_OF_SECTIONS", "Number Of Sections", KW_NUMBER_OF_SECTIONS, 20, kGroupPackageModel, 0, N,
+     KW_DEFINE_PACKAGE_MODEL, nullptr},
+    // Electrical board descriptions (.ebd files)
+    {"BEGIN_BOARD_DESCRIPTION", "Begin Board Description", KW_BEGIN_BOARD_DESCRIPTION, 30, kGroupBoard, S,
+     KW_END_BOARD_DESCRIPTION, N, nullptr},
+    {"MANUFACTURER", "Manufacturer", KW_EBD_MANUFACTURER, 30, kGroupBoard, R, N, KW_BEGIN_BOARD_DESCRIPTION,
+     nullptr},
+    {"NUMBER_OF_PINS", "Number Of Pins", KW_EBD_NUMBER_OF_PINS, 30, kGroupBoard, R, N, KW_BEGIN_BOARD_DESCRIPTION,
+     nullptr},
+    {"PIN_LIST", "Pin List", KW_PIN_LIST, 30, kGroupBoard, 0, N, KW_BEGIN_BOARD_DESCRIPTION, nullptr},
+    {"PATH_DESCRIPTION", "Path Description", KW_PATH_DESCRIPTION, 30, kGroupBoard, 0, N,
+     KW_BEGIN_BOARD_DESCRIPTION, nullptr},
+    {"REFERENCE_DESIGNATOR_MAP", "Reference Designator Map", KW_REFERENCE_DESIGNATOR_MAP, 30, kGroupBoard, 0, N,
+     KW_BEGIN_BOARD_DESCRIPTION, nullptr},
+    {"END_BOARD_DESCRIPTION", "End Board Description", KW_END_BOARD_DESCRIPTION, 30, kGroupBoard, 0, N, N,
+     nullptr},
+    // Model selectors and submodels
+    {"MODEL_SELECTOR", "Model Selector", KW_MODEL_SELECTOR, 30, kGroupSelector, S, N, N, nullptr},
+    {"SUBMODEL", "Submodel", KW_SUBMODEL, 30, kGroupSubmodel, S, N, N, nullptr},
+    {"SUBMODEL_SPEC", "Submodel Spec", KW_SUBMODEL_SPEC, 30, kGroupSubmodel, 0, N, N, nullptr},
+    {"GND_PULSE_TABLE", "GND Pulse Table", KW_GND_PULSE_TABLE, 30, kGroupSubmodel, 0, N, N, nullptr},
+    {"POWER_PULSE_TABLE", "POWER Pulse Table", KW_POWER_PULSE_TABLE, 30, kGroupSubmodel, 0, N, N, nullptr},
+    {"PULLDOWN", "Pulldown", KW_SUB_PULLDOWN, 30, kGroupSubmodel, R, N, N, nullptr},
+    {"PULLUP", "Pullup", KW_SUB_PULLUP, 30, kGroupSubmodel, R, N, N, nullptr},
+    {"GND_CLAMP", "GND Clamp", KW_SUB_GND_CLAMP, 30, kGroupSubmodel, R, N, N, nullptr},
+    {"POWER_CLAMP", "POWER Clamp", KW_SUB_POWER_CLAMP, 30, kGroupSubmodel, R, N, N, nullptr},
+    {"RAMP", "Ramp", KW_SUB_RAMP, 30, kGroupSubmodel, R, N, N, HandleRampLine},
+    {"RISING_WAVEFORM", "Rising Waveform", KW_SUB_RISING_WAVEFORM, 30, kGroupSubmodel, R, N, N, nullptr},
+    {"FALLING_WAVEFORM", "Falling Waveform", KW_SUB_FALLING_WAVEFORM, 30, kGroupSubmodel, R, N, N, nullptr},
+    // Test data and loads
+    {"TEST_DATA", "Test Data", KW_TEST_DATA, 40, kGroupTestData, S, N, N, nullptr},
+    {"RISING_WAVEFORM_NEAR", "Rising Waveform Near", KW_RISING_WAVEFORM_NEAR, 40, kGroupTestData, 0, N, N, nullptr},
+    {"RISING_WAVEFORM_FAR", "Rising Waveform Far", KW_RISING_WAVEFORM_FAR, 40, kGroupTestData, 0, N, N, nullptr},
+    {"FALLING_WAVEFORM_NEAR", "Falling Waveform Near", KW_FALLING_WAVEFORM_NEAR, 40, kGroupTestData, 0, N, N,
+     nullptr},
+    {"FALLING_WAVEFORM_FAR", "Falling Waveform Far", KW_FALLING_WAVEFORM_FAR, 40, kGroupTestData, 0, N, N, nullptr},
+    {"DIFF_RISING_WAVEFORM_NEAR", "Diff Rising Waveform Near", KW_DIFF_RISING_WAVEFORM_NEAR, 40, kGroupTestData, 0,
+     N, N, nullptr},
+    {"DIFF_RISING_WAVEFORM_FAR", "Diff Rising Waveform Far", KW_DIFF_RISING_WAVEFORM_FAR, 40, kGroupTestData, 0, N,
+     N, nullptr},
+    {"DIFF_FALLING_WAVEFORM_NEAR", "Diff Falling Waveform Near", KW_DIFF_FALLING_WAVEFORM_NEAR, 40, kGroupTestData,
+     0, N, N, nullptr},
+    {"DIFF_FALLING_WAVEFORM_FAR", "Diff Falling Waveform Far", KW_DIFF_FALLING_WAVEFORM_FAR, 40, kGroupTestData, 0,
+     N, N, nullptr},
+    {"TEST_LOAD", "Test Load", KW_TEST_LOAD, 40, kGroupTestLoad, S, N, N, nullptr},
+    // Interconnect models of IBIS 7.0: sets of models, and groups of sets
+    {"INTERCONNECT_MODEL_SET", "Interconnect Model Set", KW_INTERCONNECT_MODEL_SET, 70, kGroupInterconnect, S,
+     KW_END_INTERCONNECT_MODEL_SET, N, nullptr},
+    {"END_INTERCONNECT_MODEL_SET", "End Interconnect Model Set", KW_END_INTERCONNECT_MODEL_SET, 70,
+     kGroupInterconnect, 0, N, N, nullptr},
+    {"INTERCONNECT_MODEL", "Interconnect Model", KW_INTERCONNECT_MODEL, 70, kGroupInterconnect, 0,
+     KW_END_INTERCONNECT_MODEL, KW_INTERCONNECT_MODEL_SET, nullptr},
+    {"END_INTERCONNECT_MODEL", "End Interconnect Model", KW_END_INTERCONNECT_MODEL, 70, kGroupInterconnect, 0, N, N,
+     nullptr},
+    {"INTERCONNECT_MODEL_GROUP", "Interconnect Model Group", KW_INTERCONNECT_MODEL_GROUP, 70, kGroupInterconnect, S,
+     KW_END_INTERCONNECT_MODEL_GROUP, N, nullptr},
+    {"END_INTERCONNECT_MODEL_GROUP", "End Interconnect Model Group", KW_END_INTERCONNECT_MODEL_GROUP, 70,
+     kGroupInterconnect, 0, N, N, nullptr},
+    {"END", "End", KW_END, 11, kGroupNone, 0, N, N, nullptr},
+};
 
-constexpr KeywordRow kNotKey{"NOT_KEY", NOT_KEY};
+constexpr std::size_t kRowCount = sizeof kRows / sizeof kRows[0];
 
-const KeywordRow kIbis21[] = {IBIS21_ROWS, kNotKey};
-const KeywordRow kIbis32[] = {IBIS32_ROWS, kNotKey};
-const KeywordRow kIbis42[] = {IBIS42_ROWS, kNotKey};
-const KeywordRow kIbis50[] = {IBIS50_ROWS, kNotKey};
+KeywordInfo InfoOf(const Row& r) {
+    return KeywordInfo{r.name,     r.display,    r.code,      r.introduced, r.group,  r.flags,
+                       r.endCode, r.insideOf,  r.endMissing, r.endOrphan, r.handler};
+}
 
-#undef ROW
+// The rows by code, built once from the table.
+const std::vector<KeywordInfo>& ByCode() {
+    static const std::vector<KeywordInfo> rows = [] {
+        std::vector<KeywordInfo> v(KW_CODE_COUNT);
+        for (const Row& r : kRows) v[static_cast<std::size_t>(r.code)] = InfoOf(r);
+        return v;
+    }();
+    return rows;
+}
+
+bool SameName(const char* written, const char* name) {
+    for (; *written && *name; ++written, ++name) {
+        const char a = *written == ' ' ? '_' : *written, b = *name;
+        if (std::toupper(static_cast<unsigned char>(a)) != b) return false;
+    }
+    return *written == '\0' && *name == '\0';
+}
+
+const char* const kVersionTexts[] = {"1.1", "2.0", "2.1", "3.0", "3.1", "3.2", "4.0", "4.1",
+                                     "4.2", "5.0", "5.1", "6.0", "6.1", "7.0", "7.1", "7.2"};
 
 }  // namespace
 
+int IbisVersionCode(const char* text) {
+    if (!text) return 0;
+    for (std::size_t i = 0; i < sizeof kIbisVersions / sizeof kIbisVersions[0]; ++i)
+        if (std::strcmp(text, kVersionTexts[i]) == 0) return kIbisVersions[i];
+    return 0;
+}
+
+const char* IbisVersionText(int code) {
+    for (std::size_t i = 0; i < sizeof kIbisVersions / sizeof kIbisVersions[0]; ++i)
+        if (kIbisVersions[i] == code) return kVersionTexts[i];
+    return "?";
+}
+
+const KeywordInfo* KeywordInfoOf(std::int32_t code) {
+    if (code < 0 || code >= KW_CODE_COUNT) return nullptr;
+    const KeywordInfo& info = ByCode()[static_cast<std::size_t>(code)];
+    return info.name ? &info : nullptr;
+}
+
+const KeywordInfo* FindKeyword(const char* name) {
+    for (const Row& r : kRows)
+        if (!(r.flags & kRefinedOnly) && SameName(name, r.name)) return KeywordInfoOf(r.code);
+    return nullptr;
+}
+
+const KeywordInfo* SectionEndedBy(std::int32_t code) {
+    for (const Row& r : kRows)
+        if (r.endCode == code && code != NOT_KEY) return KeywordInfoOf(r.code);
+    return nullptr;
+}
+
 const KeywordRow* KeywordTableFor(int version) {
-    if (version >= 5) return kIbis50;
-    if (version == 4) return kIbis42;
-    if (version == 3) return kIbis32;
-    return kIbis21;
+    static std::vector<std::vector<KeywordRow>> tables(kNewestIbisVersion + 1);
+    int code = version;
+    if (version < 10) {  // a major number: its newest minor
+        code = 0;
+        for (int v : kIbisVersions)
+            if (v / 10 <= version) code = v;
+        if (code == 0) code = kIbisVersions[0];
+    }
+    if (code > kNewestIbisVersion) code = kNewestIbisVersion;
+    std::vector<KeywordRow>& table = tables[static_cast<std::size_t>(code)];
+    if (table.empty()) {
+        for (const Row& r : kRows)
+            if (!(r.flags & kRefinedOnly) && r.introduced <= code) table.push_back({r.name, r.code});
+        table.push_back({"NOT_KEY", NOT_KEY});
+    }
+    return table.data();
 }

@@ -1,4 +1,7 @@
-// IBIS keyword codes and the keyword tables of the four checked IBIS versions.
+// IBIS keyword codes, the IBIS versions, and the one keyword table from which
+// the frame learns everything about a keyword: its name, the version that
+// introduced it, its group, the section it opens or must stand in, and the
+// handler that reads its lines. Adding a keyword is adding a row.
 #pragma once
 
 #include <cstdint>
@@ -27,13 +30,69 @@ enum IbisKeyword : std::int32_t {
     KW_RISING_WAVEFORM_FAR, KW_FALLING_WAVEFORM_NEAR, KW_FALLING_WAVEFORM_FAR, KW_DIFF_RISING_WAVEFORM_NEAR,
     KW_DIFF_RISING_WAVEFORM_FAR, KW_DIFF_FALLING_WAVEFORM_NEAR, KW_DIFF_FALLING_WAVEFORM_FAR, KW_TEST_LOAD,
     KW_END, NOT_KEY,
+    // Keywords of IBIS 6.0 and later (codes after NOT_KEY keep the older ones fixed).
+    KW_REPEATER_PIN, KW_BUS_LABEL, KW_END_BUS_LABEL, KW_DIE_SUPPLY_PADS, KW_END_DIE_SUPPLY_PADS,
+    KW_INTERCONNECT_MODEL_SET, KW_END_INTERCONNECT_MODEL_SET, KW_INTERCONNECT_MODEL, KW_END_INTERCONNECT_MODEL,
+    KW_INTERCONNECT_MODEL_GROUP, KW_END_INTERCONNECT_MODEL_GROUP, KW_CLOCK_PINS,
+    KW_CODE_COUNT,
 };
+
+// IBIS versions as 10 * major + minor: 11 is IBIS 1.1, 72 is IBIS 7.2.
+constexpr int kIbisVersions[] = {11, 20, 21, 30, 31, 32, 40, 41, 42, 50, 51, 60, 61, 70, 71, 72};
+constexpr int kNewestIbisVersion = 72;
+// The code of an exact version text ("5.1" -> 51), or 0 when it is none of them.
+int IbisVersionCode(const char* text);
+// "5.1" for 51.
+const char* IbisVersionText(int code);
+
+// The groups of an IBIS file. A group opens with its first keyword and closes
+// when a keyword of another group (or a group's first keyword) arrives.
+enum KeywordGroup : int {
+    kGroupNone, kGroupHeader, kGroupComponent, kGroupModel, kGroupPackageModel, kGroupBoard, kGroupSelector,
+    kGroupSubmodel, kGroupTestData, kGroupTestLoad, kGroupCircuit, kGroupInterconnect, kGroupEnd,
+};
+
+// One line of the current keyword as the frame hands it to a handler.
+struct KeywordLine {
+    int lineClass;      // kLineKeyword or kLineData
+    std::int32_t code;  // the current keyword
+    const char* line;   // cut at the comment character, trailing blanks removed
+};
+using KeywordHandler = void (*)(const KeywordLine&);
+
+enum KeywordFlags : unsigned {
+    kStartsGroup = 1u,  // opens its group even inside an open one of the same kind
+    kRefinedOnly = 2u,  // a code that context gives a name, never matched by name alone
+    kIbsOnly = 4u,      // error 911 in a file of another kind
+};
+
+struct KeywordInfo {
+    const char* name;         // upper case, blanks as underscores
+    const char* display;      // as the IBIS standard writes it, for messages
+    std::int32_t code;
+    int introduced;           // the IBIS version that introduced it
+    KeywordGroup group;
+    unsigned flags;
+    std::int32_t endCode;     // the keyword that ends the section it opens (NOT_KEY: none)
+    std::int32_t insideOf;    // the section it may stand in only (NOT_KEY: anywhere in its group)
+    std::int32_t endMissing;  // message when its section is left without its end keyword
+    std::int32_t endOrphan;   // message for its end keyword without the section
+    KeywordHandler handler;   // reads its keyword and data lines (null: accepted unchecked)
+};
+
+// The row of a code (null when the table lacks it).
+const KeywordInfo* KeywordInfoOf(std::int32_t code);
+// The row of a keyword name (blanks as underscores, any case), also rows newer
+// than any version; refined-only rows never match.
+const KeywordInfo* FindKeyword(const char* name);
+// The row whose section a code ends (null when it ends none).
+const KeywordInfo* SectionEndedBy(std::int32_t code);
 
 struct KeywordRow {
     const char* name;  // upper case, blanks as underscores
     std::int32_t code;
 };
 
-// Tables of IBIS 2.1, 3.2, 4.2 and 5.0, each ending with the NOT_KEY row; each
-// later table holds the keywords of the earlier one and those its version added.
+// The keywords of one IBIS version, ending with the NOT_KEY row. The version
+// is a major number (its newest minor: 4 is IBIS 4.2) or a version code (41).
 const KeywordRow* KeywordTableFor(int version);

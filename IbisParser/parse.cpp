@@ -198,13 +198,17 @@ PathKind KindOfPath(const std::string& path) {
     return std::filesystem::is_regular_file(status) ? PathKind::kRegular : PathKind::kOther;
 }
 
-int DetectIbisVersion(const char* path, std::uint32_t* lineCount, int kind) {
+namespace {
+
+// The value of the file's first keyword when that is [IBIS Ver] ("" when it is
+// empty); false when the first keyword is another one or there is none.
+bool DeclaredVersion(const char* path, int kind, std::uint32_t* lineCount, std::string* value) {
     std::FILE* file = nullptr;
-    if (!OpenCheckedFile(path, kind, &file, nullptr)) return 0;
+    if (!OpenCheckedFile(path, kind, &file, nullptr)) return false;
     std::string line;
     std::size_t length = 0;
     std::uint32_t count = 0;
-    int version = 0;
+    bool found = false;
     // Illegal characters are reported once, by the check that follows.
     while (ReadCheckedLine(file, line, 120, length, false)) {
         ++count;
@@ -214,47 +218,157 @@ int DetectIbisVersion(const char* path, std::uint32_t* lineCount, int kind) {
         if (IsIbisVerLine(p)) {
             p += 10;
             SkipBlanks(&p);
-            version = (*p >= '1' && *p <= '5') ? *p - '0' : 0;
+            value->assign(p, std::strcspn(p, " \t|"));
+            found = true;
         }
         break;
     }
     std::fclose(file);
     if (lineCount) *lineCount = count;
-    return version;
+    return found;
 }
 
-int LookupKeyword(const char* line, std::int32_t currentCode, std::int32_t* code, const KeywordRow* table) {
-    IBIS_ASSERT(kModule, line && code && table);
-    *code = NOT_KEY;
+// The version whose rules check a declared version: the version itself, or for
+// one that is not an IBIS version the newest one before it (4.3 by 4.2); 0 when
+// the text does not start with a version number at all.
+int RulesVersionFor(const std::string& value) {
+    if (const int exact = IbisVersionCode(value.c_str())) return exact;
+    if (value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))) return 0;
+    const int major = value[0] - '0';
+    int minor = 0;
+    if (value.size() > 2 && value[1] == '.' && std::isdigit(static_cast<unsigned char>(value[2]))) minor = value[2] - '0';
+    const int declared = 10 * major + minor;
+    int rules = kIbisVersions[0];
+    for (int v : kIbisVersions)
+        if (v <= declared) rules = v;
+    return rules;
+}
+
+}  // namespace
+
+int DetectIbisVersion(const char* path, std::uint32_t* lineCount, int kind) {
+    std::string value;
+    if (!DeclaredVersion(path, kind, lineCount, &value)) return 0;
+    const int major = value.empty() ? 0 : value[0] - '0';
+    return major >= 1 && major <= kNewestIbisVersion / 10 ? major : 0;
+}
+
+namespace {
+
+// The text between the brackets, blanks turned into underscores; false (with
+// 914 or 915) when there is none.
+bool KeywordText(const char* line, std::string* name) {
     const char* open = std::strchr(line, '[');
     const char* close = open ? std::strchr(open, ']') : nullptr;
     if (!close) {
         ReportErrorAtLine(914);
-        return 0;
+        return false;
     }
-    std::string name(open + 1, close);
-    if (name.empty() || name.size() > kMaxKeywordLength) {
+    name->assign(open + 1, close);
+    if (name->empty() || name->size() > kMaxKeywordLength) {
         ReportErrorAtLine(915);
+        return false;
+    }
+    for (char& c : *name)
+        if (IsBlank(c)) c = '_';
+    return true;
+}
+
+// The code a keyword takes in its context.
+std::int32_t Refined(std::int32_t found, std::int32_t currentCode) {
+    if (found == KW_MANUFACTURER) {
+        if (currentCode >= KW_DEFINE_PACKAGE_MODEL && currentCode <= KW_OEM + 1) found = KW_PKG_MANUFACTURER;
+        if (currentCode == KW_BEGIN_BOARD_DESCRIPTION || currentCode == KW_EBD_MANUFACTURER)
+            found = KW_EBD_MANUFACTURER;
+    }
+    if (found == KW_NUMBER_OF_PINS && Frame().kind == kFileEbd) found = KW_EBD_NUMBER_OF_PINS;
+    if (Frame().submodelOpen) {
+        static const std::int32_t plain[] = {KW_PULLDOWN, KW_PULLUP, KW_GND_CLAMP, KW_POWER_CLAMP,
+                                             KW_RAMP, KW_RISING_WAVEFORM, KW_FALLING_WAVEFORM};
+        for (int i = 0; i < 7; ++i)
+            if (found == plain[i]) found = KW_SUB_PULLDOWN + i;
+    }
+    return found;
+}
+
+// The keyword of a line for the file's version: a known keyword that the
+// version does not have yet draws 909 with the version that introduced it.
+int LookupForVersion(const char* line, std::int32_t currentCode, std::int32_t* code) {
+    *code = NOT_KEY;
+    std::string name;
+    if (!KeywordText(line, &name)) return 0;
+    const KeywordInfo* row = FindKeyword(name.c_str());
+    if (!row) {
+        ReportErrorAtLine(916, name.c_str());
         return 0;
     }
-    for (char& c : name)
-        if (IsBlank(c)) c = '_';
+    if (row->introduced > Frame().versionCode) {
+        ReportErrorAtLine(909, row->display, IbisVersionText(row->introduced), IbisVersionText(Frame().versionCode));
+        return 0;
+    }
+    *code = Refined(row->code, currentCode);
+    return 1;
+}
+
+// The versions up to 5.0 are checked as the newest of their major version.
+const char* BannerVersion(int rules) {
+    if (rules <= 11) return "1.1";
+    if (rules < 30) return "2.1";
+    if (rules < 40) return "3.2";
+    if (rules < 50) return "4.2";
+    return IbisVersionText(rules);
+}
+
+const char* Display(std::int32_t code) {
+    const KeywordInfo* info = KeywordInfoOf(code);
+    return info ? info->display : "?";
+}
+
+// Sections that open with one keyword and close with their end keyword: a
+// keyword that may not stand inside the open section leaves it without its end.
+void TrackSections(std::int32_t code) {
+    FrameState& f = Frame();
+    const std::uint32_t line = Reporting().currentLine;
+    const KeywordInfo* row = KeywordInfoOf(code);
+    if (!row) return;
+    auto reportMissing = [&](int depth) {
+        const KeywordInfo* open = KeywordInfoOf(f.sections[depth]);
+        ReportErrorAtLine(open->endMissing, Display(open->endCode), open->display,
+                          static_cast<int>(f.sectionLines[depth]));
+    };
+    if (const KeywordInfo* ended = SectionEndedBy(code)) {
+        int at = f.sectionDepth - 1;
+        while (at >= 0 && f.sections[at] != ended->code) --at;
+        if (at < 0) {
+            ReportErrorAtLine(ended->endOrphan, row->display);
+            return;
+        }
+        for (int d = f.sectionDepth - 1; d > at; --d) reportMissing(d);
+        f.sectionDepth = at;
+        return;
+    }
+    while (f.sectionDepth > 0 && row->insideOf != f.sections[f.sectionDepth - 1]) {
+        reportMissing(f.sectionDepth - 1);
+        --f.sectionDepth;
+    }
+    if (row->insideOf != NOT_KEY && f.sectionDepth == 0) ReportErrorAtLine(922, row->display, Display(row->insideOf));
+    if (row->endCode != NOT_KEY && f.sectionDepth < FrameState::kMaxSections) {
+        f.sections[f.sectionDepth] = code;
+        f.sectionLines[f.sectionDepth] = line;
+        ++f.sectionDepth;
+    }
+}
+
+}  // namespace
+
+int LookupKeyword(const char* line, std::int32_t currentCode, std::int32_t* code, const KeywordRow* table) {
+    IBIS_ASSERT(kModule, line && code && table);
+    *code = NOT_KEY;
+    std::string name;
+    if (!KeywordText(line, &name)) return 0;
     for (const KeywordRow* row = table; row->code != NOT_KEY; ++row) {
         if (!IEquals(name, row->name)) continue;
-        std::int32_t found = row->code;
-        if (found == KW_MANUFACTURER) {
-            if (currentCode >= KW_DEFINE_PACKAGE_MODEL && currentCode <= KW_OEM + 1) found = KW_PKG_MANUFACTURER;
-            if (currentCode == KW_BEGIN_BOARD_DESCRIPTION || currentCode == KW_EBD_MANUFACTURER)
-                found = KW_EBD_MANUFACTURER;
-        }
-        if (found == KW_NUMBER_OF_PINS && Frame().kind == kFileEbd) found = KW_EBD_NUMBER_OF_PINS;
-        if (Frame().submodelOpen) {
-            static const std::int32_t plain[] = {KW_PULLDOWN, KW_PULLUP, KW_GND_CLAMP, KW_POWER_CLAMP,
-                                                 KW_RAMP, KW_RISING_WAVEFORM, KW_FALLING_WAVEFORM};
-            for (int i = 0; i < 7; ++i)
-                if (found == plain[i]) found = KW_SUB_PULLDOWN + i;
-        }
-        *code = found;
+        *code = Refined(row->code, currentCode);
         return 1;
     }
     ReportErrorAtLine(916, name.c_str());
@@ -262,26 +376,10 @@ int LookupKeyword(const char* line, std::int32_t currentCode, std::int32_t* code
 }
 
 const char* KeywordName(std::int32_t code, std::string* text) {
-    for (int version : {2, 5}) {
-        for (const KeywordRow* row = KeywordTableFor(version); row->code != NOT_KEY; ++row)
-            if (row->code == code) {
-                if (text) *text = row->name;
-                return row->name;
-            }
+    if (const KeywordInfo* info = KeywordInfoOf(code)) {
+        if (text) *text = info->name;
+        return info->name;
     }
-    static const struct {
-        std::int32_t code;
-        const char* name;
-    } refined[] = {{KW_PKG_MANUFACTURER, "MANUFACTURER"}, {KW_EBD_MANUFACTURER, "MANUFACTURER"},
-                   {KW_EBD_NUMBER_OF_PINS, "NUMBER_OF_PINS"}, {KW_SUB_PULLDOWN, "PULLDOWN"},
-                   {KW_SUB_PULLUP, "PULLUP"}, {KW_SUB_GND_CLAMP, "GND_CLAMP"}, {KW_SUB_POWER_CLAMP, "POWER_CLAMP"},
-                   {KW_SUB_RAMP, "RAMP"}, {KW_SUB_RISING_WAVEFORM, "RISING_WAVEFORM"},
-                   {KW_SUB_FALLING_WAVEFORM, "FALLING_WAVEFORM"}};
-    for (const auto& r : refined)
-        if (r.code == code) {
-            if (text) *text = r.name;
-            return r.name;
-        }
     ReportBug(904);
     if (text) *text = "Unknown enumerated keyword code";
     return "Unknown enumerated keyword code";
@@ -291,10 +389,11 @@ void HandleLine(int lineClass, char* line) {
     FrameState& f = Frame();
     if (lineClass == kLineKeyword) {
         std::int32_t code = NOT_KEY;
-        if (!LookupKeyword(line, f.currentKeyword, &code, KeywordTableFor(f.version))) {
+        if (!LookupForVersion(line, f.currentKeyword, &code)) {
             f.currentKeyword = NOT_KEY;  // the line is dropped; its group stays open
             return;
         }
+        TrackSections(code);
         CloseGroupFor(code);
         f.currentKeyword = code;
         if (code == KW_IBIS_VER) {
@@ -302,7 +401,8 @@ void HandleLine(int lineClass, char* line) {
             f.ibisVerSeen = true;
             HdrOpen();
         }
-        if ((code == KW_COMPONENT || code == KW_MODEL) && f.kind != kFileIbs) {
+        const KeywordInfo* row = KeywordInfoOf(code);
+        if (row && (row->flags & kIbsOnly) && f.kind != kFileIbs) {
             ReportErrorAtLine(911);
             return;
         }
@@ -323,7 +423,14 @@ void HandleLine(int lineClass, char* line) {
         if (lineClass == kLineData) ReportErrorAtLine(907, line);
         return;
     }
-    if (!DispatchToGroup(code, lineClass, line)) ReportBug(908, kModule, __LINE__);
+    const KeywordInfo* row = KeywordInfoOf(code);
+    if (!row || row->group == kGroupNone) {
+        ReportBug(908, kModule, __LINE__);
+        return;
+    }
+    // Component and model lines are read in IBIS files only.
+    if ((row->group == kGroupComponent || row->group == kGroupModel) && f.kind != kFileIbs) return;
+    if (row->handler) row->handler(KeywordLine{lineClass, code, line});
 }
 
 int CheckIbisFile(const char* path, int kind) {
@@ -334,26 +441,28 @@ int CheckIbisFile(const char* path, int kind) {
         FreeAmiParamTree(&tree);
         return read ? 1 : 0;
     }
-    static const char* const banners[] = {"", "", "\nChecking %s for IBIS 2.1 Compatibility...\n\n",
-                                          "\nChecking %s for IBIS 3.2 Compatibility...\n\n",
-                                          "\nChecking %s for IBIS 4.2 Compatibility...\n\n",
-                                          "\nChecking %s for IBIS 5.0 Compatibility...\n\n"};
     FrameState& f = Frame();
     const bool quiet = f.quiet;
     f = FrameState{};
     f.quiet = quiet;
     f.kind = kind;
     Reporting().currentLine = 0;
-    const int version = DetectIbisVersion(path, nullptr, kind);
-    if (version < 2) {
+    std::string declared;
+    const bool found = DeclaredVersion(path, kind, nullptr, &declared);
+    const int rules = found ? RulesVersionFor(declared) : 0;
+    if (rules == 0) {
         ReportError(900, path);
         return 0;
     }
+    const int major = declared[0] - '0';
+    if (major < 1 || major > kNewestIbisVersion / 10)  // found, but no IBIS version
+        ReportWarning(925, declared.c_str(), path, IbisVersionText(rules));
+    f.version = rules / 10;
+    f.versionCode = rules;
     if (!f.quiet) {
-        std::printf(banners[version], path);
+        std::printf("\nChecking %s for IBIS %s Compatibility...\n\n", path, BannerVersion(rules));
         std::fflush(stdout);
     }
-    f.version = version;
     std::FILE* file = nullptr;
     if (!OpenCheckedFile(path, kind, &file, nullptr)) return 0;
     if (!IbisCreate()) {

@@ -241,3 +241,67 @@ TEST_F(Frame_, ComponentAndModelOnlyInIbsFiles) {
     const CheckerRun r = CheckText("p.pkg", Header("p.pkg") + "[Component] c\n[End]\n");
     EXPECT_TRUE(r.Has("Illegal keyword for a '.pkg' file.")) << r.output;
 }
+
+TEST_F(Frame_, KeywordsByTheVersionThatIntroducedThem) {
+    const std::string ms = "[Model] m\nModel_type Input\n";
+    const std::string set = "[Interconnect Model Set] s\n[Interconnect Model] i\n[End Interconnect Model]\n";
+    const struct {
+        const char* version;
+        std::string body;
+        const char* message;  // "" = no error at all
+    } cases[] = {
+        {"1.1", "[Component] c\n" + ms + "[Ramp]\ndV/dt_r 1/1n 1/1n 1/1n\ndV/dt_f 1/1n 1/1n 1/1n\n", ""},
+        {"1.1", "[Component] c\n" + ms + "[Rising Waveform]\n",
+         "Keyword [Rising Waveform] was introduced in IBIS 2.0; the file is IBIS 1.1."},
+        {"4.2", "[Component] c\n" + ms + "[Algorithmic Model]\n",
+         "Keyword [Algorithmic Model] was introduced in IBIS 5.0; the file is IBIS 4.2."},
+        {"4.0", "[Component] c\n[Node Declarations]\n[End Node Declarations]\n",
+         "Keyword [Node Declarations] was introduced in IBIS 4.1; the file is IBIS 4.0."},
+        {"5.1", "[Component] c\n[Repeater Pin]\n", "Keyword [Repeater Pin] was introduced in IBIS 6.0"},
+        {"6.0", "[Component] c\n[Repeater Pin]\n1 2\n", ""},
+        {"7.0", "[Component] c\n[Clock Pins]\n", "Keyword [Clock Pins] was introduced in IBIS 7.1"},
+        {"7.1", "[Component] c\n[Clock Pins]\n[Begin EMI Component]\n[Pin EMI]\n[End EMI Component]\n", ""},
+        {"7.2", "[Component] c\n" + set + "[End Interconnect Model Set]\n", ""},
+        {"7.2", "[Component] c\n" + set,
+         "Missing [End Interconnect Model Set] keyword for the [Interconnect Model Set] of line 5"},
+        {"7.2", "[Component] c\n[Bus Label]\n[End Bus Label]\n[End Bus Label]\n", "Orphan [End Bus Label] keyword found"},
+        {"7.2", "[Component] c\n[Pin EMI]\n", "Keyword [Pin EMI] may stand only inside [Begin EMI Component]."},
+        {"3.2", "[Component] c\n" + ms + "C_comp_pullup 1p 1p 1p\n",
+         "Sub-parameter C_comp_pullup of [Model] was introduced in IBIS 4.0; the file is IBIS 3.2."},
+        {"5.0", "[Component] c\n" + ms + "C_comp_pullup = 1p\n", ""},
+    };
+    for (const auto& c : cases) {
+        const CheckerRun r = CheckText("k.ibs", Header("k.ibs", c.version) + c.body + "[End]\n");
+        if (*c.message == '\0') EXPECT_EQ(r.errors, 0u) << c.version << "\n" << c.body << r.output;
+        else EXPECT_EQ(r.Count(c.message), 1) << c.version << "\n" << c.body << r.output;
+    }
+    // Package model sections: matrices inside [Model Data], which closes before the model ends.
+    const std::string pkg = "[Define Package Model] p\n[Manufacturer] m\n[Number Of Pins] 1\n[Pin Numbers]\n1\n"
+                            "[Model Data]\n[Resistance Matrix] Diagonal_matrix\n[Row] 1\n1\n";
+    EXPECT_EQ(CheckText("p.pkg", Header("p.pkg") + pkg + "[End Model Data]\n[End Package Model]\n[End]\n").errors, 0u);
+    EXPECT_TRUE(CheckText("p.pkg", Header("p.pkg") + pkg + "[End Package Model]\n[End]\n")
+                    .Has("Missing [End Model Data] keyword for the [Model Data] of line 9"));
+}
+
+TEST_F(Frame_, VersionsOutsideTheStandard) {
+    const struct {
+        const char* version;
+        bool checked, unsupported;
+        const char* illegal;
+    } cases[] = {{"4.3", true, false, "Illegal IBIS_Version '4.3'."},
+                 {"5.3", true, false, "Illegal IBIS_Version '5.3'."},
+                 {"8.0", true, true, "Illegal IBIS_Version '8.0'."},
+                 {"x", false, false, ""}};
+    for (const auto& c : cases) {
+        const CheckerRun r = CheckText("v.ibs", Header("v.ibs", c.version) + kBody);
+        EXPECT_EQ(r.result, c.checked ? 1 : 0) << c.version;
+        EXPECT_EQ(c.checked && r.Has(c.illegal), c.checked) << c.version << r.output;
+        EXPECT_EQ(r.Has("Could not determine Version"), !c.checked) << c.version << r.output;
+        EXPECT_EQ(r.Has("IBIS Version '8.0' of file v.ibs is not supported; checking it by the IBIS 7.2 rules"),
+                  c.unsupported) << r.output;
+    }
+    // Line lengths: 80 characters up to IBIS 3.2, 120 from 4.0 on.
+    const std::string line81 = "| " + std::string(79, 'x') + "\n";
+    EXPECT_TRUE(CheckText("l.ibs", Header("l.ibs", "1.1") + line81 + kBody).Has("Exceeds 80 chararacters."));
+    EXPECT_FALSE(CheckText("l.ibs", Header("l.ibs", "7.2") + line81 + kBody).Has("Exceeds"));
+}
