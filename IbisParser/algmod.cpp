@@ -173,6 +173,7 @@ void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
     }
     const std::string directory = Frame().directory;
     const FrameState saved = Frame();
+    const int rules = saved.versionCode;
     const std::uint32_t savedLine = Reporting().currentLine;
     for (AlgorithmicModelEntry* e = *head; e; e = e->next) {
         if (*e->executable && FirstTime('x', e->executable)) {
@@ -194,7 +195,7 @@ void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
             continue;
         }
         if (e->tree) FreeAmiParamTree(&e->tree);
-        e->tree = CheckAmiFile(path.c_str());
+        e->tree = CheckAmiFile(path.c_str(), nullptr, rules);
         Frame() = saved;  // the .ami reading has its own line count and comment character
         Reporting().currentLine = savedLine;
     }

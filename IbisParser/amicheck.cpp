@@ -8,6 +8,7 @@
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
+#include "IbisParser/keywords.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -15,6 +16,12 @@ namespace {
 constexpr std::size_t kDescriptionLimit = 120;
 // Far above any real parameter file; bounds the text and the tree built from it.
 constexpr unsigned long kAmiFileSizeLimit = 16ul << 20;
+
+// The IBIS version whose .ami rules apply to the file being checked. From 5.1
+// on a parameter gives its value by Value as well as Default, and its format
+// with or without the word Format.
+int rules = 50;
+bool Later() { return rules >= 51; }
 
 struct FormatRule {
     std::int32_t keyword;
@@ -39,13 +46,30 @@ const FormatRule* FormatRuleOf(std::int32_t keyword) {
 bool IsNumber(std::int32_t type) { return type == kAmiInteger || type == kAmiFloat; }
 
 // Checks the count and types of a Format leaf; false after reporting 4632.
-bool FormatValuesOk(const AmiLeaf* leaf, const FormatRule& rule, const char* parent) {
+// `first` is the index of the format keyword: 0 in (Format Range 1 0 2), -1 in
+// (Range 1 0 2), where the leaf's name is the keyword.
+bool FormatValuesOk(const AmiLeaf* leaf, const FormatRule& rule, const char* parent, std::int32_t first = 0) {
     if (rule.values == 0) return true;
-    bool ok = rule.atLeast ? leaf->valueCount >= rule.values : leaf->valueCount == rule.values;
-    if (ok && !rule.atLeast)
-        for (std::int32_t i = 1; i < leaf->valueCount; ++i) ok = ok && IsNumber(leaf->values[i].type);
-    if (!ok) ReportError(4632, leaf->values[0].text, parent, rule.numbers);
+    const std::int32_t count = leaf->valueCount - first;
+    bool ok = rule.atLeast ? count >= rule.values : count == rule.values;
+    const bool anyType = Later() && rule.keyword == kKwValue;  // a Value follows the parameter's Type
+    if (ok && !rule.atLeast && !anyType)
+        for (std::int32_t i = first + 1; i < leaf->valueCount; ++i) ok = ok && IsNumber(leaf->values[i].type);
+    if (!ok) ReportError(4632, first == 0 ? leaf->values[0].text : leaf->name, parent, rule.numbers);
     return ok;
+}
+
+// The format keyword that a leaf's name is, in the later form (Range 1 0 2); -1 when none.
+std::int32_t FormatNamed(const AmiLeaf* leaf) {
+    if (!Later()) return -1;
+    AmiValue probe{nullptr, kAmiText, -1};
+    ClassifyKeyword(&probe, leaf->name);
+    return FormatRuleOf(probe.keyword) ? probe.keyword : -1;
+}
+
+// Leaves a later parameter may hold besides its definition leaves.
+bool LaterInfoLeaf(const char* name) {
+    return Later() && (std::strcmp(name, "List_Tip") == 0 || std::strcmp(name, "Labels") == 0);
 }
 
 enum Allowed : unsigned {
@@ -56,13 +80,19 @@ enum Allowed : unsigned {
     kDjRj = 1u << kKwDjRj, kTable = 1u << kKwTable,
 };
 
-enum DefaultRule { kDefaultAny, kDefaultInteger, kDefaultBoolean, kDefaultNumberOptional };
+enum DefaultRule { kDefaultAny, kDefaultInteger, kDefaultBoolean, kDefaultNumberOptional, kDefaultOptional };
+
+constexpr unsigned kAnyFormat = kValue | kRange | kCorner | kGaussian | kDualDirac | kDjRj | kTable |
+                                1u << kKwList | 1u << kKwIncrement | 1u << kKwSteps;
+constexpr unsigned kJitterFormat = kValue | kRange | kCorner;
 
 struct ReservedRow {
     const char* name;
     unsigned usage, type;
     unsigned format;  // 0 = not allowed
     DefaultRule defaults;
+    int introduced = 50;          // the IBIS version that reserved the name
+    bool formatMandatory = true;  // for rows that allow a format
 };
 
 const ReservedRow kReserved[] = {
@@ -75,16 +105,85 @@ const ReservedRow kReserved[] = {
     {"Rx_Receiver_Sensitivity", kOut | kInfo, kFloat, kValue | kRange | kCorner, kDefaultNumberOptional},
     {"Tx_Jitter", kOut | kInfo, kFloat | kUI, kGaussian | kDualDirac | kDjRj, kDefaultNumberOptional},
     {"Rx_Clock_PDF", kOut | kInfo, kFloat | kUI, kGaussian | kDualDirac | kDjRj, kDefaultNumberOptional},
+    // Reserved by IBIS 5.1 to 7.2; their value and format are optional here.
+    {"AMI_Version", kInfo, kString, kValue, kDefaultOptional, 51, false},
+    {"Tx_Dj", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Tx_Rj", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Tx_Sj", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Tx_Sj_Frequency", kOut | kInfo, kFloat, kJitterFormat, kDefaultOptional, 51, false},
+    {"Rx_DCD", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Rx_Dj", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Rx_Rj", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Rx_Sj", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Rx_Clock_Recovery_Mean", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Rx_Clock_Recovery_Rj", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Rx_Clock_Recovery_Dj", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Rx_Clock_Recovery_Sj", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Rx_Clock_Recovery_DCD", kOut | kInfo, kFloat | kUI, kJitterFormat, kDefaultOptional, 51, false},
+    {"Rx_Noise", kOut | kInfo, kFloat, kGaussian | kJitterFormat, kDefaultOptional, 51, false},
+    {"Supporting_Files", kInfo, kString, kAnyFormat, kDefaultOptional, 60, false},
+    {"DLL_Path", kInfo, kString, kAnyFormat, kDefaultOptional, 60, false},
+    {"DLL_ID", kIn | kOut | kInOut | kInfo, kString, kAnyFormat, kDefaultOptional, 60, false},
+    {"Resolve_Exists", kInfo, kBoolean, 0, kDefaultOptional, 60, false},
+    {"Model_Name", kInfo, kString, kValue, kDefaultOptional, 60, false},
+    {"Special_Param_Names", kInfo, kString, kAnyFormat, kDefaultOptional, 60, false},
+    {"Repeater_Type", kInfo, kString, kAnyFormat, kDefaultOptional, 60, false},
+    {"Tx_V", kInfo | kOut, kFloat, kAnyFormat, kDefaultOptional, 60, false},
+    {"Tx_R", kInfo | kOut, kFloat, kAnyFormat, kDefaultOptional, 60, false},
+    {"Rx_R", kInfo | kOut, kFloat, kAnyFormat, kDefaultOptional, 60, false},
+    {"Ts4file", kInfo, kString, kAnyFormat, kDefaultOptional, 61, false},
+    {"Modulation", kInfo | kIn, kString, kAnyFormat, kDefaultOptional, 61, false},
+    {"PAM4_Mapping", kInfo | kIn, kString, kAnyFormat, kDefaultOptional, 61, false},
+    {"PAM4_UpperThreshold", kIn | kOut | kInOut | kInfo, kFloat, kAnyFormat, kDefaultOptional, 61, false},
+    {"PAM4_CenterThreshold", kIn | kOut | kInOut | kInfo, kFloat, kAnyFormat, kDefaultOptional, 61, false},
+    {"PAM4_LowerThreshold", kIn | kOut | kInOut | kInfo, kFloat, kAnyFormat, kDefaultOptional, 61, false},
+    {"PAM4_UpperEyeOffset", kIn | kOut | kInOut | kInfo, kFloat | kUI, kAnyFormat, kDefaultOptional, 61, false},
+    {"PAM4_CenterEyeOffset", kIn | kOut | kInOut | kInfo, kFloat | kUI, kAnyFormat, kDefaultOptional, 61, false},
+    {"PAM4_LowerEyeOffset", kIn | kOut | kInOut | kInfo, kFloat | kUI, kAnyFormat, kDefaultOptional, 61, false},
+    {"Modulation_Levels", kInfo | kIn, kInteger, kAnyFormat, kDefaultOptional, 70, false},
+    {"DC_Offset", kIn | kOut | kInOut | kInfo, kFloat, kAnyFormat, kDefaultOptional, 70, false},
+    {"BCI_Protocol", kInfo, kString, kAnyFormat, kDefaultOptional, 70, false},
+    {"BCI_ID", kInfo | kIn, kString, kAnyFormat, kDefaultOptional, 70, false},
+    {"BCI_State", kIn | kOut | kInOut | kInfo, kInteger, kAnyFormat, kDefaultOptional, 70, false},
+    {"BCI_Message_Interval_UI", kInfo | kIn, kInteger, kAnyFormat, kDefaultOptional, 70, false},
+    {"BCI_Training_UI", kInfo | kIn, kInteger, kAnyFormat, kDefaultOptional, 70, false},
+    {"BCI_Training_Mode", kInfo | kIn, kString, kAnyFormat, kDefaultOptional, 70, false},
+    {"Rx_Use_Clock_Input", kInfo | kIn, kString, kAnyFormat, kDefaultOptional, 71, false},
 };
 
 bool In(unsigned set, std::int32_t keyword) { return keyword >= 0 && (set & (1u << keyword)) != 0; }
 
+// The value of a Default (or, from 5.1 on, a Value) leaf against the row.
+bool DefaultValueOk(const ReservedRow& row, const AmiValue& v) {
+    switch (row.defaults) {
+        case kDefaultInteger: return v.type == kAmiInteger;
+        case kDefaultBoolean: return v.type == kAmiBoolean;
+        case kDefaultNumberOptional: return IsNumber(v.type);
+        default: return true;
+    }
+}
+
 void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
-    bool usage = false, type = false, format = false, formatValid = false, defaults = false, defaultValid = false,
+    bool usage = false, type = false, format = false, formatValid = false, defaultValid = false,
          description = false;
+    // A format keyword `keyword` read from `leaf`, whose values start after index `first`.
+    auto readFormat = [&](const AmiLeaf* leaf, std::int32_t keyword, const char* text, std::int32_t first) {
+        format = true;
+        if (row.format == 0) return;  // reported below as unexpected
+        if (keyword == kKwTable && (row.format & (kGaussian | kTable))) {
+            formatValid = formatValid || Later();  // from 5.1 on a table satisfies the format
+            return;                                // no message; before 5.1 still missing
+        }
+        if (!In(row.format, keyword)) ReportError(4627, "Format", text, row.name);
+        else if (const FormatRule* rule = FormatRuleOf(keyword)) formatValid = FormatValuesOk(leaf, *rule, row.name, first);
+    };
     for (std::int32_t i = 0; i < p->childCount; ++i) {
         const AmiNodeRef& ref = p->children[i];
         if (const AmiBranch* b = AsBranch(ref)) {
+            if (Later() && std::strcmp(b->name, "Table") == 0) {  // (Table (Labels ...) (row) ...)
+                readFormat(nullptr, kKwTable, b->name, 0);
+                continue;
+            }
             ReportError(4628, b->name, row.name);
             continue;
         }
@@ -95,6 +194,18 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
             continue;
         }
         const AmiValue& v = leaf->values[0];
+        const std::int32_t named = FormatNamed(leaf);
+        if (named == kKwValue && row.format == 0) {  // (Value True): the value, not a format
+            defaultValid = DefaultValueOk(row, v);
+            if (!defaultValid) ReportError(4627, "Value", v.text, row.name);
+            continue;
+        }
+        if (named >= 0) {
+            readFormat(leaf, named, leaf->name, -1);
+            if (named == kKwValue && !DefaultValueOk(row, v)) ReportError(4627, "Value", v.text, row.name);
+            else if (named == kKwValue) defaultValid = true;
+            continue;
+        }
         switch (leaf->nameCode) {
             case kNameUsage:
                 usage = true;
@@ -105,36 +216,26 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
                 if (!In(row.type, v.keyword)) ReportError(4627, "Type", v.text, row.name);
                 break;
             case kNameFormat:
-                format = true;
-                if (row.format == 0) break;  // reported below as unexpected
-                if (v.keyword == kKwTable && (row.format & kGaussian)) break;  // no message, still missing
-                if (!In(row.format, v.keyword)) {
-                    ReportError(4627, "Format", v.text, row.name);
-                } else if (const FormatRule* rule = FormatRuleOf(v.keyword)) {
-                    formatValid = FormatValuesOk(leaf, *rule, row.name);
-                }
+                readFormat(leaf, v.keyword, v.text, 0);
+                if (Later() && v.keyword == kKwValue && leaf->valueCount > 1) defaultValid = true;
                 break;
             case kNameDefault:
-                defaults = true;
-                switch (row.defaults) {
-                    case kDefaultAny: defaultValid = true; break;
-                    case kDefaultInteger: defaultValid = v.type == kAmiInteger; break;
-                    case kDefaultBoolean: defaultValid = v.type == kAmiBoolean; break;
-                    case kDefaultNumberOptional: defaultValid = IsNumber(v.type); break;
-                }
+                defaultValid = DefaultValueOk(row, v);
                 if (!defaultValid) ReportError(4627, "Default", v.text, row.name);
                 break;
             case kNameDescription: description = true; break;
-            default: ReportError(4624, leaf->name, row.name);
+            default:
+                if (!LaterInfoLeaf(leaf->name)) ReportError(4624, leaf->name, row.name);
         }
     }
     if (!usage) ReportError(4630, "Usage", row.name);
     if (!type) ReportError(4630, "Type", row.name);
     if (row.format == 0 && format) ReportError(4629, "Format", row.name);
-    if (row.format != 0 && !formatValid) ReportError(4630, "Format", row.name);
-    if (row.defaults != kDefaultNumberOptional && !defaultValid) ReportError(4630, "Default", row.name);
+    if (row.format != 0 && row.formatMandatory && !formatValid) ReportError(4630, "Format", row.name);
+    if ((row.defaults == kDefaultAny || row.defaults == kDefaultInteger || row.defaults == kDefaultBoolean) &&
+        !defaultValid)
+        ReportError(4630, "Default", row.name);
     if (!description) ReportError(4630, "Description", row.name);
-    (void)defaults;
 }
 
 void ReportParseFailure(std::int32_t code) {
@@ -158,6 +259,30 @@ bool OpensDescription(const char* p) {
     return std::strncmp(p, "Description", 11) == 0;
 }
 
+// The version that Reserved_Parameters' AMI_Version gives, as (Value "5.1"),
+// (Default 5.1) or (Format Value 5.1); IBIS 5.0 when there is none.
+int DeclaredAmiVersion(const AmiParamTree* tree) {
+    const AmiBranch* root = tree->count > 0 ? AsBranch(tree->nodes[0]) : nullptr;
+    for (std::int32_t i = 0; root && i < root->childCount; ++i) {
+        const AmiBranch* reserved = AsBranch(root->children[i]);
+        if (!reserved || std::strcmp(reserved->name, "Reserved_Parameters") != 0) continue;
+        for (std::int32_t j = 0; j < reserved->childCount; ++j) {
+            const AmiBranch* p = AsBranch(reserved->children[j]);
+            if (!p || std::strcmp(p->name, "AMI_Version") != 0) continue;
+            for (std::int32_t k = 0; k < p->childCount; ++k) {
+                const AmiLeaf* leaf = AsLeaf(p->children[k]);
+                if (!leaf || leaf->valueCount < 1) continue;
+                const bool format = leaf->nameCode == kNameFormat && leaf->valueCount > 1;
+                if (!format && leaf->nameCode != kNameDefault && std::strcmp(leaf->name, "Value") != 0) continue;
+                std::string text = leaf->values[format ? 1 : 0].text;
+                if (text.size() > 1 && text.front() == '"') text = text.substr(1, text.size() - 2);
+                if (const int version = IbisVersionCode(text.c_str())) return version;
+            }
+        }
+    }
+    return 50;
+}
+
 }  // namespace
 
 void CheckParameterLeaf(const AmiLeaf* leaf, const char* parentName) {
@@ -179,7 +304,10 @@ void CheckParameterLeaf(const AmiLeaf* leaf, const char* parentName) {
             if (const FormatRule* rule = FormatRuleOf(v.keyword)) FormatValuesOk(leaf, *rule, parentName);
             else ReportError(4627, "Format", v.text, parentName);
             break;
-        default: break;
+        default: {
+            const std::int32_t named = FormatNamed(leaf);  // (Range 1 0 2) from 5.1 on
+            if (named >= 0) FormatValuesOk(leaf, *FormatRuleOf(named), parentName, -1);
+        }
     }
 }
 
@@ -217,7 +345,7 @@ void CheckReservedParameters(const AmiBranch* branch) {
         if (!p) continue;
         const ReservedRow* row = nullptr;
         for (const ReservedRow& r : kReserved)
-            if (std::strcmp(p->name, r.name) == 0) row = &r;
+            if (std::strcmp(p->name, r.name) == 0 && r.introduced <= rules) row = &r;
         if (row) {
             initReturns = initReturns || std::strcmp(row->name, "Init_Returns_Impulse") == 0;
             getWave = getWave || std::strcmp(row->name, "GetWave_Exists") == 0;
@@ -234,13 +362,18 @@ void CheckReservedParameters(const AmiBranch* branch) {
     if (!getWave) ReportError(4625, "GetWave_Exists");
 }
 
-AmiParamTree* CheckAmiFile(const char* path, bool* read) {
+AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     if (read) *read = false;
     FrameState& f = Frame();
-    if (!f.quiet) {
-        std::printf("\nChecking %s for IBIS 5.0 Compatibility...\n\n", path);
+    // Checked alone, the file's own AMI_Version decides the rules, once it is parsed.
+    bool bannerDue = !f.quiet;
+    auto banner = [&](int version) {
+        if (!bannerDue) return;
+        std::printf("\nChecking %s for IBIS %s Compatibility...\n\n", path, IbisVersionText(version));
         std::fflush(stdout);
-    }
+        bannerDue = false;
+    };
+    if (rulesVersion != 0) banner(rulesVersion);
     std::FILE* file = nullptr;
     if (!OpenCheckedFile(path, kFileAmi, &file, nullptr)) return nullptr;
     const long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
@@ -281,7 +414,10 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read) {
         const auto comment = piece.find(f.commentChar);
         if (comment != std::string::npos) piece.erase(comment);
         while (!piece.empty() && IsBlank(piece.back())) piece.pop_back();
-        text += piece;  // lines join without a separator
+        // A line end separates tokens as a blank does: "0 1 2 3" and "4 5" on two
+        // lines are the five values 3 and 4 apart, never one value 34.
+        if (!text.empty() && !piece.empty()) text += ' ';
+        text += piece;
     }
     std::fclose(file);
     f.longLinesAllowed = longLines;
@@ -289,6 +425,8 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read) {
 
     AmiParamTree* tree = nullptr;
     const std::int32_t code = ParseAmiParams(text.c_str(), &tree);
+    rules = rulesVersion != 0 ? rulesVersion : (code == kParseOk ? DeclaredAmiVersion(tree) : 50);
+    banner(rules);
     if (code != kParseOk) {
         ReportParseFailure(code);
         return nullptr;

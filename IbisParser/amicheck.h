@@ -5,7 +5,10 @@
 
 // Reads, parses and checks the file; hands the tree to the caller (null when the
 // file could not be read or parsed). `read` tells whether the file was read.
-AmiParamTree* CheckAmiFile(const char* path, bool* read = nullptr);
+// The rules are those of an IBIS version (10 * major + minor): the version of
+// the IBIS file that names the .ami file, or, with 0, the file's own
+// AMI_Version (IBIS 5.0 without one).
+AmiParamTree* CheckAmiFile(const char* path, bool* read = nullptr, int rulesVersion = 0);
 
 void CheckReservedParameters(const AmiBranch* branch);
 void CheckParameterBranch(const AmiBranch* branch);

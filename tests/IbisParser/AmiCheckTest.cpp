@@ -4,6 +4,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "IbisParser/amicheck.h"
 #include "support/CheckerRun.h"
@@ -14,11 +15,11 @@ namespace {
 class AmiCheck : public testing::Test {
 protected:
     ScratchDirectory scratch;
-    CheckerRun Check(const std::string& text) {
+    CheckerRun Check(const std::string& text, int rulesVersion = 0) {
         WriteFile("m.ami", text);
-        return CaptureReports([] {
+        return CaptureReports([&] {
             bool read = false;
-            AmiParamTree* tree = CheckAmiFile("m.ami", &read);
+            AmiParamTree* tree = CheckAmiFile("m.ami", &read, rulesVersion);
             FreeAmiParamTree(&tree);
             return read ? 1 : 0;
         });
@@ -29,9 +30,7 @@ const std::string kGood =
     "(Init_Returns_Impulse (Usage Info) (Type Boolean) (Default True) (Description text))\n"
     "(GetWave_Exists (Usage Info) (Type Boolean) (Default True) (Description text))\n";
 
-// Lines join without separators when the file is read: every line here ends
-// or begins with a parenthesis. A list holding only a name does not parse, so
-// an empty Model_Specific is left out.
+// A list holding only a name does not parse, so an empty Model_Specific is left out.
 std::string Model(const std::string& reserved, const std::string& specific = "") {
     const std::string model = specific.empty() ? "" : "(Model_Specific\n" + specific + ")\n";
     return "(rx\n(Reserved_Parameters\n" + reserved + ")\n" + model + ")\n";
@@ -111,6 +110,66 @@ TEST_F(AmiCheck, Rules) {
     }
 }
 
+// The later forms: AMI_Version, Value beside Default, formats without the word
+// Format, tables, and the reserved parameters of IBIS 5.1 to 7.2.
+TEST_F(AmiCheck, RulesOfLaterVersions) {
+    const std::string version = "(AMI_Version (Usage Info) (Type String) (Value \"5.1\") (Description v))";
+    const std::string info = "(Init_Returns_Impulse (Usage Info) (Type Boolean) (Value True) (Description t))"
+                             "(GetWave_Exists (Usage Info) (Type Boolean) (Value True) (Description t))";
+    const struct {
+        std::string text;
+        int rules;            // 0: by the file's AMI_Version
+        std::string expect;   // "" = no error
+        int count;
+    } cases[] = {
+        {Model(version + info), 0, "", 0},
+        {Model(version + info), 60, "", 0},
+        {Model(version + info), 50, "Unknown parameter AMI_Version found as a child of Reserved_Parameters", 1},
+        {Model(info), 0, "Parameter Default is mandatory for Init_Returns_Impulse", 1},
+        {Model(version + info + "(Ignore_Bits (Usage Info) (Type Integer) (Value 1.5) (Description t))"), 0,
+         "Illegal Value value 1.5 specified for Ignore_Bits", 1},
+        {Model(version + info, "(g (Usage In) (Type Float) (Range 1 0) (Description d))"), 0,
+         "Range: Illegal Format for g. Expected 3 number(s)", 1},
+        {Model(version + info, "(g (Usage In) (Type Integer) (List 0 1 2) (List_Tip a b c) (Default 0))"
+                               "(s (Usage In) (Type String) (Format Value \"x\"))"
+                               "(t (Usage In) (Type Float) (Table (Labels a b) (1 2) (3 4)))"), 0, "", 0},
+        {Model(version + info + "(Tx_Jitter (Usage Info) (Type Float) (Table (Labels a b) (1 0.1)) (Description t))"
+                                "(Tx_DCD (Usage Info) (Type Float) (Value 0.01) (Description t))"), 0, "", 0},
+        {Model(version + info + "(Tx_DCD (Usage Info) (Type Float) (Corner 0.01 0.02) (Description t))"), 0,
+         "Corner: Illegal Format for Tx_DCD. Expected 3 number(s)", 1},
+        {Model(version + info + "(Modulation (Usage Info) (Type String) (List NRZ PAM4) (Description m))"), 60,
+         "Unknown parameter Modulation found as a child of Reserved_Parameters", 1},
+        {Model(version + info + "(Modulation (Usage Info) (Type String) (List NRZ PAM4) (Description m))"), 61, "", 0},
+        {Model(version + info + "(Rx_Use_Clock_Input (Usage Info) (Type Integer) (Value 1) (Description c))"), 71,
+         "Illegal Type value Integer specified for Rx_Use_Clock_Input", 1},
+        {Model(version + info + "(BCI_State (Usage Out) (Type Integer) (Value 1) (Description c))"
+                                "(DC_Offset (Usage Info) (Type Float) (Value 0.1) (Description c))"), 70, "", 0},
+    };
+    for (const auto& c : cases) {
+        const CheckerRun r = Check(c.text, c.rules);
+        if (c.expect.empty()) {
+            EXPECT_EQ(r.errors, 0u) << c.text << "\n" << r.output;
+        } else {
+            EXPECT_EQ(r.Count(c.expect), c.count) << c.text << "\n" << r.output;
+        }
+    }
+}
+
+TEST_F(AmiCheck, LineEndSeparatesValues) {
+    WriteFile("l.ami", Model(kGood, "(g (Usage In) (Type Integer)\n(Format List 0 1 2 3\n4 5 6 7)\n(Default 0))"));
+    std::vector<std::string> values;
+    const CheckerRun r = CaptureReports([&] {
+        AmiParamTree* tree = CheckAmiFile("l.ami");
+        for (std::int32_t i = 0; tree && i < tree->count; ++i)
+            if (const AmiLeaf* leaf = AsLeaf(tree->nodes[i]); leaf && leaf->nameCode == kNameFormat)
+                for (std::int32_t v = 0; v < leaf->valueCount; ++v) values.push_back(leaf->values[v].text);
+        FreeAmiParamTree(&tree);
+        return 1;
+    });
+    EXPECT_EQ(r.errors, 0u) << r.output;
+    EXPECT_EQ(values, (std::vector<std::string>{"List", "0", "1", "2", "3", "4", "5", "6", "7"}));
+}
+
 TEST_F(AmiCheck, ParseFailuresMapToMessages) {
     const struct {
         const char* text;
@@ -118,7 +177,9 @@ TEST_F(AmiCheck, ParseFailuresMapToMessages) {
         bool bug;
     } cases[] = {{"(rx (a 1)", "The AMI parameter file has mismatched parenthesis", false},
                  {"rx (a 1))", "The AMI parameter file should start with a parenthesis", false},
-                 {"(r\n(p\n(Usage\nInfo)\n(Type Boolean)))", "Too few nodes in branches or leaves", false},
+                 {"(r (a) (b 1))", "Too few nodes in branches or leaves", false},
+                 // A line end separates "Usage" from "Info" as a blank would: the file parses.
+                 {"(r\n(p\n(Usage\nInfo)\n(Type Boolean)))", "No Reserved_Parameters found", false},
                  {"(r (a ) (b 1))", "Invalid syntax of branch or leaf. At least 2 elements expected in a list", false},
                  // A second outermost list is the file's fault, not the checker's.
                  {"(r (a 1)) (s (b 2))", "The AMI parameter file holds more than one outermost list", false},
