@@ -10,6 +10,7 @@
 #include "IbisParser/amicheck.h"
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
+#include "IbisParser/keywords.h"
 #include "IbisParser/lineitems.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/report.h"
@@ -69,7 +70,7 @@ AlgorithmicModelEntry* ReadExecutable(const LineItems& items) {
 }
 
 std::string EntryKey(const AlgorithmicModelEntry& e) {
-    std::string key = std::string(e.platform) + '\n' + e.compiler + '\n' + std::to_string(e.bits);
+    std::string key = std::to_string(e.form) + '\n' + e.platform + '\n' + e.compiler + '\n' + std::to_string(e.bits);
     for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return key;
 }
@@ -100,6 +101,28 @@ PathKind CheckNamedFile(const std::string& directory, const char* name, const ch
     const PathKind kind = KindOfPath(directory + name);
     if (kind == PathKind::kOther) ReportError(MSG_NOT_A_REGULAR_FILE, directory.c_str(), name);
     return kind;
+}
+
+struct FormRow {
+    const char* name;
+    std::int32_t form;
+    int introduced;
+};
+// Executable came with [Algorithmic Model] itself, whose version the frame checks.
+const FormRow kForms[] = {
+    {"Executable", kExecutable, 0}, {"Executable_Rx", kExecutableRx, 60}, {"Executable_Tx", kExecutableTx, 60}};
+
+// The form named by a line's first item; null (after 4609 or 924) when none may stand here.
+const FormRow* FormOf(const char* name) {
+    for (const FormRow& f : kForms) {
+        if (std::strcmp(name, f.name) != 0) continue;
+        if (f.introduced <= Frame().versionCode) return &f;
+        ReportErrorAtLine(924, f.name, "Algorithmic Model", IbisVersionText(f.introduced),
+                          IbisVersionText(Frame().versionCode));
+        return nullptr;
+    }
+    ReportErrorAtLine(4609);
+    return nullptr;
 }
 
 bool Readable(const std::string& path) {
@@ -143,11 +166,12 @@ void AlgModDataLine(const char* line, AlgorithmicModelEntry** head) {
     }
     if (items.totalCount != 4) {
         ReportErrorAtLine(4605, items.totalCount, "Algorithmic Model", 4);
-    } else if (std::strcmp(ItemAt(items, 0), "Executable") != 0) {
-        ReportErrorAtLine(4609);
-    } else if (AlgorithmicModelEntry* e = ReadExecutable(items)) {
-        e->next = *head;  // the list holds the entries in reverse order of their lines
-        *head = e;
+    } else if (const FormRow* form = FormOf(ItemAt(items, 0))) {
+        if (AlgorithmicModelEntry* e = ReadExecutable(items)) {
+            e->form = form->form;
+            e->next = *head;  // the list holds the entries in reverse order of their lines
+            *head = e;
+        }
     }
     FreeLineItems(&items);
 }

@@ -15,7 +15,12 @@ struct AlgorithmicModelEntry {
     char executable[kAlgModNameLimit + 1];
     char parameterFile[kAlgModNameLimit + 1];
     AmiParamTree* tree;  // the parsed parameter file, once checked
+    std::int32_t form;   // the sub-parameter: kExecutable, kExecutableRx or kExecutableTx
 };
+
+// The Executable sub-parameters; the Rx and Tx forms (the two halves of a
+// repeater) came with IBIS 6.0.
+enum AlgModForm : std::int32_t { kExecutable = 0, kExecutableRx = 1, kExecutableTx = 2 };
 
 int AlgModKeyword(const char* line, AlgorithmicModelEntry*** head);
 void AlgModDataLine(const char* line, AlgorithmicModelEntry** head);

@@ -286,6 +286,15 @@ TEST_F(AlgorithmicModelFiles, NamedFilesAreCheckedBesideTheIbisFile) {
             EXPECT_EQ(r.Count(text), count) << c.entries.substr(0, 200) << r.output.substr(0, 3000);
         EXPECT_EQ(r.errors, c.errors) << c.entries.substr(0, 200) << r.output.substr(0, 3000);
     }
+    // The Rx and Tx halves of a repeater from IBIS 6.0 on; the same platform twice only within a form.
+    const std::string repeater = "[Component] c\n[Model] m\nModel_type Input\n[Algorithmic Model]\n"
+                                 "Executable_Rx Linux_gcc_64 rx.so rx.ami\nExecutable_Tx Linux_gcc_64 rx.so rx.ami\n"
+                                 "[End Algorithmic Model]\n[End]\n";
+    const CheckerRun v60 = CheckText("kit/m.ibs", Header("m.ibs", "6.0") + repeater);
+    EXPECT_EQ(v60.errors, 0u) << v60.output;
+    const CheckerRun v51 = CheckText("kit/m.ibs", Header("m.ibs", "5.1") + repeater);
+    EXPECT_EQ(v51.Count("Sub-parameter Executable_Rx of [Algorithmic Model] was introduced in IBIS 6.0; the file is "
+                        "IBIS 5.1."), 1) << v51.output;
     const CheckerRun missingEnd = CheckText(
         "kit/m.ibs", Header("m.ibs", "5.0") + "[Component] c\n[Model] m\n[Algorithmic Model]\n"
                      "Executable Linux_gcc_64 rx.so rx.ami\n[Model] n\n[End Algorithmic Model]\n[End]\n");

@@ -105,6 +105,31 @@ TEST_F(Ibislint, VendorCorpusNeverCrashesAndVerdictsMatchStatus) {
         const bool passed = l.out.find("File Passed") != std::string::npos;
         EXPECT_EQ(passed, l.status == 0) << entry.path() << "\n" << l.out;
         EXPECT_EQ(l.out.find("PROGRAM BUG"), std::string::npos) << entry.path() << "\n" << l.out;
+        // Every version the files declare is checked by its own rules.
+        EXPECT_EQ(l.out.find("Illegal IBIS_Version"), std::string::npos) << entry.path() << "\n" << l.out;
+        const bool versionFound = l.out.find("Could not determine Version") == std::string::npos;
+        EXPECT_EQ(versionFound, entry.path().filename() != "package.pkg") << entry.path() << "\n" << l.out;
     }
     EXPECT_GT(files, 10);
+}
+
+TEST_F(Ibislint, VendorAmiKitPassesWithItsExecutablesBesideIt) {
+    const fs::path corpus = VELKOR_CORPUS_DIR;
+    if (!fs::exists(corpus / "example_rx.ibs") || !fs::exists(corpus / "pybert_example_rx.ami"))
+        GTEST_SKIP() << "no vendor corpus beside this checkout";
+    // The kit as its maker ships it: the .ibs, its .ami and stand-ins for the four libraries.
+    fs::create_directory("kit");
+    fs::copy_file(corpus / "example_rx.ibs", "kit/example_rx.ibs");
+    fs::copy_file(corpus / "pybert_example_rx.ami", "kit/example_rx.ami");
+    for (const char* library : {"example_rx_x86.so", "example_rx_x86_amd64.so", "example_rx_x86.dll",
+                                "example_rx_x86_amd64.dll"})
+        std::ofstream(std::string("kit/") + library) << "stand-in";
+    const Lint kit = RunLint("kit/example_rx.ibs");
+    EXPECT_EQ(kit.status, 0) << kit.out;
+    EXPECT_NE(kit.out.find("Checking kit/example_rx.ibs for IBIS 5.1 Compatibility"), std::string::npos) << kit.out;
+    EXPECT_NE(kit.out.find("Checking kit/example_rx.ami for IBIS 5.1 Compatibility"), std::string::npos) << kit.out;
+    for (const char* ami : {"ibis_ami_example_rx.ami", "pybert_example_rx.ami"}) {
+        const Lint alone = RunLint("'" + (corpus / ami).string() + "'");
+        EXPECT_EQ(alone.status, 0) << ami << "\n" << alone.out;
+    }
 }
