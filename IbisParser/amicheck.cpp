@@ -283,6 +283,31 @@ int DeclaredAmiVersion(const AmiParamTree* tree) {
     return 50;
 }
 
+// (Format Table (Labels ...) (row) ...) holds lists, which a leaf cannot: from
+// 5.1 on it is read as the branch (Table (Labels ...) (row) ...). True when the
+// text was changed. Quoted text is left alone.
+bool TablesAsBranches(std::string* text) {
+    bool changed = false, quoted = false;
+    for (std::size_t i = 0; i < text->size(); ++i) {
+        const char c = (*text)[i];
+        if (c == '"') quoted = !quoted;
+        if (quoted || c != '(') continue;
+        std::size_t p = i + 1;
+        while (p < text->size() && IsBlank((*text)[p])) ++p;
+        if (text->compare(p, 6, "Format") != 0) continue;
+        std::size_t q = p + 6;
+        if (q >= text->size() || !IsBlank((*text)[q])) continue;
+        while (q < text->size() && IsBlank((*text)[q])) ++q;
+        if (text->compare(q, 5, "Table") != 0) continue;
+        std::size_t r = q + 5;
+        while (r < text->size() && IsBlank((*text)[r])) ++r;
+        if (r >= text->size() || (*text)[r] != '(') continue;
+        text->erase(p, q - p);
+        changed = true;
+    }
+    return changed;
+}
+
 }  // namespace
 
 void CheckParameterLeaf(const AmiLeaf* leaf, const char* parentName) {
@@ -424,8 +449,12 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     f.commentChar = savedComment;
 
     AmiParamTree* tree = nullptr;
-    const std::int32_t code = ParseAmiParams(text.c_str(), &tree);
+    std::int32_t code = ParseAmiParams(text.c_str(), &tree);
     rules = rulesVersion != 0 ? rulesVersion : (code == kParseOk ? DeclaredAmiVersion(tree) : 50);
+    if (code == kParseOk && Later() && TablesAsBranches(&text)) {
+        FreeAmiParamTree(&tree);
+        code = ParseAmiParams(text.c_str(), &tree);
+    }
     banner(rules);
     if (code != kParseOk) {
         ReportParseFailure(code);

@@ -135,6 +135,10 @@ TEST_F(AmiCheck, RulesOfLaterVersions) {
                                "(t (Usage In) (Type Float) (Table (Labels a b) (1 2) (3 4)))"), 0, "", 0},
         {Model(version + info + "(Tx_Jitter (Usage Info) (Type Float) (Table (Labels a b) (1 0.1)) (Description t))"
                                 "(Tx_DCD (Usage Info) (Type Float) (Value 0.01) (Description t))"), 0, "", 0},
+        {Model(version + info + "(Rx_Clock_PDF (Usage Info) (Type Float)\n(Format Table (Labels a b) (1 0.1))"
+                                "(Description \"(Format Table (x)\"))"), 0, "", 0},
+        {Model(kGood + "(Rx_Clock_PDF (Usage Info) (Type Float) (Format Table (Labels a b) (1 0.1)) (Description t))"),
+         0, "Parameter Format is mandatory for Rx_Clock_PDF", 1},
         {Model(version + info + "(Tx_DCD (Usage Info) (Type Float) (Corner 0.01 0.02) (Description t))"), 0,
          "Corner: Illegal Format for Tx_DCD. Expected 3 number(s)", 1},
         {Model(version + info + "(Modulation (Usage Info) (Type String) (List NRZ PAM4) (Description m))"), 60,
