@@ -292,7 +292,8 @@ std::int32_t Refined(std::int32_t found, std::int32_t currentCode) {
 }
 
 // The keyword of a line for the file's version: a known keyword that the
-// version does not have yet draws 909 with the version that introduced it.
+// version does not have yet draws 909 with the version that introduced it, and
+// is then read as it would be in that version (its data is not unknown).
 int LookupForVersion(const char* line, std::int32_t currentCode, std::int32_t* code) {
     *code = NOT_KEY;
     std::string name;
@@ -302,10 +303,8 @@ int LookupForVersion(const char* line, std::int32_t currentCode, std::int32_t* c
         ReportErrorAtLine(916, name.c_str());
         return 0;
     }
-    if (row->introduced > Frame().versionCode) {
+    if (row->introduced > Frame().versionCode)
         ReportErrorAtLine(909, row->display, IbisVersionText(row->introduced), IbisVersionText(Frame().versionCode));
-        return 0;
-    }
     *code = Refined(row->code, currentCode);
     return 1;
 }
