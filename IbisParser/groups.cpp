@@ -129,6 +129,8 @@ void OpenGroupFor(std::int32_t code, const char* line) {
     }
 }
 
+KeywordGroup OpenGroup() { return State().open; }
+
 void HandleHeaderLine(const KeywordLine& l) { HdrLine(l.lineClass, l.code, l.line); }
 
 void HandlePackageLine(const KeywordLine& l) {

@@ -13,6 +13,8 @@
 void CloseGroupFor(std::int32_t newCode);
 // Opens the group that the keyword starts, if it starts one.
 void OpenGroupFor(std::int32_t code, const char* line);
+// The group that is open (kGroupNone between groups).
+KeywordGroup OpenGroup();
 // The file's final cross-checks, once every group is closed.
 void FinishIbis();
 

@@ -267,6 +267,12 @@ const KeywordInfo* FindKeyword(const char* name) {
     return nullptr;
 }
 
+const char* GroupStartName(KeywordGroup group) {
+    for (const Row& r : kRows)
+        if (r.group == group && (r.flags & kStartsGroup)) return r.display;
+    return "?";
+}
+
 const KeywordInfo* SectionEndedBy(std::int32_t code) {
     for (const Row& r : kRows)
         if (r.endCode == code && code != NOT_KEY) return KeywordInfoOf(r.code);

@@ -85,6 +85,8 @@ const KeywordInfo* KeywordInfoOf(std::int32_t code);
 // The row of a keyword name (blanks as underscores, any case), also rows newer
 // than any version; refined-only rows never match.
 const KeywordInfo* FindKeyword(const char* name);
+// The first keyword of a group, for messages ("Model" for kGroupModel).
+const char* GroupStartName(KeywordGroup group);
 // The row whose section a code ends (null when it ends none).
 const KeywordInfo* SectionEndedBy(std::int32_t code);
 

@@ -358,6 +358,16 @@ void TrackSections(std::int32_t code) {
     }
 }
 
+// A keyword of a group stands in that group: [Ramp] in a [Model], [Pin] in a
+// [Component]. File header keywords report their own orphans, sections theirs,
+// and component and model keywords are not read outside IBIS files.
+void CheckPlacement(const KeywordInfo& row) {
+    if (row.group == kGroupNone || row.group == kGroupHeader || (row.flags & kStartsGroup)) return;
+    if (row.insideOf != NOT_KEY || SectionEndedBy(row.code)) return;
+    if ((row.group == kGroupComponent || row.group == kGroupModel) && Frame().kind != kFileIbs) return;
+    if (OpenGroup() != row.group) ReportErrorAtLine(922, row.display, GroupStartName(row.group));
+}
+
 }  // namespace
 
 int LookupKeyword(const char* line, std::int32_t currentCode, std::int32_t* code, const KeywordRow* table) {
@@ -406,6 +416,7 @@ void HandleLine(int lineClass, char* line) {
             return;
         }
         OpenGroupFor(code, line);
+        if (row) CheckPlacement(*row);
     }
     const std::int32_t code = f.currentKeyword;
     if (code == KW_END) {

@@ -266,6 +266,8 @@ TEST_F(Frame_, KeywordsByTheVersionThatIntroducedThem) {
          "Missing [End Interconnect Model Set] keyword for the [Interconnect Model Set] of line 5"},
         {"7.2", "[Component] c\n[Bus Label]\n[End Bus Label]\n[End Bus Label]\n", "Orphan [End Bus Label] keyword found"},
         {"7.2", "[Component] c\n[Pin EMI]\n", "Keyword [Pin EMI] may stand only inside [Begin EMI Component]."},
+        {"4.2", "[Component] c\n" + ms + "[Pin]\n", "Keyword [Pin] may stand only inside [Component]."},
+        {"4.2", "[Component] c\n[Ramp]\n", "Keyword [Ramp] may stand only inside [Model]."},
         {"3.2", "[Component] c\n" + ms + "C_comp_pullup 1p 1p 1p\n",
          "Sub-parameter C_comp_pullup of [Model] was introduced in IBIS 4.0; the file is IBIS 3.2."},
         {"5.0", "[Component] c\n" + ms + "C_comp_pullup = 1p\n", ""},
