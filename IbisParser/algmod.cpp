@@ -10,7 +10,6 @@
 #include "IbisParser/amicheck.h"
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
-#include "IbisParser/keywords.h"
 #include "IbisParser/lineitems.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/report.h"

@@ -8,7 +8,6 @@
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
-#include "IbisParser/keywords.h"
 #include "IbisParser/report.h"
 
 namespace {

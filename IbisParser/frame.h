@@ -51,3 +51,14 @@ int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* b
 
 // The directory part of a path (up to the last slash or backslash) and the rest.
 void SplitPath(const std::string& path, std::string& directory, std::string& name);
+
+// The file kind of a path by its extension (0 when none fits).
+int FileKindOf(const std::string& path);
+
+// IBIS versions as 10 * major + minor: 11 is IBIS 1.1, 72 is IBIS 7.2.
+constexpr int kIbisVersions[] = {11, 20, 21, 30, 31, 32, 40, 41, 42, 50, 51, 60, 61, 70, 71, 72};
+constexpr int kNewestIbisVersion = 72;
+// The code of an exact version text ("5.1" -> 51), or 0 when it is none of them.
+int IbisVersionCode(const char* text);
+// "5.1" for 51.
+const char* IbisVersionText(int code);

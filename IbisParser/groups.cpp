@@ -27,17 +27,6 @@ GroupState& State() {
     return state;
 }
 
-KeywordGroup GroupOf(std::int32_t code) {
-    const KeywordInfo* info = KeywordInfoOf(code);
-    return info ? info->group : kGroupNone;
-}
-
-// A group's first keyword starts a new group even inside an open one.
-bool Starts(std::int32_t code) {
-    const KeywordInfo* info = KeywordInfoOf(code);
-    return info && (info->flags & kStartsGroup) != 0;
-}
-
 char* NameAfterKeyword(const char* line) {
     const char* p = std::strchr(line, ']');
     p = p ? p + 1 : line + std::strlen(line);
@@ -91,26 +80,25 @@ IbisModel* NewModel(const char* line) {
 
 }  // namespace
 
-void CloseGroupFor(std::int32_t newCode) {
+void CloseGroupFor(const KeywordInfo& next) {
     GroupState& s = State();
     if (s.open == kGroupNone) return;
-    const KeywordGroup next = GroupOf(newCode);
     if (s.open == kGroupHeader) {
-        HdrClose(newCode);
-        if (next != kGroupHeader) s.open = kGroupNone;
+        HdrClose(next.code);
+        if (next.group != kGroupHeader) s.open = kGroupNone;
         return;
     }
     // A submodel's keywords and a model's sub-keywords continue their group.
-    const bool continues = next == s.open && !Starts(newCode);
-    if (!continues) CloseOpenGroup(newCode);
+    const bool continues = next.group == s.open && !(next.flags & kStartsGroup);
+    if (!continues) CloseOpenGroup(next.code);
 }
 
-void OpenGroupFor(std::int32_t code, const char* line) {
+void OpenGroupFor(const KeywordInfo& row, const char* line) {
     GroupState& s = State();
     IbisFile* ibis = CurrentIbis();
-    if (!Starts(code)) return;
-    s.open = GroupOf(code);
-    switch (code) {
+    if (!(row.flags & kStartsGroup)) return;
+    s.open = row.group;
+    switch (row.code) {
         case KW_COMPONENT: {
             IbisComponent* c = nullptr;
             if (ibis && CheckAlloc(&c, sizeof(IbisComponent))) {

@@ -9,10 +9,10 @@
 
 #include "IbisParser/keywords.h"
 
-// Closes the group that is open unless the new keyword continues it.
-void CloseGroupFor(std::int32_t newCode);
+// Closes the group that is open unless the new keyword (its table row) continues it.
+void CloseGroupFor(const KeywordInfo& next);
 // Opens the group that the keyword starts, if it starts one.
-void OpenGroupFor(std::int32_t code, const char* line);
+void OpenGroupFor(const KeywordInfo& row, const char* line);
 // The group that is open (kGroupNone between groups).
 KeywordGroup OpenGroup();
 // The file's final cross-checks, once every group is closed.

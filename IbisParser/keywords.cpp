@@ -237,23 +237,7 @@ bool SameName(const char* written, const char* name) {
     return *written == '\0' && *name == '\0';
 }
 
-const char* const kVersionTexts[] = {"1.1", "2.0", "2.1", "3.0", "3.1", "3.2", "4.0", "4.1",
-                                     "4.2", "5.0", "5.1", "6.0", "6.1", "7.0", "7.1", "7.2"};
-
 }  // namespace
-
-int IbisVersionCode(const char* text) {
-    if (!text) return 0;
-    for (std::size_t i = 0; i < sizeof kIbisVersions / sizeof kIbisVersions[0]; ++i)
-        if (std::strcmp(text, kVersionTexts[i]) == 0) return kIbisVersions[i];
-    return 0;
-}
-
-const char* IbisVersionText(int code) {
-    for (std::size_t i = 0; i < sizeof kIbisVersions / sizeof kIbisVersions[0]; ++i)
-        if (kIbisVersions[i] == code) return kVersionTexts[i];
-    return "?";
-}
 
 const KeywordInfo* KeywordInfoOf(std::int32_t code) {
     if (code < 0 || code >= KW_CODE_COUNT) return nullptr;

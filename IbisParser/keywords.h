@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "IbisParser/frame.h"
+
 enum IbisKeyword : std::int32_t {
     KW_IBIS_VER = 0, KW_COMMENT_CHAR, KW_FILE_NAME, KW_FILE_REV, KW_DATE, KW_SOURCE, KW_NOTES, KW_DISCLAIMER,
     KW_COPYRIGHT, KW_COMPONENT, KW_MANUFACTURER, KW_PACKAGE, KW_PIN, KW_PACKAGE_MODEL, KW_PIN_MAPPING,
@@ -36,14 +38,6 @@ enum IbisKeyword : std::int32_t {
     KW_INTERCONNECT_MODEL_GROUP, KW_END_INTERCONNECT_MODEL_GROUP, KW_CLOCK_PINS,
     KW_CODE_COUNT,
 };
-
-// IBIS versions as 10 * major + minor: 11 is IBIS 1.1, 72 is IBIS 7.2.
-constexpr int kIbisVersions[] = {11, 20, 21, 30, 31, 32, 40, 41, 42, 50, 51, 60, 61, 70, 71, 72};
-constexpr int kNewestIbisVersion = 72;
-// The code of an exact version text ("5.1" -> 51), or 0 when it is none of them.
-int IbisVersionCode(const char* text);
-// "5.1" for 51.
-const char* IbisVersionText(int code);
 
 // The groups of an IBIS file. A group opens with its first keyword and closes
 // when a keyword of another group (or a group's first keyword) arrives.

@@ -6,7 +6,6 @@
 
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
-#include "IbisParser/keywords.h"
 #include "IbisParser/report.h"
 
 namespace {

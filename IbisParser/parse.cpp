@@ -1,9 +1,8 @@
 #include "IbisParser/parse.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <filesystem>
+#include <strings.h>
 #include <vector>
 
 #include "IbisParser/amicheck.h"
@@ -11,7 +10,6 @@
 #include "IbisParser/groups.h"
 #include "IbisParser/hdr.h"
 #include "IbisParser/ibis.h"
-#include "IbisParser/messages.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -19,22 +17,6 @@ namespace {
 constexpr const char* kModule = "parse.cpp";
 constexpr std::size_t kReadLimit = 1024;
 constexpr std::size_t kMaxKeywordLength = 117;
-
-const char* const kExtensions[] = {"", ".ibs", ".pkg", ".ebd", ".ami"};
-const std::int32_t kExtensionErrors[] = {0, 1900, 1903, 1902, 1924};
-
-bool IEquals(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-std::string Cased(std::string s, bool upper) {
-    for (char& c : s) c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
-                                                 : std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 bool IsForbiddenCommentChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("[]._/=+-", c) != nullptr || c == '\0';
@@ -72,131 +54,6 @@ bool FreeTextKeyword(std::int32_t code) {
 }
 
 }  // namespace
-
-FrameState& Frame() {
-    static FrameState state;
-    return state;
-}
-
-bool ReadCheckedLine(std::FILE* file, std::string& line, std::size_t keep, std::size_t& length, bool report) {
-    line.clear();
-    length = 0;
-    int c = std::fgetc(file);
-    if (c == EOF) return false;
-    if (report) ++Reporting().currentLine;  // findings below belong to this line
-    bool sawControl = false, sawNul = false, sawHigh = false;
-    int controlCode = 0, highCode = 0;
-    for (; c != EOF && c != '\n'; c = std::fgetc(file)) {
-        if (c == '\r') {  // CR LF, or a lone CR as old Mac files end their lines
-            const int next = std::fgetc(file);
-            if (next != '\n' && next != EOF) std::ungetc(next, file);
-            break;
-        }
-        if (c == 0x1a) {  // Ctrl-Z at the very end of the file
-            const int next = std::fgetc(file);
-            if (next == EOF) break;
-            std::ungetc(next, file);
-        }
-        ++length;
-        if (line.size() >= keep) continue;
-        char ch = static_cast<char>(c);
-        if (c == 0) {
-            sawNul = true;
-            ch = ' ';
-        } else if (c > 127) {
-            sawHigh = true;
-            highCode = c;
-            ch = ' ';
-        } else if (c < 32 && c != '\t') {
-            sawControl = true;
-            controlCode = c;
-            ch = ' ';
-        }
-        line += ch;
-    }
-    if (report) {
-        if (sawControl) ReportErrorAtLine(1917, "control", controlCode, "  Converting to space.");
-        if (sawNul) ReportErrorAtLine(1917, "NUL", 0, "  Converting to space.");
-        if (sawHigh) ReportErrorAtLine(1917, "non-7-bit ASCII", highCode, "  Converting to space.");
-    }
-    return true;
-}
-
-void SplitPath(const std::string& path, std::string& directory, std::string& name) {
-    const auto cut = path.find_last_of("/\\");
-    if (cut == std::string::npos) {
-        directory.clear();
-        name = path;
-    } else {
-        directory = path.substr(0, cut + 1);
-        name = path.substr(cut + 1);
-    }
-}
-
-int FileKindOf(const std::string& path) {
-    const auto dot = path.find_last_of('.');
-    if (dot == std::string::npos) return 0;
-    const std::string ext = path.substr(dot);
-    for (int kind = kFileIbs; kind <= kFileAmi; ++kind)
-        if (IEquals(ext, kExtensions[kind])) return kind;
-    return 0;
-}
-
-int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* bareName) {
-    IBIS_ASSERT(kModule, path && file && kind >= kFileIbs && kind <= kFileAmi);
-    *file = nullptr;
-    if (std::strlen(path) >= kMaxPath) {
-        ReportError(1904);
-        return 0;
-    }
-    std::string directory, name;
-    SplitPath(path, directory, name);
-    const auto dot = name.find_last_of('.');
-    if (dot == std::string::npos) {
-        if (name.size() + std::strlen(kExtensions[kind]) > kMaxPath) {
-            ReportError(1901);
-            return 0;
-        }
-        name += kExtensions[kind];
-    } else if (!IEquals(name.substr(dot), kExtensions[kind])) {
-        ReportError(kExtensionErrors[kind]);
-        return 0;
-    }
-    const std::string full = directory + name;
-    if (full.size() > kMaxPath) {
-        ReportError(1904);
-        return 0;
-    }
-    Frame().directory = directory;
-    Frame().bareName = name;
-    if (bareName) *bareName = name;
-    // The name as given, then in lower and in upper case. The directory keeps its
-    // case: a variant never leads out of the folder the path names. Only regular
-    // files are read (a device, a pipe or a folder would spin, block or fail).
-    for (int variant = 0; variant < 3; ++variant) {
-        const std::string tried = variant == 0 ? name : Cased(name, variant == 2);
-        const PathKind what = KindOfPath(directory + tried);
-        if (what == PathKind::kMissing) continue;
-        if (what == PathKind::kOther) {
-            ReportError(MSG_NOT_A_REGULAR_FILE, directory.c_str(), tried.c_str());
-            return 0;
-        }
-        *file = std::fopen((directory + tried).c_str(), "rb");
-        if (!*file) continue;
-        Frame().bareName = tried;
-        if (bareName) *bareName = tried;
-        return 1;
-    }
-    ReportError(1905, directory.c_str(), name.c_str());
-    return 0;
-}
-
-PathKind KindOfPath(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (error || !std::filesystem::exists(status)) return PathKind::kMissing;
-    return std::filesystem::is_regular_file(status) ? PathKind::kRegular : PathKind::kOther;
-}
 
 namespace {
 
@@ -376,7 +233,7 @@ int LookupKeyword(const char* line, std::int32_t currentCode, std::int32_t* code
     std::string name;
     if (!KeywordText(line, &name)) return 0;
     for (const KeywordRow* row = table; row->code != NOT_KEY; ++row) {
-        if (!IEquals(name, row->name)) continue;
+        if (strcasecmp(name.c_str(), row->name) != 0) continue;
         *code = Refined(row->code, currentCode);
         return 1;
     }
@@ -402,21 +259,21 @@ void HandleLine(int lineClass, char* line) {
             f.currentKeyword = NOT_KEY;  // the line is dropped; its group stays open
             return;
         }
+        const KeywordInfo& row = *KeywordInfoOf(code);
         TrackSections(code);
-        CloseGroupFor(code);
+        CloseGroupFor(row);
         f.currentKeyword = code;
         if (code == KW_IBIS_VER) {
             if (f.ibisVerSeen) ReportErrorAtLine(910);
             f.ibisVerSeen = true;
             HdrOpen();
         }
-        const KeywordInfo* row = KeywordInfoOf(code);
-        if (row && (row->flags & kIbsOnly) && f.kind != kFileIbs) {
+        if ((row.flags & kIbsOnly) && f.kind != kFileIbs) {
             ReportErrorAtLine(911);
             return;
         }
-        OpenGroupFor(code, line);
-        if (row) CheckPlacement(*row);
+        OpenGroupFor(row, line);
+        CheckPlacement(row);
     }
     const std::int32_t code = f.currentKeyword;
     if (code == KW_END) {

@@ -21,8 +21,6 @@ int LookupKeyword(const char* line, std::int32_t currentCode, std::int32_t* code
 // The keyword's name from the 2.1 table (or the others for later keywords).
 const char* KeywordName(std::int32_t code, std::string* text);
 
-// The file kind of a path by its extension (0 when none fits).
-int FileKindOf(const std::string& path);
 
 // The line handler of a version: the keyword group machinery for one line.
 void HandleLine(int lineClass, char* line);
