@@ -66,6 +66,9 @@ std::int32_t FormatNamed(const AmiLeaf* leaf) {
     return FormatRuleOf(probe.keyword) ? probe.keyword : -1;
 }
 
+// Usage Dep: a model-specific parameter whose value a dependency table gives (IBIS 7.0).
+bool DependencyUsage(const AmiValue& v) { return rules >= 70 && std::strcmp(v.text, "Dep") == 0; }
+
 // Leaves a later parameter may hold besides its definition leaves.
 bool LaterInfoLeaf(const char* name) {
     return Later() && (std::strcmp(name, "List_Tip") == 0 || std::strcmp(name, "Labels") == 0);
@@ -318,7 +321,8 @@ void CheckParameterLeaf(const AmiLeaf* leaf, const char* parentName) {
     const AmiValue& v = leaf->values[0];
     switch (leaf->nameCode) {
         case kNameUsage:
-            if (!In(kIn | kOut | kInfo | kInOut, v.keyword)) ReportError(4627, "Usage", v.text, parentName);
+            if (!In(kIn | kOut | kInfo | kInOut, v.keyword) && !DependencyUsage(v))
+                ReportError(4627, "Usage", v.text, parentName);
             break;
         case kNameType:
             if (!In(kFloat | kInteger | kString | kBoolean | kTap | kUI, v.keyword))
