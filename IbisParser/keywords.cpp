@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "IbisParser/groups.h"
+#include "IbisParser/messages.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ const Row kRows[] = {
     {"SERIES_MOSFET", "Series MOSFET", KW_SERIES_MOSFET, 30, kGroupModel, 0, N, N, nullptr},
     {"ADD_SUBMODEL", "Add Submodel", KW_ADD_SUBMODEL, 30, kGroupModel, 0, N, N, nullptr},
     {"ALGORITHMIC_MODEL", "Algorithmic Model", KW_ALGORITHMIC_MODEL, 50, kGroupModel, 0, KW_END_ALGORITHMIC_MODEL,
-     N, HandleAlgorithmicModelLine, 4636, 4637},
+     N, HandleAlgorithmicModelLine, MSG_END_ALGMOD_MISSING, MSG_END_ALGMOD_ORPHAN},
     {"END_ALGORITHMIC_MODEL", "End Algorithmic Model", KW_END_ALGORITHMIC_MODEL, 50, kGroupModel, 0, N, N,
      nullptr},
     {"ISSO_PD", "ISSO PD", KW_ISSO_PD, 50, kGroupModel, 0, N, N, nullptr},
