@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "IbisParser/cmn.h"
 
@@ -14,18 +15,55 @@ std::string Join(const std::string& prefix, const char* name) {
     return prefix + "." + (name ? name : "");
 }
 
+constexpr std::size_t kNoMatch = static_cast<std::size_t>(-1);
+
+// The length of the own path of a list or leaf called name whose parent's own
+// path is path[0, matched): the parent's path, a dot and the name (the name
+// alone after an empty path), when that text begins the requested path;
+// kNoMatch when it does not. Nothing under a list whose own path does not begin
+// the requested path can match it, so the search goes no deeper there.
+std::size_t Extend(const char* path, std::size_t pathLength, std::size_t matched, const char* name) {
+    const char* n = name ? name : "";
+    const std::size_t nameLength = std::strlen(n);
+    std::size_t at = matched;
+    if (matched > 0) {
+        if (at >= pathLength || path[at] != '.') return kNoMatch;
+        ++at;
+    }
+    if (nameLength > pathLength - at || std::memcmp(path + at, n, nameLength) != 0) return kNoMatch;
+    return at + nameLength;
+}
+
 }  // namespace
 
+// Depth-first in document order with a stack of its own: a parameter text may
+// nest lists as deeply as it likes, and simulators run models on threads with
+// small stacks. Each name is compared once with the path: linear time.
 AmiLeaf* FindAmiLeaf(const AmiBranch* node, const char* path, const char* prefix) {
     if (!node || !path || node->childCount == 0 || !node->children) return nullptr;
+    const std::size_t pathLength = std::strlen(path);
     const std::string own = Join(prefix ? prefix : "", node->name);
-    for (std::int32_t i = 0; i < node->childCount; ++i) {
-        const AmiNodeRef& child = node->children[i];
+    if (own.size() > pathLength || own.compare(0, own.size(), path, own.size()) != 0) return nullptr;
+
+    struct Frame {
+        const AmiBranch* branch;
+        std::int32_t next;    // the child to examine next
+        std::size_t matched;  // length of the branch's own path
+    };
+    std::vector<Frame> stack{{node, 0, own.size()}};
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.next >= frame.branch->childCount || !frame.branch->children) {
+            stack.pop_back();
+            continue;
+        }
+        const AmiNodeRef& child = frame.branch->children[frame.next++];
         if (!child.node) continue;
         if (AmiLeaf* leaf = AsLeaf(child)) {
-            if (Join(own, leaf->name) == path) return leaf;
-        } else if (AmiLeaf* found = FindAmiLeaf(AsBranch(child), path, own.c_str())) {
-            return found;
+            if (Extend(path, pathLength, frame.matched, leaf->name) == pathLength) return leaf;
+        } else if (const AmiBranch* branch = AsBranch(child)) {
+            const std::size_t matched = Extend(path, pathLength, frame.matched, branch->name);
+            if (matched != kNoMatch && branch->childCount > 0) stack.push_back({branch, 0, matched});
         }
     }
     return nullptr;

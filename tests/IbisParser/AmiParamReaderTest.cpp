@@ -4,6 +4,7 @@
 
 #include "IbisParser/AmiParamReader.h"
 #include "IbisParser/cmn.h"
+#include "support/SmallStack.h"
 
 TEST(AmiParamReader, IntegerLookups) {
     const struct {
@@ -64,4 +65,28 @@ TEST(AmiParamReader, OtherTypes) {
     EXPECT_FALSE(reader.GetString(s, "M.d"));
     EXPECT_STREQ(s, "bare");
     CheckFree(&s);
+}
+
+TEST(AmiParamReader, DeepNestingOnASmallStack) {
+    // Parsing, look-up and freeing walk the tree without recursion: 200 000
+    // nested lists are handled on a 256 KB stack.
+    for (const std::size_t depth : {std::size_t{1}, std::size_t{7000}, std::size_t{200000}}) {
+        const std::string text = DeeplyNested("M", depth, "(after 3)");
+        std::string deepPath = "M";
+        for (std::size_t i = 0; i < depth; ++i) deepPath += ".d";
+        deepPath += ".x";
+        std::int32_t deep = 0, after = 0, missing = 7;
+        bool parsed = false;
+        ASSERT_TRUE(RunOnSmallStack([&] {
+            const AmiParamReader reader(text.c_str());
+            parsed = reader.parsed();
+            reader.GetInt(deep, deepPath.c_str());
+            reader.GetInt(after, "M.after");
+            reader.GetInt(missing, (deepPath + ".y").c_str());
+        }));
+        EXPECT_TRUE(parsed) << depth;
+        EXPECT_EQ(deep, 1) << depth;
+        EXPECT_EQ(after, 3) << depth;
+        EXPECT_EQ(missing, 7) << depth;
+    }
 }
