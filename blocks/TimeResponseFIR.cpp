@@ -1,5 +1,6 @@
 #include "blocks/TimeResponseFIR.h"
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -90,6 +91,15 @@ bool TimeResponseFIR::Setup() {
 }
 
 bool TimeResponseFIR::BuildTaps(double* stamps, const double* coefficients, std::int32_t n) {
+    // A NaN or infinite stamp compares with nothing: the tap search would never end.
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (std::isfinite(stamps[i])) continue;
+        std::ostringstream message;
+        message << "ResponseTimeStamps[" << static_cast<unsigned>(i + 1) << "] = " << stamps[i]
+                << " is not a finite time stamp.";
+        ReportBlockError(message.str().c_str());
+        return false;
+    }
     // Shift the stamps in place so that the first is 0; they must ascend strictly.
     const double t0 = stamps[0];
     stamps[0] = 0.0;
@@ -111,8 +121,8 @@ bool TimeResponseFIR::BuildTaps(double* stamps, const double* coefficients, std:
     }
 
     const double last = stamps[n - 1] * SampleRate;
-    if (!(last < 2147483646.0)) {
-        ReportBlockError("SampleRate times the response duration gives too many taps");
+    if (!(last < static_cast<double>(kMaximumTaps))) {
+        ReportBlockError("SampleRate times the response duration gives more than 1048576 taps");
         return false;
     }
     const std::int32_t taps = static_cast<std::int32_t>(last) + 1;

@@ -26,6 +26,10 @@ public:
     const char* ResponseFile = nullptr;
     double SampleRate = 1e12;
 
+    // Far above any real use (a 1 ns response at 1 fs per tap), and small enough
+    // that the taps and the history stay within a few tens of megabytes.
+    static constexpr std::int32_t kMaximumTaps = 1 << 20;
+
     TimeResponseFIR() = default;
     ~TimeResponseFIR() override;
 

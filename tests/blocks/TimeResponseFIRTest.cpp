@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,8 @@ TEST(TimeResponseFIR, OffGridTapsComeFromTheCubicOfFourSamples) {
 }
 
 TEST(TimeResponseFIR, ValidationMessages) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    constexpr double kInf = std::numeric_limits<double>::infinity();
     const std::string ordering =
         "ResponseTimeStamps[3] = 1e-12  <= ResponseTimeStamps[2] = 1e-12. Time stamps must be in "
         "non-repeating ascending order.\n";
@@ -155,6 +158,11 @@ TEST(TimeResponseFIR, ValidationMessages) {
         {{{3, 4, 6, 5}, {1, 2, 3, 4}}, StepResponse, 1,
          "ResponseTimeStamps[4] = 5  <= ResponseTimeStamps[3] = 6. Time stamps must be in "
          "non-repeating ascending order.\n"},
+        // A NaN stamp used to hang the tap search.
+        {{{0, kNaN, 2, 3}, {1, 2, 3, 4}}, ImpulseResponse, 1, "ResponseTimeStamps[2] = nan is not a finite time stamp.\n"},
+        {{{-kInf, 1, 2, 3}, {1, 2, 3, 4}}, StepResponse, 1, "ResponseTimeStamps[1] = -inf is not a finite time stamp.\n"},
+        {{{0, 1, 2, 3}, {1, 2, 3, 4}}, ImpulseResponse, 1e6,
+         "SampleRate times the response duration gives more than 1048576 taps\n"},
     };
     for (const auto& c : cases) {
         Response r = c.r;
