@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace {
 
@@ -19,6 +21,13 @@ constexpr std::int32_t kAdaptVoteLimit = 512;
 
 bool SecondOrder(std::int32_t threshold) { return threshold >= 0 && threshold <= 3; }
 
+// The log is written only as a regular file or a new one: a link or a device
+// planted under its name is left alone rather than written through.
+bool LogMayBeWritten() {
+    std::error_code error;
+    const auto type = std::filesystem::symlink_status(CDR::kLogFileName, error).type();
+    return type == std::filesystem::file_type::regular || type == std::filesystem::file_type::not_found;
+}
 
 }  // namespace
 
@@ -54,17 +63,19 @@ void CDR::WriteLog() {
     // Called when SampleCount is 0 or the countdown ran out: a multiple of
     // LogPeriod may have come (no division per sample).
     if (LogPeriod > 0) {
-        const std::int32_t phase = SampleCount % LogPeriod;
+        const std::int64_t phase = SampleCount % LogPeriod;
         logCountdown_ = phase < 0 ? 1 : LogPeriod - phase;
     }
     // Each write opens and closes the file; a file that cannot be written is
     // ignored (the simulation goes on without the log).
+    const bool due = SampleCount == 0 || (LogPeriod > 0 && SampleCount % LogPeriod == 0);
+    if (!due || !LogMayBeWritten()) return;
     if (SampleCount == 0) {
         std::ofstream log(kLogFileName, std::ios::out | std::ios::trunc);
         if (!log) return;
         log << "AEQ_Zero, AEQ_gain\n"
             << AEQ_Zero << " , " << AEQ_gain << ", " << FrequencyOffsetPpm << "\n";
-    } else if (LogPeriod > 0 && SampleCount % LogPeriod == 0) {
+    } else {
         std::ofstream log(kLogFileName, std::ios::out | std::ios::app);
         if (!log) return;
         log << AEQ_Zero << " , " << AEQ_gain << ", " << FrequencyOffsetPpm << ", " << FrequencyRatio

@@ -18,7 +18,7 @@ public:
     std::int32_t CDR_Threshold = 0;  // loop setting 0 ... 7, not a voltage
     std::int32_t SamplesPerUI = 0;
     double UnitInterval = 0.0;       // held, not used by the algorithm
-    std::int32_t SampleCount = 0;
+    std::int64_t SampleCount = 0;    // 64 bits: runs pass 2^31 samples
     std::int32_t PhaseCount = 0;
     std::int32_t PreviousDataDecision = 0;
     std::int32_t DataDecision = 0;
@@ -84,17 +84,17 @@ public:
             SetIndexOut = static_cast<double>(static_cast<std::int32_t>(index));
         }
 
-        SampleCount = Wrapped(SampleCount);
+        ++SampleCount;
         PhaseCount = Wrapped(PhaseCount);
         DataOut = In;
     }
 
 private:
-    // The counters are 32-bit; past 2^31 samples they wrap rather than overflow.
+    // The phase and unit-interval counters are 32-bit; they wrap rather than overflow.
     static std::int32_t Wrapped(std::int32_t counter) {
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
     }
     void WriteLog();
-    std::int32_t logCountdown_ = 0;  // samples until SampleCount may be a multiple of LogPeriod
+    std::int64_t logCountdown_ = 0;  // samples until SampleCount may be a multiple of LogPeriod
     void DataSample();
 };

@@ -174,6 +174,25 @@ TEST_F(CDRTest, NoAdaptationVoteUntilPastTwoHundredThousand) {
     EXPECT_EQ(cdr.AdaptVotes, 1);
 }
 
+TEST_F(CDRTest, AdaptationGoesOnPastTwoToThe31Samples) {
+    // The sample count is 64 bits: it neither turns negative at 2^31 (which
+    // would stop the adaptation) nor comes back to 0 at 2^32 (which would empty
+    // the log again).
+    for (const std::int64_t count : {std::int64_t{2147483647}, std::int64_t{4294967295}}) {
+        CDR cdr;
+        Configure(cdr, 99);
+        RisingEdges(cdr, 100);
+        const std::string log = Log();
+        cdr.SampleCount = count - 2;
+        for (int i = 0; i < 5; ++i) cdr.History[i] = 1;
+        cdr.EdgeDecision = 0;
+        RunToDataSample(cdr, -1.0);
+        EXPECT_EQ(cdr.AdaptVotes, 1) << count;
+        EXPECT_GT(cdr.SampleCount, count);
+        EXPECT_EQ(Log(), log) << count;
+    }
+}
+
 TEST_F(CDRTest, SetIndexFromTheCodes) {
     const struct {
         std::int32_t gain, zero, boost, corner;
@@ -217,11 +236,31 @@ TEST_F(CDRTest, AdaptationLogText) {
     EXPECT_EQ(Log(), "AEQ_Zero, AEQ_gain\n0 , 7, 0\n");
 }
 
-TEST_F(CDRTest, UnwritableLogIsIgnored) {
-    std::filesystem::create_directory(CDR::kLogFileName);  // a folder in the log's place
-    CDR cdr;
-    Configure(cdr, 0);
-    EXPECT_TRUE(cdr.Run());
+TEST_F(CDRTest, LogIsWrittenOnlyAsARegularFile) {
+    // A folder in the log's place cannot be written; a link planted there is not
+    // followed, whether it points at a file or nowhere: the model runs on without
+    // its log and the link's target stays as it was.
+    const std::filesystem::path target = "target.txt";
+    enum Planted { kFolder, kLinkToFile, kDanglingLink };
+    for (Planted planted : {kFolder, kLinkToFile, kDanglingLink}) {
+        std::filesystem::remove_all(CDR::kLogFileName);
+        std::filesystem::remove(target);
+        if (planted == kFolder) std::filesystem::create_directory(CDR::kLogFileName);
+        if (planted == kLinkToFile) std::ofstream(target) << "keep me\n";
+        if (planted != kFolder) std::filesystem::create_symlink(target, CDR::kLogFileName);
+        CDR cdr;
+        Configure(cdr, 0);
+        for (int s = 0; s <= 50000; ++s) EXPECT_TRUE(cdr.Run());
+        if (planted == kLinkToFile) {
+            std::ifstream in(target);
+            std::stringstream text;
+            text << in.rdbuf();
+            EXPECT_EQ(text.str(), "keep me\n");
+        }
+        if (planted == kDanglingLink) {
+            EXPECT_FALSE(std::filesystem::exists(target));
+        }
+    }
 }
 
 TEST_F(CDRTest, ZeroCarryMovesTheZeroCodeAtTheGainLimits) {
