@@ -59,7 +59,7 @@ bool Velkor_Rx::Setup() {
     Equaliser.ResponseTimeStamps.Assign(EqualiserTable::TimeStamps(), EqualiserTable::kPoints, 1);
     // The rate of the rounded samples per bit, not the simulator's sample interval.
     Equaliser.SampleRate = static_cast<double>(SamplesPerBit) / BitTime;
-    Equaliser.ResponseLength = 500;
+    Equaliser.ResponseLength = kResponseLength;
     Equaliser.NumberOfSets = EqualiserTable::kSets;
     ok = Equaliser.Setup() && ok;
 
@@ -77,6 +77,13 @@ bool Velkor_Rx::Setup() {
         if (port->RequiredSize < 1) port->RequiredSize = 1;
     }
     return ok;
+}
+
+double Velkor_Rx::EqualiserTapCount(std::int32_t samplesPerBit, double bitTime) {
+    // As the equaliser's filter counts them: the response's duration on the tap grid.
+    const double* stamps = EqualiserTable::TimeStamps();
+    const double rate = static_cast<double>(samplesPerBit) / bitTime;
+    return std::floor((stamps[kResponseLength - 1] - stamps[0]) * rate) + 1.0;
 }
 
 bool Velkor_Rx::Initialize() {
@@ -263,6 +270,7 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         kernel_(fir.Taps, fir.NumberOfTaps, current, y, n);
 
         double dcOut = DcBlock.Out, clock = *Cell3;
+        bool flushed = false;  // a fallback brought the state up to date itself
         std::size_t i = 0;
         for (; i < n; ++i) {
             Equaliser.SetIndex = EqualiserIndexFor(roundedIndex_);
@@ -276,6 +284,7 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
                     FlushRun(current, y, i, dcOut, clock);
                     ok = RunOne(current[i], out[done + i], times, timeCount) && ok;
                     ++i;
+                    flushed = true;
                     break;
                 }
                 kernel_(fir.Taps, fir.NumberOfTaps, current + i, y + i, n - i);  // new taps from here on
@@ -300,7 +309,7 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
             out[done + i] = CdrBlock.DataOut;
             if (clock >= 0.0) times[timeCount++] = clock;
         }
-        if (i == n) FlushRun(current, y, n, dcOut, clock);  // a fallback flushed before it ran
+        if (!flushed) FlushRun(current, y, n, dcOut, clock);
         done += i;
         if (!ok) return done;
     }

@@ -88,6 +88,11 @@ public:
     std::size_t RunBlock(const double* in, double* out, std::size_t count, double* times, std::size_t& timeCount,
                          bool& ok);
 
+    // Points of each response set that the equaliser uses.
+    static constexpr std::int32_t kResponseLength = 500;
+    // The equaliser's tap count at this timing (as a double: it may be huge).
+    static double EqualiserTapCount(std::int32_t samplesPerBit, double bitTime);
+
     // Chooses the FIR kernel of RunBlock (the widest one by default).
     void SetFirKernel(CorvaneModelBuilder::FirKernelKind kind);
 

@@ -136,39 +136,63 @@ TEST_F(BlockPath, MatchesThePerSamplePathBitForBit) {
     }
 }
 
-TEST_F(BlockPath, FallsBackToRunWhenANewSetChangesTheFilterShape) {
+TEST_F(BlockPath, FallsBackToRunAtEveryPositionOfARun) {
     // A new tap rate makes the next set change build more taps than the ring was
-    // sized for: from there both paths must run sample by sample, identically.
-    const auto wave = Stimulus(2400);
-    auto drive = [&](bool blocks) {
-        Receiver r(Config{3, -1, 0, 0});
-        Trace t;
-        std::vector<double> times(2049);
-        for (std::size_t pos = 0; pos < wave.size(); pos += 2048) {
-            if (pos == 4096) {
-                r.model.Equaliser.Filter.SampleRate = 2e11;
-                r.model.CdrBlock.AEQ_gain = 3;  // forces a set change two samples on
-            }
-            const std::size_t n = std::min<std::size_t>(2048, wave.size() - pos);
-            if (blocks) {
-                std::size_t count = 0;
+    // sized for: from that sample on both paths run sample by sample, identically.
+    // The clock recovery is placed so that its gain step, and with it the
+    // fallback, lands on sample k + 1 after the kick: every position of a
+    // 512-sample run and the first of the next, inside a 640-sample call and as
+    // the last sample of a call that ends there.
+    constexpr std::size_t kSettle = 64, kCall = 640;
+    std::vector<double> wave(kSettle + kCall);
+    for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = -0.5 + 0.05 * std::sin(0.37 * static_cast<double>(i));
+    for (std::size_t k = 0; k <= 511; ++k) {
+        // calls: the sizes of the calls after the kick; empty runs sample by sample.
+        auto drive = [&](const std::vector<std::size_t>& calls) {
+            Receiver r(Config{3, -1, 0, 0});
+            CDR& cdr = r.model.CdrBlock;
+            Trace t;
+            auto run = [&](std::size_t first, std::size_t count) {
+                std::vector<double> times(count + 1);
+                std::size_t found = 0;
                 bool ok = false;
-                t.out.resize(pos + n);
-                r.model.RunBlock(wave.data() + pos, t.out.data() + pos, n, times.data(), count, ok);
-                t.times.insert(t.times.end(), times.begin(), times.begin() + static_cast<std::ptrdiff_t>(count));
-            } else {
-                for (std::size_t i = pos; i < pos + n; ++i) {
-                    r.model.InputPort.Current() = wave[i];
-                    r.model.Run();
-                    t.out.push_back(r.model.OutputPort.Current());
-                    if (r.model.ClockPort.Current() >= 0.0) t.times.push_back(r.model.ClockPort.Current());
-                }
+                t.out.resize(first + count);
+                EXPECT_EQ(r.model.RunBlock(wave.data() + first, t.out.data() + first, count, times.data(), found, ok),
+                          count);
+                EXPECT_TRUE(ok);
+                t.times.insert(t.times.end(), times.begin(), times.begin() + static_cast<std::ptrdiff_t>(found));
+            };
+            // The equaliser settles on the negative level.
+            if (calls.empty()) t = PerSample(r, std::vector<double>(wave.begin(), wave.begin() + kSettle));
+            else run(0, kSettle);
+            r.model.Equaliser.Filter.SampleRate = 2e11;
+            cdr.SampleCount = 1000000;  // adapting
+            cdr.AdaptVotes = 511;       // the next vote steps the gain code
+            for (std::int32_t& h : cdr.History) h = 1;
+            cdr.EdgeDecision = 0;
+            cdr.ClockOut = cdr.ClockLevel = 1.0;
+            cdr.PhaseCount = cdr.SamplesPerUI / 2 - static_cast<std::int32_t>(k);  // the vote on sample k
+            if (calls.empty()) {
+                const Trace rest = PerSample(r, std::vector<double>(wave.begin() + kSettle, wave.end()));
+                t.out.insert(t.out.end(), rest.out.begin(), rest.out.end());
+                t.times.insert(t.times.end(), rest.times.begin(), rest.times.end());
             }
+            std::size_t pos = kSettle;
+            for (std::size_t n : calls) {
+                run(pos, n);
+                pos += n;
+            }
+            EXPECT_EQ(cdr.AEQ_gain, 8.0) << "k " << k;
+            EXPECT_EQ(r.model.Equaliser.Filter.NumberOfTaps, 156) << "k " << k;
+            return t;
+        };
+        const Trace reference = drive({});
+        for (const std::vector<std::size_t>& calls : {std::vector<std::size_t>{kCall},
+                                                       std::vector<std::size_t>{k + 2, kCall - k - 2}}) {
+            const Trace block = drive(calls);
+            ASSERT_TRUE(SameBits(block.out, reference.out))
+                << "k " << k << " first call " << calls[0] << ": " << FirstDifference(block.out, reference.out);
+            ASSERT_TRUE(SameBits(block.times, reference.times)) << "k " << k;
         }
-        EXPECT_EQ(r.model.Equaliser.Filter.NumberOfTaps, 156);
-        return t;
-    };
-    const Trace reference = drive(false), block = drive(true);
-    EXPECT_TRUE(SameBits(block.out, reference.out)) << FirstDifference(block.out, reference.out);
-    EXPECT_TRUE(SameBits(block.times, reference.times));
+    }
 }
