@@ -1,8 +1,11 @@
 #include "ami/AmiModelInstance.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <new>
+
+#include "blocks/TimeResponseFIR.h"
 
 AmiModelInstance::~AmiModelInstance() { ReleasePorts(); }
 
@@ -20,6 +23,8 @@ namespace {
 constexpr std::int32_t kMinimumSamplesPerBit = 5;  // the clock recovery needs at least 5
 // Beyond this the equaliser would need millions of taps per sample.
 constexpr std::int32_t kMaximumSamplesPerBit = 65536;
+// Bit time / sample interval within this (relative) of a whole number counts as whole.
+constexpr double kWholeRatioTolerance = 1e-9;
 
 std::string Describe(double value) {
     char text[64];
@@ -36,15 +41,30 @@ bool CheckTiming(double sampleInterval, double bitTime, std::int32_t& samplesPer
         message += "Velkor_Rx needs a finite sample interval and bit time above 0" + values;
         return false;
     }
-    const double ratio = bitTime / sampleInterval + 0.5;
-    if (!(ratio < kMaximumSamplesPerBit + 1.0)) {
+    const double ratio = bitTime / sampleInterval;
+    if (!(ratio + 0.5 < kMaximumSamplesPerBit + 1.0)) {
         message += "Velkor_Rx handles at most 65536 samples per bit" + values;
         return false;
     }
-    samplesPerBit = static_cast<std::int32_t>(ratio);
+    samplesPerBit = static_cast<std::int32_t>(ratio + 0.5);
+    // The clock recovery counts whole samples per bit: at any other ratio its
+    // clock times would drift away from the wave's time base.
+    if (std::fabs(ratio - samplesPerBit) > kWholeRatioTolerance * ratio) {
+        message += "Velkor_Rx needs a whole number of samples per bit, but bit time / sample interval is " +
+                   Describe(ratio) + values;
+        return false;
+    }
     if (samplesPerBit < kMinimumSamplesPerBit) {
         message += "Velkor_Rx needs at least 5 samples per bit for its clock recovery, got " +
                    std::to_string(samplesPerBit) + values;
+        return false;
+    }
+    const double taps = Velkor_Rx::EqualiserTapCount(samplesPerBit, bitTime);
+    if (!(taps <= CorvaneModelBuilder::TimeResponseFIR::kMaximumTaps)) {
+        char count[32];
+        std::snprintf(count, sizeof count, "%.0f", taps);
+        message += std::string("Velkor_Rx's equaliser would need ") + count +
+                   " taps at this sample interval, more than its limit of 1048576" + values;
         return false;
     }
     return true;
@@ -90,6 +110,7 @@ long InitInstance(AmiModelInstance& instance, double sampleInterval, double bitT
 long Init(double* /*impulseMatrix*/, long /*rowSize*/, long /*aggressors*/, double sampleInterval,
           double bitTime, const char* parametersIn, char** /*parametersOut*/, void** memoryHandle,
           char** message) {
+    if (!memoryHandle) return 0;  // an instance no one could close would be lost
     AmiModelInstance* instance = nullptr;
     long result = 0;
     try {
@@ -107,7 +128,7 @@ long Init(double* /*impulseMatrix*/, long /*rowSize*/, long /*aggressors*/, doub
         result = 0;
     }
     instance->ready = result == 1;
-    if (memoryHandle) *memoryHandle = instance;
+    *memoryHandle = instance;
     try {
         instance->handedMessage = instance->messageText;
     } catch (...) {
@@ -118,8 +139,46 @@ long Init(double* /*impulseMatrix*/, long /*rowSize*/, long /*aggressors*/, doub
 
 namespace {
 
-// One AMI_GetWave: the checks, the clock-time list with its terminator and limit,
-// around a processing step that fills the list and says how far it got.
+// A call's samples are processed in stretches of this many, so that the times
+// found need no list as long as the wave.
+constexpr std::size_t kStretch = 4096;
+// Clock times held for later calls at most; beyond it the earliest give way.
+// Only calls too small to carry their clock times (1 sample) make it grow.
+constexpr std::size_t kMaximumHeldTimes = 65536;
+
+// The clock-time list of one call: the times found, oldest first (held ones
+// from earlier calls before new ones), as many as fit before the terminator.
+class ClockTimeDelivery {
+public:
+    ClockTimeDelivery(AmiModelInstance& instance, double* clockTimes, std::size_t limit)
+        : held_(instance.heldTimes), out_(clockTimes), limit_(limit), room_(limit > 0 ? limit - 1 : 0) {
+        while (first_ < held_.size() && count_ < room_) out_[count_++] = held_[first_++];
+    }
+    void Add(const double* times, std::size_t n) {
+        for (std::size_t k = 0; k < n; ++k) {
+            if (first_ == held_.size() && count_ < room_) out_[count_++] = times[k];
+            else held_.push_back(times[k]);
+        }
+    }
+    // Terminates the delivered list and keeps the rest for the next calls.
+    void Finish() {
+        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(first_));
+        if (held_.size() > kMaximumHeldTimes)
+            held_.erase(held_.begin(), held_.end() - static_cast<std::ptrdiff_t>(kMaximumHeldTimes));
+        if (limit_ > 0) out_[count_] = -1.0;
+    }
+
+private:
+    std::vector<double>& held_;
+    double* out_;
+    std::size_t limit_, room_;
+    std::size_t first_ = 0;  // the held times before it are delivered
+    std::size_t count_ = 0;  // entries written to out_
+};
+
+// One AMI_GetWave: the checks and the clock-time delivery around a processing
+// step that runs a stretch of samples, lists the clock times found and says
+// whether every sample ran.
 template <typename Process>
 long GetWaveWith(double* wave, long waveSize, double* clockTimes, void* memory, Process process) {
     auto* instance = static_cast<AmiModelInstance*>(memory);
@@ -134,25 +193,25 @@ long GetWaveWith(double* wave, long waveSize, double* clockTimes, void* memory, 
             instance->messageText += "AMI_GetWave called with an invalid wave, wave size or clock-time array. ";
             return 0;
         }
-        // Grows only when a call is larger than every earlier one.
-        if (instance->clockTimes.size() < static_cast<std::size_t>(size) + 1)
-            instance->clockTimes.resize(static_cast<std::size_t>(size) + 1, 0.0);
-        double* list = instance->clockTimes.data();
-        std::size_t count = 0;
-        long result = 1;
-        if (!process(*instance, wave, size, list, count)) {
-            instance->messageText += "Error occurred in Velkor_Rx::Run(). ";
-            result = 0;
-        }
-        list[count++] = -1.0;
-
         std::int32_t limit =
             static_cast<std::int32_t>(std::floor(static_cast<double>(size) / instance->samplesPerBit)) + 101;
         if (limit > size) limit = size;
-        const std::size_t cap = static_cast<std::size_t>(limit);
-        const std::size_t first = count <= cap ? 0 : count - cap;
-        const std::size_t n = count <= cap ? count : cap;
-        for (std::size_t k = 0; k < n; ++k) clockTimes[k] = list[first + k];
+        if (instance->foundTimes.size() < kStretch) instance->foundTimes.resize(kStretch);
+        ClockTimeDelivery delivery(*instance, clockTimes, static_cast<std::size_t>(limit));
+        long result = 1;
+        for (std::int32_t pos = 0; pos < size;) {
+            const std::int32_t n = std::min<std::int32_t>(static_cast<std::int32_t>(kStretch), size - pos);
+            std::size_t count = 0;
+            const bool ok = process(*instance, wave + pos, n, instance->foundTimes.data(), count);
+            delivery.Add(instance->foundTimes.data(), count);
+            if (!ok) {
+                instance->messageText += "Error occurred in Velkor_Rx::Run(). ";
+                result = 0;
+                break;
+            }
+            pos += n;
+        }
+        delivery.Finish();
         return result;
     } catch (...) {
         try {

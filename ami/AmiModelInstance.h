@@ -11,7 +11,10 @@ struct AmiModelInstance {
     Velkor_Rx model;
     std::string messageText;      // every warning and error; only grows
     std::string handedMessage;    // the text AMI_Init handed out; stable until close
-    std::vector<double> clockTimes;
+    // Clock times not yet delivered (a call delivers at most its limit, oldest
+    // first), and the times found in one stretch of a call's samples.
+    std::vector<double> heldTimes;
+    std::vector<double> foundTimes;
     std::int32_t samplesPerBit = 0;
     bool ready = false;           // AMI_Init succeeded
     double* portCells[4] = {nullptr, nullptr, nullptr, nullptr};

@@ -13,6 +13,7 @@
 #include "support/AmiLibrary.h"
 #include "support/Process.h"
 #include "support/ScratchDirectory.h"
+#include "support/SmallStack.h"
 #include "support/Waveforms.h"
 
 namespace {
@@ -62,20 +63,62 @@ protected:
 
 }  // namespace
 
-TEST_F(AmiEntryPoints, SamplesPerBitRoundHalfUp) {
+TEST_F(AmiEntryPoints, SamplesPerBitMustBeAWholeNumber) {
+    // The clock recovery counts whole samples per bit: a ratio within 1e-9 of a
+    // whole number runs at that number, any other is refused with both values.
     const struct {
         double bitTime, sampleInterval;
-        int samplesPerBit;
-    } cases[] = {{1e-10, 6.25e-12, 16}, {15.5e-12, 1e-12, 16}, {15.49e-12, 1e-12, 15}, {5e-10, 1e-10, 5}};
+        int samplesPerBit;  // 0: refused
+    } cases[] = {{1e-10, 6.25e-12, 16},         {5e-10, 1e-10, 5},         {1e-10 * (1 + 5e-10), 6.25e-12, 16},
+                 {1e-10 * (1 - 5e-10), 6.25e-12, 16}, {1e-10 * (1 + 2e-9), 6.25e-12, 0}, {15.5e-12, 1e-12, 0},
+                 {15.49e-12, 1e-12, 0},         {1.04e-10, 1e-11, 0},      {4.5e-11, 1e-11, 0}};
     for (const auto& c : cases) {
         AmiSession s(lib, c.sampleInterval, c.bitTime, kAllParameters);
+        if (c.samplesPerBit == 0) {
+            EXPECT_EQ(s.initResult, 0) << c.bitTime / c.sampleInterval;
+            char values[96];
+            std::snprintf(values, sizeof values, "(sample interval %.17g s, bit time %.17g s)", c.sampleInterval,
+                          c.bitTime);
+            EXPECT_NE(s.Message().find("Velkor_Rx needs a whole number of samples per bit"), std::string::npos);
+            EXPECT_NE(s.Message().find(values), std::string::npos) << s.Message();
+            continue;
+        }
         ASSERT_EQ(s.initResult, 1) << s.Message();
-        // A steady input leaves the clock free-running: one edge per samplesPerBit.
+        // A steady input leaves the clock free-running: one edge per samplesPerBit,
+        // and the last clock time within the wave.
         const int n = 64000;
         const auto r = Drive(s, std::vector<double>(n, -0.1), {4096});
         const double expected = static_cast<double>(n) / c.samplesPerBit;
         EXPECT_NEAR(r.clockTimes.size(), expected, 0.03 * expected) << c.bitTime / c.sampleInterval;
+        ASSERT_FALSE(r.clockTimes.empty());
+        EXPECT_LT(r.clockTimes.back(), n * c.sampleInterval);
     }
+}
+
+TEST_F(AmiEntryPoints, DeeplyNestedParametersOnASimulatorThread) {
+    // 200 000 nested lists before the model's parameters, on a 256 KB stack.
+    std::string params = DeeplyNested("Velkor_Rx", 200000, "(CDR_Threshold 3) (anlg_eql_gaincode 2)");
+    long result = 0;
+    std::string message;
+    ASSERT_TRUE(RunOnSmallStack([&] {
+        void* memory = nullptr;
+        char* text = nullptr;
+        result = lib.Init(nullptr, 0, 0, 6.25e-12, 1e-10, params.data(), nullptr, &memory, &text);
+        if (text) message = text;
+        lib.Close(memory);
+    }));
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(message.find("CDR_Threshold"), std::string::npos) << message;  // both were found
+    EXPECT_EQ(message.find("anlg_eql_gaincode"), std::string::npos) << message;
+    EXPECT_NE(message.find("anlg_eql_zerocode"), std::string::npos) << message;
+}
+
+TEST_F(AmiEntryPoints, NullMemoryHandleIsRefused) {
+    // The instance could never be closed: none is made.
+    char* message = nullptr;
+    std::string params = kAllParameters;
+    EXPECT_EQ(lib.Init(nullptr, 0, 0, 6.25e-12, 1e-10, params.data(), nullptr, nullptr, &message), 0);
+    EXPECT_EQ(message, nullptr);
 }
 
 TEST_F(AmiEntryPoints, CleanInitLeavesTheMessageArgumentAlone) {
@@ -100,16 +143,31 @@ TEST_F(AmiEntryPoints, WaveSizesZeroAndOne) {
     EXPECT_EQ(times[1], -2.0);
 }
 
-TEST_F(AmiEntryPoints, SingleSampleCallsLoseTheirClockTimes) {
-    // Wave size 1 has a limit of 1: a clock time found there gives way to the terminator.
-    AmiSession whole(lib, 6.25e-12, 1e-10, kAllParameters);
-    AmiSession single(lib, 6.25e-12, 1e-10, kAllParameters);
-    const auto wave = LinkWaveform(100);
-    const auto a = Drive(whole, wave, {1600});
-    const auto b = Drive(single, wave, {1});
-    EXPECT_GT(a.clockTimes.size(), 90u);
-    EXPECT_TRUE(b.clockTimes.empty());
-    EXPECT_EQ(a.wave, b.wave);
+TEST_F(AmiEntryPoints, AnyCallPatternDeliversTheSameClockTimes) {
+    // A call delivers at most its limit (a 1-sample call: only the terminator);
+    // what does not fit is held and delivered, oldest first, by the next calls.
+    // Every pattern ends with one large call that has room for what is held.
+    const auto link = LinkWaveform(300);
+    const std::size_t tail = 3200, body = link.size() - tail;
+    std::vector<long> ones(700, 1);
+    ones.push_back(1600);
+    const std::vector<long> patterns[] = {{static_cast<long>(body)}, {2}, {3}, {1, 2}, {1, 1, 1, 1, 1, 5},
+                                          ones, {7, 1, 4, 1, 1, 2}};
+    Result reference;
+    for (const auto& pattern : patterns) {
+        AmiSession s(lib, 6.25e-12, 1e-10, kAllParameters);
+        Result r = Drive(s, std::vector<double>(link.begin(), link.begin() + static_cast<long>(body)), pattern);
+        const Result last = Drive(s, std::vector<double>(link.begin() + static_cast<long>(body), link.end()),
+                                  {static_cast<long>(tail)});
+        r.clockTimes.insert(r.clockTimes.end(), last.clockTimes.begin(), last.clockTimes.end());
+        if (pattern.size() == 1 && pattern[0] == static_cast<long>(body)) {
+            reference = r;
+            ASSERT_GT(reference.clockTimes.size(), 290u);
+            continue;
+        }
+        EXPECT_EQ(r.clockTimes, reference.clockTimes) << "pattern of " << pattern.size() << " calls from " << pattern[0];
+        EXPECT_EQ(r.wave, reference.wave);
+    }
 }
 
 TEST_F(AmiEntryPoints, ClockTimeListIsBoundedAndTerminated) {
@@ -133,8 +191,10 @@ TEST_F(AmiEntryPoints, RejectsUnusableTiming) {
     const double inf = std::numeric_limits<double>::infinity();
     const struct {
         double sampleInterval, bitTime;
-    } cases[] = {{0, 1e-10}, {-1e-12, 1e-10}, {nan, 1e-10}, {6.25e-12, inf}, {6.25e-12, 0}, {2.5e-11, 1e-10},
-                 {1e-10, 1e-10}, {1e-300, 1e10}, {1e-16, 1e-10}};
+    } cases[] = {{0, 1e-10},      {-1e-12, 1e-10}, {nan, 1e-10},    {6.25e-12, inf}, {6.25e-12, 0},
+                 {2.5e-11, 1e-10}, {1e-10, 1e-10},  {1e-300, 1e10},  {1e-16, 1e-10},
+                 // The equaliser would need 78 and 780 million taps: refused before any is built.
+                 {1e-17, 5e-17},   {1e-18, 1e-15}};
     for (const auto& c : cases) {
         void* memory = nullptr;
         char* message = nullptr;

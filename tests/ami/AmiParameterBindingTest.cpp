@@ -16,6 +16,11 @@ std::string Warning(const char* name) {
            " from the AMI_Init arguments.  The model will use the default setting. ";
 }
 
+std::string OutOfRange(const char* name, const char* value, const char* range) {
+    return std::string("The IBIS-AMI model, Velkor_Rx, was given the parameter ") + name + " = " + value +
+           ", outside its range " + range + ". ";
+}
+
 const std::string kAllWarnings = Warning("CDR_Threshold") + Warning("anlg_eql_gaincode") +
                                  Warning("anlg_eql_zerocode") + Warning("anlg_eql_gainboost") + Warning("corner");
 
@@ -45,6 +50,18 @@ TEST_F(AmiParameterBinding, WarningsForEveryParameterThatCannotBeRead) {
         {"(Velkor_Rx (corner 99999999999) (CDR_Threshold 0) (anlg_eql_gaincode 4) (anlg_eql_zerocode 1) "
          "(anlg_eql_gainboost 1))",
          Warning("corner")},
+        // Values outside their declared ranges: a sentence each, after the binding warnings.
+        {"(Velkor_Rx (corner 3) (CDR_Threshold 8) (anlg_eql_gaincode -2) (anlg_eql_zerocode 8) "
+         "(anlg_eql_gainboost -1))",
+         OutOfRange("CDR_Threshold", "8", "0 to 7") + OutOfRange("anlg_eql_gaincode", "-2", "-1 to 16") +
+             OutOfRange("anlg_eql_zerocode", "8", "0 to 7") + OutOfRange("anlg_eql_gainboost", "-1", "0 to 1") +
+             OutOfRange("corner", "3", "0 to 2")},
+        {"(Velkor_Rx (CDR_Threshold -1) (anlg_eql_gaincode 17) (anlg_eql_gainboost 2))",
+         Warning("anlg_eql_zerocode") + Warning("corner") + OutOfRange("CDR_Threshold", "-1", "0 to 7") +
+             OutOfRange("anlg_eql_gaincode", "17", "-1 to 16") + OutOfRange("anlg_eql_gainboost", "2", "0 to 1")},
+        {"(Velkor_Rx (CDR_Threshold 7) (anlg_eql_gaincode 16) (anlg_eql_zerocode 7) (anlg_eql_gainboost 1) "
+         "(corner -0.5))",
+         ""},  // the ends of the ranges; -0.5 truncates to 0
     };
     for (const auto& c : cases) {
         AmiSession s(lib, 6.25e-12, 1e-10, c.parameters);
