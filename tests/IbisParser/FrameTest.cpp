@@ -64,7 +64,7 @@ TEST_F(Frame_, ExtensionRules) {
         const CheckerRun r = CaptureReports([&] { return OpenCheckedFile(c.path, c.kind, &f, nullptr); });
         if (f) std::fclose(f);
         EXPECT_EQ(r.result, c.result) << c.path;
-        EXPECT_TRUE(r.Has(c.message)) << c.path << ": " << r.output;
+        EXPECT_TRUE(r.Reports(c.message)) << c.path << ": " << r.output;
     }
 }
 
@@ -118,7 +118,7 @@ TEST_F(Frame_, KeywordLookup) {
         std::int32_t code = -5;
         const CheckerRun r = CaptureReports([&] { return LookupKeyword(c.line, c.current, &code, table); });
         EXPECT_EQ(code, c.code) << c.line;
-        EXPECT_TRUE(r.Has(c.message)) << c.line << ": " << r.output;
+        EXPECT_TRUE(r.Reports(c.message)) << c.line << ": " << r.output;
     }
     std::int32_t code = 0;
     Frame().submodelOpen = true;
@@ -150,7 +150,7 @@ TEST_F(Frame_, CommentCharacterRedefinition) {
                  {"[Comment Char] #", "Invalid Comment Character Definition.", false}};
     for (const auto& c : cases) {
         const CheckerRun r = CheckText("cc.ibs", Header("cc.ibs") + c.line + "\n# a comment line\n" + kBody);
-        EXPECT_TRUE(r.Has(c.message)) << c.line << ": " << r.output;
+        EXPECT_TRUE(r.Reports(c.message)) << c.line << ": " << r.output;
         EXPECT_EQ(r.Has("Orphan Data Line."), !c.hashIsComment) << c.line << ": " << r.output;
     }
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "ami/AmiModelInstance.h"
 #include "support/AmiLibrary.h"
 #include "support/Process.h"
 #include "support/ScratchDirectory.h"
@@ -207,6 +209,37 @@ TEST_F(AmiEntryPoints, RejectsUnusableTiming) {
         EXPECT_EQ(lib.GetWave(&sample, 1, times, nullptr, memory), 0);
         EXPECT_EQ(sample, 0.0);
         lib.Close(memory);
+    }
+}
+
+TEST_F(AmiEntryPoints, RunFailureStopsTheCallAtThatSample) {
+    // The next set the equaliser loads would need more taps than a filter may
+    // have: that sample fails. It and the later ones keep their input values, the
+    // clock times found before it are delivered with the terminator, the call
+    // returns 0 and the message text says where it failed.
+    const auto link = LinkWaveform(100);
+    for (auto getWave : {ami::GetWave, ami::GetWaveSampleBySample}) {
+        void* memory = nullptr;
+        std::string params = "(Velkor_Rx (CDR_Threshold 3))";
+        ASSERT_EQ(ami::Init(nullptr, 0, 0, 6.25e-12, 1e-10, params.data(), nullptr, &memory, nullptr), 1);
+        auto* instance = static_cast<AmiModelInstance*>(memory);
+        std::vector<double> wave(link.begin(), link.begin() + 400), times(401, -2.0);
+        ASSERT_EQ(getWave(wave.data(), 400, times.data(), nullptr, memory), 1);
+        instance->model.Equaliser.Filter.SampleRate = 1e20;
+        instance->model.CdrBlock.AEQ_gain = 3.0;  // a new set index on the next sample, loaded on the one after
+        const std::vector<double> input(link.begin() + 400, link.begin() + 464);
+        wave = input;
+        times.assign(65, -2.0);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(getWave(wave.data(), 64, times.data(), nullptr, memory), 0);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("taps"), std::string::npos);
+        EXPECT_NE(wave[0], input[0]);
+        EXPECT_TRUE(std::equal(wave.begin() + 1, wave.end(), input.begin() + 1));
+        EXPECT_EQ(times[0], -1.0);  // sample 0 carried no clock time
+        const std::string error = "Error occurred in Velkor_Rx::Run(). ";
+        ASSERT_GE(instance->messageText.size(), error.size());
+        EXPECT_EQ(instance->messageText.substr(instance->messageText.size() - error.size()), error);
+        ami::Close(memory);
     }
 }
 

@@ -60,8 +60,9 @@ TEST(FirKernels, EveryKernelMatchesTheBlockBitForBit) {
 }
 
 TEST(FirKernels, SupportAndSelection) {
+    // A kernel is handed out exactly when this machine can run it, and the best
+    // one is always among them.
+    for (FirKernelKind kind : kAll) EXPECT_EQ(FirKernelFor(kind) != nullptr, FirKernelSupported(kind));
     EXPECT_TRUE(FirKernelSupported(FirKernelKind::Reference));
-    EXPECT_TRUE(FirKernelSupported(FirKernelKind::Sse2));
-    EXPECT_NE(FirKernelFor(BestFirKernel()), nullptr);
-    EXPECT_STREQ(FirKernelName(FirKernelKind::Avx2), "avx2");
+    EXPECT_TRUE(FirKernelSupported(BestFirKernel()));
 }

@@ -20,20 +20,6 @@ CircularBuffer<double> Ring(std::vector<double>& cells, std::uint64_t position) 
 
 }  // namespace
 
-TEST(CircularBuffer, DefaultsMatchAnUnconnectedPort) {
-    CircularBuffer<double> d;
-    CircularBuffer<int> i;
-    CircularBuffer<std::complex<double>> c;
-    EXPECT_EQ(d.Rate, 1u);
-    EXPECT_EQ(d.RequiredSize, 1u);
-    EXPECT_EQ(d.ElementSize, 8u);
-    EXPECT_EQ(i.ElementSize, 4u);
-    EXPECT_EQ(c.ElementSize, 16u);
-    EXPECT_EQ(d.Position, 0u);
-    EXPECT_EQ(d.Storage, nullptr);
-    EXPECT_EQ(d.Capacity, 0u);
-}
-
 TEST(CircularBuffer, OffsetsWrapOnceAroundTheRing) {
     std::vector<double> cells{10, 11, 12, 13};
     auto b = Ring(cells, 2);

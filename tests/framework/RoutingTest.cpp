@@ -60,11 +60,3 @@ TEST(Fork, CopiesToEveryOutput) {
         EXPECT_EQ(b, v);
     }
 }
-
-TEST(Fork, WithoutOutputsWritesNothing) {
-    Fork<CircularBuffer<double>> fork;
-    double in = 3;
-    fork.Input.Attach(&in, 1);
-    EXPECT_TRUE(fork.Run());
-    EXPECT_EQ(in, 3);
-}

@@ -174,6 +174,70 @@ TEST_F(CDRTest, NoAdaptationVoteUntilPastTwoHundredThousand) {
     EXPECT_EQ(cdr.AdaptVotes, 1);
 }
 
+TEST_F(CDRTest, LoopSettingsVoteLimitsDeadBandAndPhaseStepPeriods) {
+    // Every 8 unit intervals the votes (times SamplesPerUI) are held against the
+    // setting's limit: beyond it a phase step is pending (and, for settings 0 ... 3,
+    // the frequency integrator follows); within it nothing happens, except for
+    // setting 1, which has no dead band. The pending step moves the clock by one
+    // sample on the next unit interval that is a multiple of the setting's period.
+    const struct {
+        std::int32_t setting, limit, period;
+        bool secondOrder;
+    } settings[] = {{0, 720, 217, true}, {1, 336, 1602, true}, {2, 144, 72, true}, {3, 48, 48, true},
+                    {4, 720, 217, false}, {5, 144, 72, false}, {6, 48, 48, false}, {7, 336, 1602, false}};
+    for (const auto& st : settings) {
+        const std::int32_t atLimit = st.limit / 16;  // votes that reach the limit at 16 samples per UI
+        const struct {
+            std::int32_t votes, step;
+        } votes[] = {{atLimit, 1}, {-atLimit, -1}, {atLimit - 1, st.setting == 1 ? -1 : 0},
+                     {-atLimit + 1, st.setting == 1 ? -1 : 0}, {atLimit * 5, 1}};
+        for (const auto& v : votes) {
+            CDR cdr;
+            Configure(cdr, st.setting);
+            RunToDataSample(cdr, -1.0);
+            cdr.UICount = 7;  // the next edge makes it 8: a decision
+            cdr.PhaseVotes = v.votes;
+            cdr.PendingPhaseStep = 0;
+            const double code = cdr.FrequencyCode;
+            RunToDataSample(cdr, -1.0);
+            const std::string where = "setting " + std::to_string(st.setting) + " votes " + std::to_string(v.votes);
+            EXPECT_EQ(cdr.PendingPhaseStep, v.step) << where;
+            EXPECT_EQ(cdr.PhaseVotes, v.step == 0 ? v.votes : 0) << where;
+            EXPECT_EQ(cdr.FrequencyCode, code + (st.secondOrder ? v.step : 0)) << where;
+            if (v.step == 0) continue;
+            // Not applied before the period comes round, then applied once.
+            cdr.UICount = st.period - 2;
+            RunToDataSample(cdr, -1.0);
+            EXPECT_EQ(cdr.PendingPhaseStep, v.step) << where;
+            const std::int32_t phase = cdr.PhaseCount;
+            RunToDataSample(cdr, -1.0);
+            EXPECT_EQ(cdr.UICount, st.period) << where;
+            EXPECT_EQ(cdr.PendingPhaseStep, 0) << where;
+            EXPECT_EQ(cdr.PhaseCount, phase + v.step) << where;  // both just past a data sample
+        }
+    }
+}
+
+TEST_F(CDRTest, PhaseVoteSignAtATransition) {
+    // At a change of the data decision the edge sample votes: +1 when it saw the
+    // new bit (the clock is late), -1 when it saw the old one; no change, no vote.
+    const struct {
+        std::int32_t previous;
+        double dataIn;
+        std::int32_t edge, vote;
+    } cases[] = {{0, 0.4, 1, 1}, {0, 0.4, 0, -1}, {1, -0.4, 0, 1}, {1, -0.4, 1, -1}, {1, 0.4, 0, 0}, {0, -0.4, 1, 0}};
+    for (const auto& c : cases) {
+        CDR cdr;
+        Configure(cdr, 4);
+        RunToDataSample(cdr, -1.0);
+        cdr.UICount = 1;  // no decision, no step on this unit interval
+        cdr.DataDecision = c.previous;
+        cdr.PhaseVotes = 5;
+        RunToDataSample(cdr, c.dataIn, c.edge == 1 ? 0.4 : -0.4);
+        EXPECT_EQ(cdr.PhaseVotes, 5 + c.vote) << c.previous << " -> " << c.dataIn << " edge " << c.edge;
+    }
+}
+
 TEST_F(CDRTest, AdaptationGoesOnPastTwoToThe31Samples) {
     // The sample count is 64 bits: it neither turns negative at 2^31 (which
     // would stop the adaptation) nor comes back to 0 at 2^32 (which would empty

@@ -17,6 +17,8 @@ struct CheckerRun {
     int result = -1;
 
     bool Has(const std::string& text) const { return output.find(text) != std::string::npos; }
+    // The expected message was reported; no message expected: no error and no warning.
+    bool Reports(const std::string& message) const { return message.empty() ? errors + warnings == 0 : Has(message); }
     int Count(const std::string& text) const {
         int n = 0;
         for (auto p = output.find(text); p != std::string::npos; p = output.find(text, p + 1)) ++n;
