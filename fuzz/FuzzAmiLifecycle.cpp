@@ -29,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t timing = Take<std::uint8_t>(p, left);
     const std::uint8_t samplesPerBit = Take<std::uint8_t>(p, left);
     const std::uint16_t blockSeed = Take<std::uint16_t>(p, left);
-    const std::uint8_t parameterLength = Take<std::uint8_t>(p, left);
+    // A length byte of 255 is followed by a 32-bit length: deeply nested strings.
+    std::size_t parameterLength = Take<std::uint8_t>(p, left);
+    if (parameterLength == 255) parameterLength = Take<std::uint32_t>(p, left);
     const std::size_t take = parameterLength < left ? parameterLength : left;
     std::string parameters(reinterpret_cast<const char*>(p), take);
     parameters = parameters.c_str();  // up to an embedded NUL, as the simulator hands it
@@ -60,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (result == 1) {
             std::size_t k = 0;
             while (k < n + 1 && times[k] != -1.0) ++k;
-            if (n > 0 && k > n) __builtin_trap();  // the terminator is always delivered within the limit
+            if (n > 0 && k >= n) __builtin_trap();  // the terminator is always delivered within the wave size
         }
         pos += n;
     }
