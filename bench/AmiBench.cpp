@@ -199,4 +199,23 @@ void BM_AmiInit(benchmark::State& state) {
 }
 BENCHMARK(BM_AmiInit)->Unit(benchmark::kMicrosecond);
 
+// AMI_Init on a parameter string whose lists nest range(0) deep before the
+// model's parameters: parsing, look-up and freeing are linear in the depth.
+void BM_AmiInit_DeeplyNested(benchmark::State& state) {
+    const auto depth = static_cast<std::size_t>(state.range(0));
+    std::string text = "(Velkor_Rx ";
+    for (std::size_t i = 0; i < depth; ++i) text += "(d";
+    text += "(x 1)" + std::string(depth, ')') + " (CDR_Threshold 3))";
+    for (auto _ : state) {
+        void* memory = nullptr;
+        std::string p = text;
+        benchmark::DoNotOptimize(ami::Init(nullptr, 0, 0, 6.25e-12, 1e-10, p.data(), nullptr, &memory, nullptr));
+        state.PauseTiming();
+        ami::Close(memory);
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_AmiInit_DeeplyNested)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
 }  // namespace
