@@ -146,7 +146,15 @@ TEST_F(BlockPath, FallsBackToRunAtEveryPositionOfARun) {
     constexpr std::size_t kSettle = 64, kCall = 640;
     std::vector<double> wave(kSettle + kCall);
     for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = -0.5 + 0.05 * std::sin(0.37 * static_cast<double>(i));
+#ifdef VELKOR_SANITIZED
+    // Every receiver copies the 4 MB response table: under the sanitizers the
+    // run's ends, the filter ring's length (127) and every 32nd position.
+    auto tested = [](std::size_t k) { return k < 4 || k > 507 || (k >= 122 && k <= 128) || k % 32 == 0; };
+#else
+    auto tested = [](std::size_t) { return true; };
+#endif
     for (std::size_t k = 0; k <= 511; ++k) {
+        if (!tested(k)) continue;
         // calls: the sizes of the calls after the kick; empty runs sample by sample.
         auto drive = [&](const std::vector<std::size_t>& calls) {
             Receiver r(Config{3, -1, 0, 0});
