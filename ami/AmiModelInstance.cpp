@@ -86,10 +86,17 @@ long InitInstance(AmiModelInstance& instance, double sampleInterval, double bitT
         return 0;
     }
 
+    return StartModel(instance);
+}
+
+}  // namespace
+
+long StartModel(AmiModelInstance& instance) {
     Velkor_Rx& model = instance.model;
     Velkor_Rx::Buffer<double>* ports[4] = {&model.InputPort, &model.OutputPort, &model.ClockPort,
                                            &model.IndexPort};
     for (int i = 0; i < 4; ++i) {
+        delete[] instance.portCells[i];
         instance.portCells[i] = new double[1]();
         ports[i]->Attach(instance.portCells[i], 1);
     }
@@ -104,8 +111,6 @@ long InitInstance(AmiModelInstance& instance, double sampleInterval, double bitT
     instance.ready = true;
     return 1;
 }
-
-}  // namespace
 
 long Init(double* /*impulseMatrix*/, long /*rowSize*/, long /*aggressors*/, double sampleInterval,
           double bitTime, const char* parametersIn, char** /*parametersOut*/, void** memoryHandle,

@@ -37,6 +37,10 @@ long GetWave(double* wave, long waveSize, double* clockTimes, char** parametersO
 long GetWaveSampleBySample(double* wave, long waveSize, double* clockTimes, char** parametersOut, void* memory);
 long Close(void* memory);
 
+// The end of AMI_Init: gives the model's ports their cells, sets the model up
+// and initialises it; on a failure appends which step failed and returns 0.
+long StartModel(AmiModelInstance& instance);
+
 // Reads the model's five parameters from the parameter string; appends a
 // warning for each one that cannot be read.
 void BindParameters(const char* parametersIn, Velkor_Rx& model, std::string& message);

@@ -243,6 +243,21 @@ TEST_F(AmiEntryPoints, RunFailureStopsTheCallAtThatSample) {
     }
 }
 
+TEST_F(AmiEntryPoints, SetupFailureIsNamedInTheMessage) {
+    // Timing that AMI_Init refuses earlier: the equaliser gets a sample rate of 0.
+    // The block's own line goes to standard error, the step's name to the message.
+    AmiModelInstance instance;
+    instance.model.SamplesPerBit = 0;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ami::StartModel(instance), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "SampleRate must be > 0.0\n");
+    EXPECT_EQ(instance.messageText, "Error occurred in Velkor_Rx::Setup(). ");
+    EXPECT_FALSE(instance.ready);
+    double wave = 0.5, times[2] = {-2, -2};
+    EXPECT_EQ(ami::GetWave(&wave, 1, times, nullptr, &instance), 0);
+    EXPECT_EQ(wave, 0.5);
+}
+
 TEST_F(AmiEntryPoints, RejectsUnusableGetWaveArguments) {
     AmiSession s(lib, 6.25e-12, 1e-10, kAllParameters);
     const std::string before = s.Message();
