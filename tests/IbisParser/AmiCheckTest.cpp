@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <pthread.h>
-
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +7,7 @@
 #include "IbisParser/amicheck.h"
 #include "support/CheckerRun.h"
 #include "support/ScratchDirectory.h"
+#include "support/SmallStack.h"
 
 namespace {
 
@@ -34,24 +33,6 @@ const std::string kGood =
 std::string Model(const std::string& reserved, const std::string& specific = "") {
     const std::string model = specific.empty() ? "" : "(Model_Specific\n" + specific + ")\n";
     return "(rx\n(Reserved_Parameters\n" + reserved + ")\n" + model + ")\n";
-}
-
-// Runs an action on a thread with a 1 MB stack (as many hosts give their threads).
-template <typename Action>
-int OnSmallStack(Action action) {
-    std::pair<Action*, int> call{&action, -1};
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, 1 << 20);
-    pthread_t thread;
-    const auto run = [](void* p) -> void* {
-        auto* c = static_cast<std::pair<Action*, int>*>(p);
-        c->second = (*c->first)();
-        return nullptr;
-    };
-    if (pthread_create(&thread, &attributes, run, &call) == 0) pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-    return call.second;
 }
 
 }  // namespace
@@ -206,12 +187,15 @@ TEST_F(AmiCheck, DeepNestingNeedsNoDeepStack) {
     nest += "(p (Usage Sideways))" + std::string(300000, ')');
     WriteFile("deep.ami", Model(kGood, nest));
     const CheckerRun r = CaptureReports([] {
-        return OnSmallStack([] {
-            AmiParamTree* tree = CheckAmiFile("deep.ami");
-            const int parsed = tree != nullptr;
-            FreeAmiParamTree(&tree);
-            return parsed;
-        });
+        int parsed = -1;
+        RunOnSmallStack(
+            [&] {
+                AmiParamTree* tree = CheckAmiFile("deep.ami");
+                parsed = tree != nullptr;
+                FreeAmiParamTree(&tree);
+            },
+            1 << 20);
+        return parsed;
     });
     EXPECT_EQ(r.result, 1) << r.output.substr(0, 2000);
     EXPECT_EQ(r.errors, 1u) << r.output.substr(0, 2000);
