@@ -1,10 +1,11 @@
 // The correctly rounded kernels against MPFR, an independent arbitrary-precision
 // reference: special values, random arguments over every binade that matters,
 // the edge where tanh saturates to 1, and arguments searched out for lying as
-// close as possible to a rounding boundary.
+// close as possible to a rounding boundary; and the vector tanh against the scalar.
 #include <gtest/gtest.h>
 #include <mpfr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -15,12 +16,12 @@
 #include <vector>
 
 #include "blocks/CorrectlyRounded.h"
+#include "blocks/TanhKernels.h"
+#include "support/MpfrReference.h"
 
 using namespace CorvaneModelBuilder;
 
 namespace {
-
-using MpfrFunction = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
 
 struct Function {
     const char* name;
@@ -32,23 +33,7 @@ const Function kTanh{"tanh", crmath::Tanh, mpfr_tanh};
 const Function kExp{"exp", crmath::Exp, mpfr_exp};
 const Function kAcos{"acos", crmath::Acos, mpfr_acos};
 
-// The double nearest to f(x), subnormal results rounded once.
-double Reference(MpfrFunction f, double x) {
-    mpfr_set_emin(-1073);
-    mpfr_set_emax(1024);
-    mpfr_t a, r;
-    mpfr_init2(a, 53);
-    mpfr_init2(r, 53);
-    mpfr_set_d(a, x, MPFR_RNDN);
-    const int t = f(r, a, MPFR_RNDN);
-    mpfr_subnormalize(r, t, MPFR_RNDN);
-    const double v = mpfr_get_d(r, MPFR_RNDN);
-    mpfr_clear(a);
-    mpfr_clear(r);
-    mpfr_set_emin(mpfr_get_emin_min());
-    mpfr_set_emax(mpfr_get_emax_max());
-    return v;
-}
+double Reference(MpfrFunction f, double x) { return MpfrNearest(f, x); }
 
 std::uint64_t BitsOf(double v) {
     std::uint64_t b;
@@ -289,4 +274,42 @@ TEST(CorrectlyRounded, HardToRoundArgumentsFoundBySearch) {
     EXPECT_GT(veryHard, 50);
     std::printf("%zu searched arguments, %d within 2^-30 ulp of a midpoint, the closest %.3g ulp (2^%.1f)\n",
                 cases.size(), veryHard, closest, std::log2(closest));
+}
+
+TEST(TanhKernels, EveryKernelGivesTheScalarBitsInPlaceOrNot) {
+    // Random arguments over the binades, special values and arguments next to the
+    // edges of the fast path, mixed with arguments so close to a rounding boundary
+    // that their lanes take the exact path.
+    std::mt19937_64 rng(18);
+    std::vector<double> xs = Binades(rng, 60000, -40, 5, true);
+    const auto tiny = Binades(rng, 2000, -1074, -20, true);
+    xs.insert(xs.end(), tiny.begin(), tiny.end());
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double s : {0.0, -0.0, inf, -inf, FromBits(0x7ff800000000abcdull), FromBits(0xfff0000000000001ull),
+                     std::numeric_limits<double>::denorm_min(), 0x1p-27, 19.0625, 1e300})
+        for (double edge : {s, std::nextafter(s, 0.0), std::nextafter(s, inf), -s}) xs.push_back(edge);
+    for (const auto& h : NearMidpoints(mpfr_tanh, 100, [](mpfr_ptr x, int n) {
+             Midpoint(x, 1.0, -(n + 0.5), -53);
+             mpfr_atanh(x, x, MPFR_RNDN);
+         }))
+        xs.insert(xs.end(), {h.x, -h.x});
+    std::shuffle(xs.begin(), xs.end(), rng);
+
+    std::vector<double> want(xs.size());
+    for (std::size_t i = 0; i < xs.size(); ++i) want[i] = crmath::Tanh(xs[i]);
+    for (TanhKernelKind kind : {TanhKernelKind::Scalar, TanhKernelKind::Sse2, TanhKernelKind::Avx2, TanhKernelKind::Avx512}) {
+        const TanhKernel kernel = TanhKernelFor(kind);
+        if (!kernel) continue;
+        std::vector<double> y(xs.size());
+        kernel(xs.data(), y.data(), xs.size());
+        EXPECT_EQ(std::memcmp(y.data(), want.data(), y.size() * sizeof(double)), 0) << TanhKernelName(kind);
+        // Every length up to two vectors and beyond, at every offset, in place.
+        for (std::size_t count = 0; count <= 19; ++count) {
+            std::vector<double> inPlace(xs.begin() + 3, xs.begin() + 3 + static_cast<std::ptrdiff_t>(count));
+            kernel(inPlace.data(), inPlace.data(), count);
+            EXPECT_EQ(std::memcmp(inPlace.data(), want.data() + 3, count * sizeof(double)), 0)
+                << TanhKernelName(kind) << " count " << count;
+        }
+    }
+    EXPECT_TRUE(TanhKernelFor(BestTanhKernel()));
 }
