@@ -266,7 +266,7 @@ TEST(CorrectlyRounded, HardToRoundArgumentsFoundBySearch) {
     for (const auto& [f, h] : cases) {
         EXPECT_EQ(BitsOf(f->ours(h.x)), BitsOf(Reference(f->reference, h.x)))
             << f->name << "(" << std::hexfloat << h.x << "), " << std::defaultfloat << h.distance << " ulp from a midpoint";
-        closest = std::min(closest, h.distance);
+        if (h.distance > 0) closest = std::min(closest, h.distance);  // 0: an exact result, acos(1)
         veryHard += h.distance < 0x1p-30;
     }
     // The search has to find what it looks for: results far closer to a midpoint
