@@ -307,7 +307,7 @@ TEST(TanhKernels, EveryKernelGivesTheScalarBitsInPlaceOrNot) {
         for (std::size_t count = 0; count <= 19; ++count) {
             std::vector<double> inPlace(xs.begin() + 3, xs.begin() + 3 + static_cast<std::ptrdiff_t>(count));
             kernel(inPlace.data(), inPlace.data(), count);
-            EXPECT_EQ(std::memcmp(inPlace.data(), want.data() + 3, count * sizeof(double)), 0)
+            EXPECT_TRUE(count == 0 || std::memcmp(inPlace.data(), want.data() + 3, count * sizeof(double)) == 0)
                 << TanhKernelName(kind) << " count " << count;
         }
     }
