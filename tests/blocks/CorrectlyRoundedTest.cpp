@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "blocks/CorrectlyRounded.h"
+#include "blocks/ExpTable.h"
 #include "blocks/TanhKernels.h"
 #include "support/MpfrReference.h"
 
@@ -135,6 +136,25 @@ TEST(CorrectlyRounded, RandomArgumentsOverEveryBinadeMatchMpfr) {
     std::vector<double> ends;
     for (double x : Binades(rng, n / 2000, -53, -1, false)) ends.insert(ends.end(), {1 - x, x - 1, 0.5 + x / 4, -0.5 - x / 4});
     EXPECT_EQ(Mismatches(kAcos, ends), 0);
+}
+
+TEST(CorrectlyRounded, ExponentialTableIsTwoToTheJOver1024InDoubleDouble) {
+    // The table of the argument reduction: hi is the nearest double to 2^(j/1024)
+    // and hi + lo is within 2^-106 of it, the bound the error analysis uses.
+    mpfr_t exact, sum;
+    mpfr_inits2(300, exact, sum, static_cast<mpfr_ptr>(nullptr));
+    for (int j = 0; j < 1024; ++j) {
+        mpfr_set_ui(exact, static_cast<unsigned>(j), MPFR_RNDN);
+        mpfr_div_ui(exact, exact, 1024, MPFR_RNDN);
+        mpfr_exp2(exact, exact, MPFR_RNDN);
+        EXPECT_EQ(crmath::kExpTableHi[j], mpfr_get_d(exact, MPFR_RNDN)) << j;
+        mpfr_set_d(sum, crmath::kExpTableHi[j], MPFR_RNDN);
+        mpfr_add_d(sum, sum, crmath::kExpTableLo[j], MPFR_RNDN);
+        mpfr_sub(sum, sum, exact, MPFR_RNDN);
+        mpfr_div(sum, sum, exact, MPFR_RNDN);
+        EXPECT_LE(std::fabs(mpfr_get_d(sum, MPFR_RNDN)), 0x1p-106) << j;
+    }
+    mpfr_clears(exact, sum, static_cast<mpfr_ptr>(nullptr));
 }
 
 TEST(CorrectlyRounded, TanhAroundItsSaturationToOne) {
