@@ -5,6 +5,7 @@
 #   make kit    the libraries, velkor_rx.ami and velkor_rx.ibs in one folder for a user
 #   make windows  the 64-bit Windows DLL, cross-built with MinGW-w64 (tested under Wine)
 #   make fuzz   each libFuzzer target for FUZZ_SECONDS (60); new inputs land in fuzz/corpus
+#   make crcheck  the correctly rounded tanh, exp and acos against MPFR on ten million arguments
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD   ?= build
 RELEASE := $(BUILD)/release
@@ -19,17 +20,26 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := ami_params ami_lifecycle ami_file ibis_file
 FUZZ_RUN = ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=halt_on_error=1
 
-.PHONY: all release sanitize test test-release test-sanitize bench demo kit windows windows-toolchain fuzz fuzz-build fuzz-vendor clean help
+.PHONY: all release sanitize test test-release test-sanitize test-deps bench demo kit windows windows-toolchain crcheck fuzz fuzz-build fuzz-vendor clean help
 
 all: release
 
 help:
 	@sed -n '2,8p' Makefile
 
-$(RELEASE)/CMakeCache.txt:
+# MPFR, the tests' reference for the correctly rounded functions: installed when
+# missing and we are root on a Debian machine (the library itself never uses it).
+test-deps:
+	@if [ ! -f /usr/include/mpfr.h ] && [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then \
+	  echo "Installing MPFR for the tests ..."; \
+	  apt-get update -q >/dev/null 2>&1; \
+	  DEBIAN_FRONTEND=noninteractive apt-get install -y -q libmpfr-dev libgmp-dev >/dev/null 2>&1 || true; \
+	fi
+
+$(RELEASE)/CMakeCache.txt: | test-deps
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON)
 
-$(SANITIZE)/CMakeCache.txt:
+$(SANITIZE)/CMakeCache.txt: | test-deps
 	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_SANITIZE=ON \
 	  -DVELKOR_BUILD_BENCH=OFF $(CMAKE_COMMON)
 
@@ -67,6 +77,10 @@ windows: windows-toolchain
 	else \
 	  echo "Windows DLL skipped: MinGW-w64 (Debian package g++-mingw-w64-x86-64-posix) is not installed."; \
 	fi
+
+# Ten million arguments per function and range, against MPFR (a few minutes).
+crcheck: release
+	VELKOR_CR_SAMPLES=10000000 $(RELEASE)/tests/blocks_tests --gtest_filter='CorrectlyRounded.*:TanhKernels.*'
 
 bench: release
 	$(RELEASE)/bench/velkor_bench --benchmark_counters_tabular=true

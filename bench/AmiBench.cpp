@@ -1,10 +1,12 @@
 // Speed of the receiver: AMI_GetWave on both paths, the FIR kernels against the
-// machine's multiply-add peak, the cost of a set change and of AMI_Init.
+// machine's multiply-add peak, the limiter's tanh, the cost of a set change and
+// of AMI_Init.
 #include <benchmark/benchmark.h>
 #include <immintrin.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -12,7 +14,9 @@
 #include <vector>
 
 #include "ami/AmiModelInstance.h"
+#include "support/AmiLibrary.h"
 #include "blocks/FirKernels.h"
+#include "blocks/TanhKernels.h"
 #include "model/CustomFIR_select_inp.h"
 #include "model/EqualiserTable.h"
 
@@ -90,27 +94,53 @@ BENCHMARK(BM_GetWave_PerSample)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetWave_BlockPath_Adapting)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetWave_PerSample_Adapting)->Unit(benchmark::kMillisecond);
 
+// Seconds for the benchmark's waveform through one fresh instance, in 1024-sample calls.
+template <typename InitFn>
+double SecondsFor(InitFn init, GetWaveFn getWave, long (*close)(void*)) {
+    std::vector<double> wave = Waveform(), times(1025);
+    void* memory = nullptr;
+    std::string p = "(Velkor_Rx)";
+    init(nullptr, 0, 0, 6.25e-12, 1e-10, p.data(), nullptr, &memory, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t pos = 0; pos < kSamples; pos += 1024)
+        getWave(wave.data() + pos, static_cast<long>(std::min<std::size_t>(1024, kSamples - pos)), times.data(), nullptr,
+                memory);
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    close(memory);
+    return s;
+}
+
 // The ratio of the two paths, measured side by side in this run.
 void BM_GetWave_SpeedRatio(benchmark::State& state) {
-    std::vector<double> wave, times(1025);
-    auto timeOf = [&](GetWaveFn fn) {
-        void* memory = nullptr;
-        std::string p = "(Velkor_Rx)";
-        ami::Init(nullptr, 0, 0, 6.25e-12, 1e-10, p.data(), nullptr, &memory, nullptr);
-        wave = Waveform();
-        const auto start = std::chrono::steady_clock::now();
-        for (std::size_t pos = 0; pos < kSamples; pos += 1024)
-            fn(wave.data() + pos, static_cast<long>(std::min<std::size_t>(1024, kSamples - pos)), times.data(), nullptr,
-               memory);
-        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        ami::Close(memory);
-        return s;
-    };
     double ratio = 0;
-    for (auto _ : state) ratio = timeOf(ami::GetWaveSampleBySample) / timeOf(ami::GetWave);
+    for (auto _ : state)
+        ratio = SecondsFor(ami::Init, ami::GetWaveSampleBySample, ami::Close) /
+                SecondsFor(ami::Init, ami::GetWave, ami::Close);
     state.counters["block_over_per_sample"] = ratio;
 }
 BENCHMARK(BM_GetWave_SpeedRatio)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// This build's library side by side with another build of it, named by
+// VELKOR_BASELINE_LIBRARY (say, one built from an earlier commit): both loaded as
+// a simulator loads them, run alternately on the same waveform; the best of the
+// iterations of each, and their ratio.
+void BM_GetWave_VersusBaseline(benchmark::State& state) {
+    const char* baselinePath = std::getenv("VELKOR_BASELINE_LIBRARY");
+    if (!baselinePath) {
+        state.SkipWithError("VELKOR_BASELINE_LIBRARY names no library to compare with");
+        return;
+    }
+    AmiLibrary ours(VELKOR_LIBRARY_PATH), baseline(baselinePath);
+    double bestOurs = 1e9, bestBaseline = 1e9;
+    for (auto _ : state) {
+        bestBaseline = std::min(bestBaseline, SecondsFor(baseline.Init, baseline.GetWave, baseline.Close));
+        bestOurs = std::min(bestOurs, SecondsFor(ours.Init, ours.GetWave, ours.Close));
+    }
+    state.counters["samples_per_s"] = kSamples / bestOurs;
+    state.counters["baseline_samples_per_s"] = kSamples / bestBaseline;
+    state.counters["speed_over_baseline"] = bestBaseline / bestOurs;
+}
+BENCHMARK(BM_GetWave_VersusBaseline)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Peak of independent multiply-adds (separate multiply and add, as the kernels do).
 // Eight independent accumulators in registers, each fed a fresh product every
@@ -219,3 +249,31 @@ void BM_AmiInit_DeeplyNested(benchmark::State& state) {
 BENCHMARK(BM_AmiInit_DeeplyNested)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
 }  // namespace
+
+// The limiter's tanh over a 512-sample run: the platform's, ours value by value,
+// and ours vectorised, on the arguments the limiter sees (-4 .. 4).
+void BM_Tanh(benchmark::State& state, int which) {
+    std::vector<double> x(512), y(512);
+    std::mt19937 rng(2);
+    for (auto& v : x) v = rng() / 5.4e8 - 4.0;
+    const TanhKernel kernel = which >= 0 ? TanhKernelFor(static_cast<TanhKernelKind>(which)) : nullptr;
+    if (which >= 0 && !kernel) {
+        state.SkipWithError("not supported by this processor");
+        return;
+    }
+    for (auto _ : state) {
+        if (kernel)
+            kernel(x.data(), y.data(), 512);
+        else
+            for (std::size_t i = 0; i < 512; ++i) y[i] = std::tanh(x[i]);
+        benchmark::DoNotOptimize(y.data());
+    }
+    // Seconds per value (shown with an SI prefix: 2.5n is 2.5 ns).
+    state.counters["s_per_value"] =
+        benchmark::Counter(512, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK_CAPTURE(BM_Tanh, platform, -1);
+BENCHMARK_CAPTURE(BM_Tanh, scalar, static_cast<int>(TanhKernelKind::Scalar));
+BENCHMARK_CAPTURE(BM_Tanh, sse2, static_cast<int>(TanhKernelKind::Sse2));
+BENCHMARK_CAPTURE(BM_Tanh, avx2, static_cast<int>(TanhKernelKind::Avx2));
+BENCHMARK_CAPTURE(BM_Tanh, avx512, static_cast<int>(TanhKernelKind::Avx512));

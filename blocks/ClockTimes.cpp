@@ -1,6 +1,6 @@
 #include "blocks/ClockTimes.h"
 
-#include <cmath>
+#include "blocks/CorrectlyRounded.h"
 
 namespace CorvaneModelBuilder {
 
@@ -27,8 +27,8 @@ double ClockTimes::CrossingFraction(double previous, double current) const {
     if (r0 < -1.0) r0 = -1.0;
     if (r1 > 1.0) r1 = 1.0;
     if (r1 < -1.0) r1 = -1.0;
-    const double phi0 = std::acos(r0);
-    const double phi1 = std::acos(r1);
+    const double phi0 = crmath::Acos(r0);
+    const double phi1 = crmath::Acos(r1);
     return (1.5707963267948966 - phi0) / (phi1 - phi0);
 }
 

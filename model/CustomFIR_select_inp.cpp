@@ -1,8 +1,9 @@
 #include "model/CustomFIR_select_inp.h"
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
+
+#include "blocks/CorrectlyRounded.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ void BuiltInResponse(std::vector<double>& values, std::vector<double>& stamps) {
     stamps.resize(kBuiltInPoints);
     for (int i = 0; i < kBuiltInPoints; ++i) {
         stamps[i] = i * 1e-12;
-        values[i] = w * w * stamps[i] * std::exp(-w * stamps[i]);
+        values[i] = w * w * stamps[i] * CorvaneModelBuilder::crmath::Exp(-w * stamps[i]);
     }
 }
 

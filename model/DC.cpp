@@ -1,6 +1,6 @@
 #include "model/DC.h"
 
-#include <cmath>
+#include "blocks/CorrectlyRounded.h"
 
 DC::Coefficients DC::Lookup(std::int32_t corner, std::int32_t gainBoost) {
     // Corner 1's scales are the doubles one unit in the last place below the
@@ -28,6 +28,7 @@ bool DC::Run() {
     Slope = c.slope;
     Offset = c.offset;
     Scale = c.scale;
-    Out = Scale * std::tanh(Slope * In + Offset);
+    // Correctly rounded: the same bits on every platform.
+    Out = Scale * CorvaneModelBuilder::crmath::Tanh(Slope * In + Offset);
     return true;
 }

@@ -3,7 +3,6 @@
 #include "model/EqualiserTable.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 namespace {
@@ -174,6 +173,18 @@ void Velkor_Rx::SetFirKernel(CorvaneModelBuilder::FirKernelKind kind) {
     kernel_ = CorvaneModelBuilder::FirKernelFor(kind);
 }
 
+void Velkor_Rx::SetTanhKernel(CorvaneModelBuilder::TanhKernelKind kind) {
+    tanhKernel_ = CorvaneModelBuilder::TanhKernelFor(kind);
+}
+
+// The limiter over a run of FIR outputs, with the operations of DC::Run in the same
+// order; its tanh is correctly rounded in every kernel, so the bits are the same.
+void Velkor_Rx::Limit(const DC::Coefficients& k, const double* y, double* limited, std::size_t count) const {
+    for (std::size_t i = 0; i < count; ++i) limited[i] = k.slope * y[i] + k.offset;
+    tanhKernel_(limited, limited, count);
+    for (std::size_t i = 0; i < count; ++i) limited[i] = k.scale * limited[i];
+}
+
 // The block path covers the model's configuration: a plain FIR (one sample in,
 // one out) whose history ring is the one Initialize allocated for its taps.
 bool Velkor_Rx::BlockPathApplies() const {
@@ -239,6 +250,7 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
                                 std::size_t& timeCount, bool& ok) {
     ok = true;
     if (!kernel_) kernel_ = CorvaneModelBuilder::FirKernelFor(CorvaneModelBuilder::BestFirKernel());
+    if (!tanhKernel_) tanhKernel_ = CorvaneModelBuilder::TanhKernelFor(CorvaneModelBuilder::BestTanhKernel());
     // The limiter's curve is fixed while no one changes the corner or the boost.
     const DC::Coefficients k = DC::Lookup(DcBlock.Corner, DcBlock.GainBoost);
     DcBlock.Slope = k.slope;
@@ -258,6 +270,7 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         const std::size_t n = std::min(kChunk, count - done);
         if (blockInput_.size() < taps - 1 + kChunk) blockInput_.resize(taps - 1 + kChunk);
         if (blockOutput_.size() < kChunk) blockOutput_.resize(kChunk);
+        if (blockLimited_.size() < kChunk) blockLimited_.resize(kChunk);
         // The newest taps - 1 samples of the ring, oldest first, then the chunk. After
         // a firing the newest sample sits at window element H - 2 (the next firing
         // writes at H - 1 before it filters).
@@ -268,6 +281,8 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         double* y = blockOutput_.data();
         const double* current = x + taps - 1;
         kernel_(fir.Taps, fir.NumberOfTaps, current, y, n);
+        double* limited = blockLimited_.data();
+        Limit(k, y, limited, n);
 
         double dcOut = DcBlock.Out, clock = *Cell3;
         bool flushed = false;  // a fallback brought the state up to date itself
@@ -288,9 +303,10 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
                     break;
                 }
                 kernel_(fir.Taps, fir.NumberOfTaps, current + i, y + i, n - i);  // new taps from here on
+                Limit(k, y + i, limited + i, n - i);
             }
-            // The limiter, the clock recovery and the clock times, as Run does them.
-            dcOut = k.scale * std::tanh(k.slope * y[i] + k.offset);
+            // The clock recovery and the clock times, as Run does them.
+            dcOut = limited[i];
             CdrBlock.In = dcOut;
             CdrBlock.Run();
             std::uint64_t bits;

@@ -12,6 +12,7 @@
 
 #include "blocks/ClockTimes.h"
 #include "blocks/FirKernels.h"
+#include "blocks/TanhKernels.h"
 #include "framework/CircularBuffer.h"
 #include "framework/DFModel.h"
 #include "framework/Fork.h"
@@ -95,6 +96,8 @@ public:
 
     // Chooses the FIR kernel of RunBlock (the widest one by default).
     void SetFirKernel(CorvaneModelBuilder::FirKernelKind kind);
+    // Chooses the limiter's tanh kernel of RunBlock (the widest one by default).
+    void SetTanhKernel(CorvaneModelBuilder::TanhKernelKind kind);
 
     // The equaliser selects 1-based while the CDR names the 0-based position of
     // the set: the link adds one (an index already at the int32 maximum stays).
@@ -107,11 +110,14 @@ private:
     void FlushRun(const double* x, const double* y, std::size_t count, double dcOut, double clock);
     bool RunOne(double input, double& output, double* times, std::size_t& timeCount);
     bool BlockPathApplies() const;
+    void Limit(const DC::Coefficients& k, const double* y, double* limited, std::size_t count) const;
 
     static constexpr std::size_t kChunk = 512;  // FIR outputs computed ahead at a time
     std::vector<double> blockInput_;            // the last taps - 1 inputs, then a chunk
     std::vector<double> blockOutput_;
+    std::vector<double> blockLimited_;  // the limiter's outputs of the chunk
     CorvaneModelBuilder::FirKernel kernel_ = nullptr;
+    CorvaneModelBuilder::TanhKernel tanhKernel_ = nullptr;
     std::uint64_t roundedIndexOf_ = 0;  // bits of the set index last rounded
     std::int32_t roundedIndex_ = 0;
     bool roundedValid_ = false;

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "blocks/FirKernels.h"
+#include "blocks/TanhKernels.h"
 #include "model/Velkor_Rx.h"
 #include "support/ScratchDirectory.h"
 #include "support/Waveforms.h"
 
 using CorvaneModelBuilder::FirKernelKind;
+using CorvaneModelBuilder::TanhKernelKind;
 
 namespace {
 
@@ -117,12 +119,18 @@ TEST_F(BlockPath, MatchesThePerSamplePathBitForBit) {
     for (const Config& c : configs) {
         Receiver reference(c);
         const Trace expected = PerSample(reference, wave);
-        for (FirKernelKind kind : {FirKernelKind::Reference, FirKernelKind::Sse2, FirKernelKind::Avx2,
-                                   FirKernelKind::Avx512}) {
-            if (!CorvaneModelBuilder::FirKernelSupported(kind)) continue;
+        // Each FIR kernel with the limiter's tanh kernel of the same instruction set.
+        const std::pair<FirKernelKind, TanhKernelKind> kernels[] = {{FirKernelKind::Reference, TanhKernelKind::Scalar},
+                                                                    {FirKernelKind::Sse2, TanhKernelKind::Sse2},
+                                                                    {FirKernelKind::Avx2, TanhKernelKind::Avx2},
+                                                                    {FirKernelKind::Avx512, TanhKernelKind::Avx512}};
+        for (const auto& [kind, tanhKind] : kernels) {
+            if (!CorvaneModelBuilder::FirKernelSupported(kind) || !CorvaneModelBuilder::TanhKernelSupported(tanhKind))
+                continue;
             for (std::size_t maxBlock : {1u, 700u, 20000u}) {
                 Receiver block(c);
                 block.model.SetFirKernel(kind);
+                block.model.SetTanhKernel(tanhKind);
                 const Trace got = Blocks(block, wave, rng, maxBlock);
                 EXPECT_TRUE(SameBits(got.out, expected.out))
                     << "setting " << c.threshold << " kernel " << CorvaneModelBuilder::FirKernelName(kind)

@@ -3,8 +3,15 @@
 #include <cmath>
 
 #include "model/DC.h"
+#include "model/Velkor_Rx.h"
+#include "support/MpfrReference.h"
+#include "support/ScratchDirectory.h"
+#include "support/Waveforms.h"
 
 namespace {
+
+// The standard hyperbolic tangent, correctly rounded, from MPFR.
+double Tanh(double x) { return MpfrNearest(mpfr_tanh, x); }
 
 double Through(std::int32_t corner, std::int32_t boost, double in) {
     DC dc;
@@ -49,6 +56,7 @@ TEST(DC, CoefficientsByCornerAndBoost) {
 }
 
 TEST(DC, CharacterisedOutputs) {
+    EXPECT_EQ(Through(0, 1, 0.0), 0.42763 * Tanh(-0.031));
     EXPECT_NEAR(Through(0, 1, 0.0), -0.01325228512327981, 1e-17);
     EXPECT_NEAR(Through(2, 1, 0.0), 5.518765e-06, 1e-12);
     EXPECT_NEAR(Through(1, 0, 1.0), 0.2931012, 1e-7);
@@ -74,4 +82,31 @@ TEST(DC, CornerChangeTakesEffectOnTheNextSample) {
     dc.Run();
     EXPECT_NE(dc.Out, first);
     EXPECT_TRUE(dc.Initialize());
+}
+
+TEST(DC, EverySampleOfAReceiverRunIsTheCorrectlyRoundedCurve) {
+    // The limiter inside the running receiver, sample by sample, against the curve
+    // computed with MPFR's tanh: any difference in any bit is a defect.
+    ScratchDirectory scratch;
+    const auto wave = testwave::Channel(testwave::Prbs7(4000), 16, 0.3, 6.0);
+    for (int corner : {0, 1, 2}) {
+        Velkor_Rx model;
+        double cells[4] = {};
+        model.corner = corner;
+        model.anlg_eql_gainboost = corner == 1 ? 0 : 1;
+        model.InputPort.Attach(&cells[0], 1);
+        model.OutputPort.Attach(&cells[1], 1);
+        model.ClockPort.Attach(&cells[2], 1);
+        model.IndexPort.Attach(&cells[3], 1);
+        ASSERT_TRUE(model.Setup());
+        ASSERT_TRUE(model.Initialize());
+        std::size_t differing = 0;
+        for (double x : wave) {
+            model.InputPort.Current() = x;
+            model.Run();
+            const DC& dc = model.DcBlock;
+            differing += dc.Out != dc.Scale * Tanh(dc.Slope * dc.In + dc.Offset);
+        }
+        EXPECT_EQ(differing, 0u) << "corner " << corner;
+    }
 }

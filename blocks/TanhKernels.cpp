@@ -1,0 +1,231 @@
+#include "blocks/TanhKernels.h"
+
+// GCC 12's AVX-512 intrinsics leave their pass-through operand uninitialised on
+// purpose (self-initialised), which its own warnings then report once inlined.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "blocks/CorrectlyRounded.h"
+#include "blocks/ExpTable.h"
+
+namespace CorvaneModelBuilder {
+
+namespace crmath {
+
+// Two lanes, baseline x86-64: no fused multiply-add, no gather.
+namespace sse2 {
+using V = __m128d;
+using I = __m128i;
+using M = __m128d;
+constexpr std::size_t kWidth = 2;
+inline V Splat(double v) { return _mm_set1_pd(v); }
+inline V Load(const double* p) { return _mm_loadu_pd(p); }
+inline void Store(double* p, V v) { _mm_storeu_pd(p, v); }
+inline V Add(V a, V b) { return _mm_add_pd(a, b); }
+inline V Sub(V a, V b) { return _mm_sub_pd(a, b); }
+inline V Mul(V a, V b) { return _mm_mul_pd(a, b); }
+inline V Div(V a, V b) { return _mm_div_pd(a, b); }
+inline V MulAdd(V a, V b, V c) { return _mm_add_pd(_mm_mul_pd(a, b), c); }
+inline void Split(V a, V& hi, V& lo) {
+    const V t = _mm_mul_pd(a, _mm_set1_pd(134217729.0));  // 2^27 + 1
+    hi = _mm_sub_pd(t, _mm_sub_pd(t, a));
+    lo = _mm_sub_pd(a, hi);
+}
+inline void TwoProduct(V a, V b, V& p, V& e) {
+    V ah, al, bh, bl;
+    Split(a, ah, al);
+    Split(b, bh, bl);
+    p = _mm_mul_pd(a, b);
+    e = _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_sub_pd(_mm_mul_pd(ah, bh), p), _mm_mul_pd(ah, bl)), _mm_mul_pd(al, bh)),
+                   _mm_mul_pd(al, bl));
+}
+inline I Bits(V v) { return _mm_castpd_si128(v); }
+inline V FromBits(I i) { return _mm_castsi128_pd(i); }
+inline I AndI(I i, std::uint64_t c) { return _mm_and_si128(i, _mm_set1_epi64x(static_cast<long long>(c))); }
+inline I SrlI(I i, int s) { return _mm_srl_epi64(i, _mm_cvtsi64_si128(s)); }
+inline I SllI(I i, int s) { return _mm_sll_epi64(i, _mm_cvtsi64_si128(s)); }
+inline I AddI(I i, std::uint64_t c) { return _mm_add_epi64(i, _mm_set1_epi64x(static_cast<long long>(c))); }
+inline V Gather(const double* table, I i) {
+    return _mm_set_pd(table[_mm_cvtsi128_si64(_mm_unpackhi_epi64(i, i))], table[_mm_cvtsi128_si64(i)]);
+}
+inline V Abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
+inline V Min(V a, V b) { return _mm_min_pd(a, b); }
+inline V Max(V a, V b) { return _mm_max_pd(a, b); }
+inline V And(V a, V b) { return _mm_and_pd(a, b); }
+inline V Or(V a, V b) { return _mm_or_pd(a, b); }
+inline V Xor(V a, V b) { return _mm_xor_pd(a, b); }
+inline V AndNot(V a, V b) { return _mm_andnot_pd(a, b); }
+inline M Lt(V a, V b) { return _mm_cmplt_pd(a, b); }
+inline M Gt(V a, V b) { return _mm_cmpgt_pd(a, b); }
+inline M Ge(V a, V b) { return _mm_cmpge_pd(a, b); }
+inline M Le(V a, V b) { return _mm_cmple_pd(a, b); }
+inline M Neq(V a, V b) { return _mm_cmpneq_pd(a, b); }
+inline M Unordered(V a, V b) { return _mm_cmpunord_pd(a, b); }
+inline M AndM(M a, M b) { return _mm_and_pd(a, b); }
+inline M OrM(M a, M b) { return _mm_or_pd(a, b); }
+inline V Select(M m, V t, V f) { return _mm_or_pd(_mm_and_pd(m, t), _mm_andnot_pd(m, f)); }
+inline unsigned MaskBits(M m) { return static_cast<unsigned>(_mm_movemask_pd(m)); }
+#include "blocks/ExpLanes.inc"
+#include "blocks/TanhLanes.inc"
+}  // namespace sse2
+
+#pragma GCC push_options
+#pragma GCC target("avx2,fma")
+namespace avx2 {
+using V = __m256d;
+using I = __m256i;
+using M = __m256d;
+constexpr std::size_t kWidth = 4;
+inline V Splat(double v) { return _mm256_set1_pd(v); }
+inline V Load(const double* p) { return _mm256_loadu_pd(p); }
+inline void Store(double* p, V v) { _mm256_storeu_pd(p, v); }
+inline V Add(V a, V b) { return _mm256_add_pd(a, b); }
+inline V Sub(V a, V b) { return _mm256_sub_pd(a, b); }
+inline V Mul(V a, V b) { return _mm256_mul_pd(a, b); }
+inline V Div(V a, V b) { return _mm256_div_pd(a, b); }
+inline V MulAdd(V a, V b, V c) { return _mm256_fmadd_pd(a, b, c); }
+inline void TwoProduct(V a, V b, V& p, V& e) {
+    p = _mm256_mul_pd(a, b);
+    e = _mm256_fmsub_pd(a, b, p);
+}
+inline I Bits(V v) { return _mm256_castpd_si256(v); }
+inline V FromBits(I i) { return _mm256_castsi256_pd(i); }
+inline I AndI(I i, std::uint64_t c) { return _mm256_and_si256(i, _mm256_set1_epi64x(static_cast<long long>(c))); }
+inline I SrlI(I i, int s) { return _mm256_srl_epi64(i, _mm_cvtsi64_si128(s)); }
+inline I SllI(I i, int s) { return _mm256_sll_epi64(i, _mm_cvtsi64_si128(s)); }
+inline I AddI(I i, std::uint64_t c) { return _mm256_add_epi64(i, _mm256_set1_epi64x(static_cast<long long>(c))); }
+inline V Gather(const double* table, I i) { return _mm256_i64gather_pd(table, i, 8); }
+inline V Abs(V a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
+inline V Min(V a, V b) { return _mm256_min_pd(a, b); }
+inline V Max(V a, V b) { return _mm256_max_pd(a, b); }
+inline V And(V a, V b) { return _mm256_and_pd(a, b); }
+inline V Or(V a, V b) { return _mm256_or_pd(a, b); }
+inline V Xor(V a, V b) { return _mm256_xor_pd(a, b); }
+inline V AndNot(V a, V b) { return _mm256_andnot_pd(a, b); }
+inline M Lt(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+inline M Gt(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
+inline M Ge(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
+inline M Le(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
+inline M Neq(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_NEQ_UQ); }
+inline M Unordered(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_UNORD_Q); }
+inline M AndM(M a, M b) { return _mm256_and_pd(a, b); }
+inline M OrM(M a, M b) { return _mm256_or_pd(a, b); }
+inline V Select(M m, V t, V f) { return _mm256_blendv_pd(f, t, m); }
+inline unsigned MaskBits(M m) { return static_cast<unsigned>(_mm256_movemask_pd(m)); }
+#include "blocks/ExpLanes.inc"
+#include "blocks/TanhLanes.inc"
+}  // namespace avx2
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+namespace avx512 {
+using V = __m512d;
+using I = __m512i;
+using M = __mmask8;
+constexpr std::size_t kWidth = 8;
+inline V Splat(double v) { return _mm512_set1_pd(v); }
+inline V Load(const double* p) { return _mm512_loadu_pd(p); }
+inline void Store(double* p, V v) { _mm512_storeu_pd(p, v); }
+inline V Add(V a, V b) { return _mm512_add_pd(a, b); }
+inline V Sub(V a, V b) { return _mm512_sub_pd(a, b); }
+inline V Mul(V a, V b) { return _mm512_mul_pd(a, b); }
+inline V Div(V a, V b) { return _mm512_div_pd(a, b); }
+inline V MulAdd(V a, V b, V c) { return _mm512_fmadd_pd(a, b, c); }
+inline void TwoProduct(V a, V b, V& p, V& e) {
+    p = _mm512_mul_pd(a, b);
+    e = _mm512_fmsub_pd(a, b, p);
+}
+inline I Bits(V v) { return _mm512_castpd_si512(v); }
+inline V FromBits(I i) { return _mm512_castsi512_pd(i); }
+inline I AndI(I i, std::uint64_t c) { return _mm512_and_epi64(i, _mm512_set1_epi64(static_cast<long long>(c))); }
+inline I SrlI(I i, int s) { return _mm512_srl_epi64(i, _mm_cvtsi64_si128(s)); }
+inline I SllI(I i, int s) { return _mm512_sll_epi64(i, _mm_cvtsi64_si128(s)); }
+inline I AddI(I i, std::uint64_t c) { return _mm512_add_epi64(i, _mm512_set1_epi64(static_cast<long long>(c))); }
+inline V Gather(const double* table, I i) { return _mm512_i64gather_pd(i, table, 8); }
+inline V Abs(V a) { return _mm512_abs_pd(a); }
+inline V Min(V a, V b) { return _mm512_min_pd(a, b); }
+inline V Max(V a, V b) { return _mm512_max_pd(a, b); }
+inline V And(V a, V b) { return FromBits(_mm512_and_epi64(Bits(a), Bits(b))); }
+inline V Or(V a, V b) { return FromBits(_mm512_or_epi64(Bits(a), Bits(b))); }
+inline V Xor(V a, V b) { return FromBits(_mm512_xor_epi64(Bits(a), Bits(b))); }
+inline V AndNot(V a, V b) { return FromBits(_mm512_andnot_epi64(Bits(a), Bits(b))); }
+inline M Lt(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+inline M Gt(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ); }
+inline M Ge(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
+inline M Le(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
+inline M Neq(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_NEQ_UQ); }
+inline M Unordered(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_UNORD_Q); }
+inline M AndM(M a, M b) { return static_cast<M>(a & b); }
+inline M OrM(M a, M b) { return static_cast<M>(a | b); }
+inline V Select(M m, V t, V f) { return _mm512_mask_blend_pd(m, f, t); }
+inline unsigned MaskBits(M m) { return m; }
+#include "blocks/ExpLanes.inc"
+#include "blocks/TanhLanes.inc"
+}  // namespace avx512
+#pragma GCC pop_options
+
+}  // namespace crmath
+
+namespace {
+
+void TanhScalar(const double* x, double* y, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) y[i] = crmath::Tanh(x[i]);
+}
+
+void TanhSse2(const double* x, double* y, std::size_t count) { crmath::sse2::TanhArray(x, y, count); }
+
+__attribute__((target("avx2,fma"))) void TanhAvx2(const double* x, double* y, std::size_t count) {
+    crmath::avx2::TanhArray(x, y, count);
+}
+
+__attribute__((target("avx512f"))) void TanhAvx512(const double* x, double* y, std::size_t count) {
+    crmath::avx512::TanhArray(x, y, count);
+}
+
+}  // namespace
+
+bool TanhKernelSupported(TanhKernelKind kind) {
+    switch (kind) {
+        case TanhKernelKind::Scalar:
+        case TanhKernelKind::Sse2: return true;
+        case TanhKernelKind::Avx2: return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+        case TanhKernelKind::Avx512: return __builtin_cpu_supports("avx512f");
+    }
+    return false;
+}
+
+TanhKernel TanhKernelFor(TanhKernelKind kind) {
+    if (!TanhKernelSupported(kind)) return nullptr;
+    switch (kind) {
+        case TanhKernelKind::Scalar: return TanhScalar;
+        case TanhKernelKind::Sse2: return TanhSse2;
+        case TanhKernelKind::Avx2: return TanhAvx2;
+        case TanhKernelKind::Avx512: return TanhAvx512;
+    }
+    return nullptr;
+}
+
+TanhKernelKind BestTanhKernel() {
+    if (TanhKernelSupported(TanhKernelKind::Avx512)) return TanhKernelKind::Avx512;
+    if (TanhKernelSupported(TanhKernelKind::Avx2)) return TanhKernelKind::Avx2;
+    return TanhKernelKind::Sse2;
+}
+
+const char* TanhKernelName(TanhKernelKind kind) {
+    switch (kind) {
+        case TanhKernelKind::Scalar: return "scalar";
+        case TanhKernelKind::Sse2: return "sse2";
+        case TanhKernelKind::Avx2: return "avx2";
+        case TanhKernelKind::Avx512: return "avx512";
+    }
+    return "unknown";
+}
+
+}  // namespace CorvaneModelBuilder
+
+#pragma GCC diagnostic pop
