@@ -85,10 +85,17 @@ long InitInstance(AmiModelInstance& instance, double sampleInterval, double bitT
     return 1;
 }
 
+// Hands the simulator the model's current adaptation state (reporting only).
+void ReportState(AmiModelInstance& instance, char** parametersOut) {
+    if (!parametersOut) return;
+    FormatParametersOut(instance.model.CdrBlock, instance.parametersOut);
+    *parametersOut = instance.parametersOut.data();
+}
+
 }  // namespace
 
 long Init(double* /*impulseMatrix*/, long /*rowSize*/, long /*aggressors*/, double sampleInterval,
-          double bitTime, const char* parametersIn, char** /*parametersOut*/, void** memoryHandle,
+          double bitTime, const char* parametersIn, char** parametersOut, void** memoryHandle,
           char** message) {
     AmiModelInstance* instance = nullptr;
     long result = 0;
@@ -113,6 +120,7 @@ long Init(double* /*impulseMatrix*/, long /*rowSize*/, long /*aggressors*/, doub
     } catch (...) {
     }
     if (message && !instance->handedMessage.empty()) *message = instance->handedMessage.data();
+    if (result == 1) ReportState(*instance, parametersOut);
     return result;
 }
 
@@ -121,7 +129,8 @@ namespace {
 // One AMI_GetWave: the checks, the clock-time list with its terminator and limit,
 // around a processing step that fills the list and says how far it got.
 template <typename Process>
-long GetWaveWith(double* wave, long waveSize, double* clockTimes, void* memory, Process process) {
+long GetWaveWith(double* wave, long waveSize, double* clockTimes, char** parametersOut, void* memory,
+                 Process process) {
     auto* instance = static_cast<AmiModelInstance*>(memory);
     if (!instance) return 0;
     try {
@@ -153,6 +162,7 @@ long GetWaveWith(double* wave, long waveSize, double* clockTimes, void* memory, 
         const std::size_t first = count <= cap ? 0 : count - cap;
         const std::size_t n = count <= cap ? count : cap;
         for (std::size_t k = 0; k < n; ++k) clockTimes[k] = list[first + k];
+        ReportState(*instance, parametersOut);
         return result;
     } catch (...) {
         try {
@@ -189,12 +199,12 @@ bool ProcessBlock(AmiModelInstance& instance, double* wave, std::int32_t size, d
 
 }  // namespace
 
-long GetWave(double* wave, long waveSize, double* clockTimes, char** /*parametersOut*/, void* memory) {
-    return GetWaveWith(wave, waveSize, clockTimes, memory, ProcessBlock);
+long GetWave(double* wave, long waveSize, double* clockTimes, char** parametersOut, void* memory) {
+    return GetWaveWith(wave, waveSize, clockTimes, parametersOut, memory, ProcessBlock);
 }
 
-long GetWaveSampleBySample(double* wave, long waveSize, double* clockTimes, char** /*parametersOut*/, void* memory) {
-    return GetWaveWith(wave, waveSize, clockTimes, memory, ProcessSampleBySample);
+long GetWaveSampleBySample(double* wave, long waveSize, double* clockTimes, char** parametersOut, void* memory) {
+    return GetWaveWith(wave, waveSize, clockTimes, parametersOut, memory, ProcessSampleBySample);
 }
 
 long Close(void* memory) {
