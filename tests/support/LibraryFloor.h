@@ -2,7 +2,6 @@
 // what would keep it from loading on glibc 2.17 without the host's C++ runtime.
 #pragma once
 
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -33,28 +32,34 @@ inline std::vector<std::string> Findings(const std::string& library) {
 
     static const std::set<std::string> kAllowed = {"libc.so.6", "libm.so.6", "libdl.so.2", "libpthread.so.0",
                                                    "ld-linux-x86-64.so.2"};
-    static const std::regex kNeeded(R"(\(NEEDED\)\s+Shared library: \[([^\]]+)\])");
-    for (std::sregex_iterator it(dynamic.out.begin(), dynamic.out.end(), kNeeded), end; it != end; ++it)
-        if (!kAllowed.count((*it)[1])) findings.push_back("needs " + (*it)[1].str());
-
-    // address, 7 flag characters, section, size, version, name
-    static const std::regex kSymbol(R"(^[0-9a-f]+ (.{7}) (\S+)\s+[0-9a-f]+\s+\(?([^ )]+)\)?\s+(\S+)$)");
-    static const std::regex kVersion(R"(^([A-Z]+)_([0-9.]+)$)");
-    std::stringstream lines(symbols.out);
+    std::stringstream dynamicLines(dynamic.out);
     std::string line;
+    while (std::getline(dynamicLines, line)) {
+        if (line.find("(NEEDED)") == std::string::npos) continue;
+        const auto open = line.find('['), close = line.find(']');
+        const std::string needed = line.substr(open + 1, close - open - 1);
+        if (!kAllowed.count(needed)) findings.push_back("needs " + needed);
+    }
+
+    // 16 hex digits of address, 7 flag characters (the second 'w' for weak), then
+    // section, size, version ("(GLIBC_2.2.5)" for a hidden one) and name.
     const auto floor = VersionNumbers("2.17");
-    while (std::getline(lines, line)) {
-        std::smatch m;
-        if (!std::regex_match(line, m, kSymbol)) continue;
-        const std::string flags = m[1], section = m[2], version = m[3], name = m[4];
-        std::smatch v;
+    std::stringstream symbolLines(symbols.out);
+    while (std::getline(symbolLines, line)) {
+        if (line.size() < 26 || line.find_first_not_of("0123456789abcdef") != 16) continue;
+        const std::string flags = line.substr(17, 7);
+        std::stringstream fields(line.substr(25));
+        std::string section, size, version, name;
+        if (!(fields >> section >> size >> version >> name)) continue;
+        if (version.front() == '(') version = version.substr(1, version.size() - 2);
+        const auto underscore = version.rfind('_');
+        const std::string prefix = version.substr(0, underscore == std::string::npos ? 0 : underscore);
+        const std::string number = underscore == std::string::npos ? "" : version.substr(underscore + 1);
         if (version == "Base") {
             if (section == "*UND*" && flags[1] != 'w') findings.push_back(name + " has no version");
-        } else if (!std::regex_match(version, v, kVersion)) {
-            findings.push_back(name + " has version " + version);
-        } else if (v[1] != "GLIBC") {
+        } else if (prefix != "GLIBC" || number.empty() || number.find_first_not_of("0123456789.") != std::string::npos) {
             findings.push_back(name + " needs " + version);
-        } else if (VersionNumbers(v[2]) > floor) {
+        } else if (VersionNumbers(number) > floor) {
             findings.push_back(name + " needs " + version);
         }
     }

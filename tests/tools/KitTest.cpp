@@ -5,13 +5,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/AmiLibrary.h"
+#include "support/KitFiles.h"
 #include "support/LibraryFloor.h"
 #include "support/Process.h"
 #include "support/ScratchDirectory.h"
@@ -25,12 +25,7 @@ const std::string kName = std::string("velkor_rx-kit-") + VELKOR_VERSION;
 
 std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string ReadFile(const fs::path& path) { return ReadWholeFile(path.string()); }
 
 ProcessResult AssembleKit(const fs::path& out, const fs::path& library) {
     return RunProcess(std::string(VELKOR_CMAKE_COMMAND) + " -DVERSION=" + VELKOR_VERSION + " -DSOURCE_DIR=" +
@@ -164,11 +159,11 @@ TEST_F(Kit, ReadmeForModelUsers) {
     EXPECT_NE(readme.find(std::string("version ") + VELKOR_VERSION), std::string::npos);
     // Every parameter the .ami declares, each with its own table row.
     const std::string ami = ReadFile(unpacked / "velkor_rx.ami");
-    static const std::regex kParameter(R"(\((\w+)\s+\(Usage (In|Out)\))");
-    int parameters = 0;
-    for (std::sregex_iterator it(ami.begin(), ami.end(), kParameter), end; it != end; ++it, ++parameters)
-        EXPECT_NE(readme.find("| `" + (*it)[1].str() + "` |"), std::string::npos) << (*it)[1];
-    EXPECT_EQ(parameters, 9);
+    auto parameters = DeclaredParameters(ami, "In");
+    const auto out = DeclaredParameters(ami, "Out");
+    parameters.insert(parameters.end(), out.begin(), out.end());
+    EXPECT_EQ(parameters.size(), 9u);
+    for (const auto& name : parameters) EXPECT_NE(readme.find("| `" + name + "` |"), std::string::npos) << name;
     for (const char* topic : {"**1 switches the gain boost on**", "`Velrok.adapt`", "glibc 2.17", "SHA256SUMS",
                               "velkor_rx.ibs", "bit for bit"})
         EXPECT_NE(readme.find(topic), std::string::npos) << topic;
