@@ -126,6 +126,10 @@ TEST_F(AmiParametersOut, InitHandsOutTheStartingState) {
         EXPECT_STREQ(out, c.text);
         lib.Close(memory);
     }
+    // The kit's .ami declares exactly these values as its Out parameters.
+    const auto declared =
+        DeclaredParameters(ReadWholeFile(std::string(VELKOR_SOURCE_DIR) + "/kit/velkor_rx.ami"), "Out");
+    EXPECT_EQ(LeafNames(cases[0].text), declared);
     // A failed AMI_Init reports no state; a null AMI_parameters_out is allowed.
     char sentinel[] = "untouched";
     char* out = sentinel;
@@ -137,16 +141,6 @@ TEST_F(AmiParametersOut, InitHandsOutTheStartingState) {
     lib.Close(memory);
     memory = nullptr;
     EXPECT_EQ(lib.Init(nullptr, 0, 0, 6.25e-12, 1e-10, parameters, nullptr, &memory, &message), 1);
-    lib.Close(memory);
-}
-
-TEST_F(AmiParametersOut, DeclaredInTheKitAsOutputParameters) {
-    const auto declared =
-        DeclaredParameters(ReadWholeFile(std::string(VELKOR_SOURCE_DIR) + "/kit/velkor_rx.ami"), "Out");
-    char* out = nullptr;
-    void* memory = Init("(Velkor_Rx)", &out);
-    ASSERT_NE(out, nullptr);
-    EXPECT_EQ(LeafNames(out), declared);
     lib.Close(memory);
 }
 

@@ -2,6 +2,7 @@
 // what would keep it from loading on glibc 2.17 without the host's C++ runtime.
 #pragma once
 
+#include <cstdlib>
 #include <set>
 #include <sstream>
 #include <string>
@@ -14,9 +15,9 @@ namespace floorcheck {
 // "2.17" -> {2, 17}; compared element by element.
 inline std::vector<int> VersionNumbers(const std::string& text) {
     std::vector<int> numbers;
-    std::stringstream in(text);
-    std::string part;
-    while (std::getline(in, part, '.')) numbers.push_back(std::stoi(part));
+    std::size_t at = 0;
+    do numbers.push_back(std::atoi(text.c_str() + at));
+    while ((at = text.find('.', at) + 1) != 0);  // npos + 1 is 0: no further dot
     return numbers;
 }
 

@@ -25,8 +25,6 @@ const std::string kName = std::string("velkor_rx-kit-") + VELKOR_VERSION;
 
 std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
-std::string ReadFile(const fs::path& path) { return ReadWholeFile(path.string()); }
-
 ProcessResult AssembleKit(const fs::path& out, const fs::path& library) {
     return RunProcess(std::string(VELKOR_CMAKE_COMMAND) + " -DVERSION=" + VELKOR_VERSION + " -DSOURCE_DIR=" +
                       Quote(VELKOR_SOURCE_DIR) + " -DLIBRARY=" + Quote(library) + " -DDLL=" +
@@ -78,14 +76,14 @@ TEST_F(Kit, ArchivesHoldTheKitFolderUnderTheVersionedName) {
     EXPECT_EQ(Files(unpacked), expected) << "the .tar.gz";
     EXPECT_EQ(Files(unzipped), expected) << "the .zip";
     for (const auto& name : expected) {
-        EXPECT_EQ(ReadFile(unpacked / name), ReadFile(root / "kit" / name)) << name;
-        EXPECT_EQ(ReadFile(unzipped / name), ReadFile(root / "kit" / name)) << name;
+        EXPECT_EQ(ReadWholeFile(unpacked / name), ReadWholeFile(root / "kit" / name)) << name;
+        EXPECT_EQ(ReadWholeFile(unzipped / name), ReadWholeFile(root / "kit" / name)) << name;
     }
     EXPECT_EQ(assembly.find("The kit has no velkor_rx.dll") == std::string::npos, haveDll) << assembly;
 }
 
 TEST_F(Kit, ChecksumsCoverEveryFileAndCatchAChangedOne) {
-    const std::string sums = ReadFile(unpacked / "SHA256SUMS");
+    const std::string sums = ReadWholeFile(unpacked / "SHA256SUMS");
     for (const auto& name : Files(unpacked)) {
         if (name == "SHA256SUMS") continue;
         EXPECT_NE(sums.find("  " + name + "\n"), std::string::npos) << name;
@@ -155,10 +153,10 @@ TEST_F(Kit, LinuxLibraryIsStrippedAndRunsAsTheBuiltOne) {
 }
 
 TEST_F(Kit, ReadmeForModelUsers) {
-    const std::string readme = ReadFile(unpacked / "README.md");
+    const std::string readme = ReadWholeFile(unpacked / "README.md");
     EXPECT_NE(readme.find(std::string("version ") + VELKOR_VERSION), std::string::npos);
     // Every parameter the .ami declares, each with its own table row.
-    const std::string ami = ReadFile(unpacked / "velkor_rx.ami");
+    const std::string ami = ReadWholeFile(unpacked / "velkor_rx.ami");
     auto parameters = DeclaredParameters(ami, "In");
     const auto out = DeclaredParameters(ami, "Out");
     parameters.insert(parameters.end(), out.begin(), out.end());
