@@ -28,12 +28,16 @@
 extern int old_pthread_once(pthread_once_t* once, void (*routine)(void));
 extern int old_pthread_key_create(pthread_key_t* key, void (*destructor)(void*));
 extern int old_fxstat64(int version, int fd, struct stat64* status);
+extern int old_xstat(int version, const char* path, struct stat* status);
+extern int old_lxstat(int version, const char* path, struct stat* status);
 extern double old_exp(double x);
 extern double old_log(double x);
 extern double old_pow(double x, double y);
 __asm__(".symver old_pthread_once, pthread_once@GLIBC_2.2.5");
 __asm__(".symver old_pthread_key_create, __pthread_key_create@GLIBC_2.2.5");
 __asm__(".symver old_fxstat64, __fxstat64@GLIBC_2.2.5");
+__asm__(".symver old_xstat, __xstat@GLIBC_2.2.5");
+__asm__(".symver old_lxstat, __lxstat@GLIBC_2.2.5");
 __asm__(".symver old_exp, exp@GLIBC_2.2.5");
 __asm__(".symver old_log, log@GLIBC_2.2.5");
 __asm__(".symver old_pow, pow@GLIBC_2.2.5");
@@ -50,8 +54,11 @@ LOCAL int __pthread_key_create(pthread_key_t* key, void (*destructor)(void*)) {
  * is always safe: a simulator may drive the model from any of its threads. */
 LOCAL char __libc_single_threaded = 0;
 
-/* Before 2.33 fstat64 was a static wrapper around __fxstat64 (stat version 1). */
+/* Before 2.33 the stat functions were static wrappers around __fxstat64, __xstat
+ * and __lxstat (stat version 1). */
 LOCAL int fstat64(int fd, struct stat64* status) { return old_fxstat64(1, fd, status); }
+LOCAL int stat(const char* path, struct stat* status) { return old_xstat(1, path, status); }
+LOCAL int lstat(const char* path, struct stat* status) { return old_lxstat(1, path, status); }
 
 /* exp, log and pow got a new version in 2.29 (errno handling only; the results are
  * the same numbers). */
