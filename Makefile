@@ -2,7 +2,7 @@
 #   make demo   build the receiver and run the main job on its built-in default
 #   make test   build and run every test (Release, then under the sanitizers)
 #   make bench  build and run the benchmarks
-#   make kit    the libraries, velkor_rx.ami and velkor_rx.ibs in one folder for a user
+#   make kit    the model kit for users: build/kit/ and build/velkor_rx-kit-<version>.tar.gz and .zip
 #   make windows  the 64-bit Windows DLL, cross-built with MinGW-w64 (tested under Wine)
 #   make fuzz   each libFuzzer target for FUZZ_SECONDS (60); new inputs land in fuzz/corpus
 #   make crcheck  the correctly rounded tanh, exp and acos against MPFR on ten million arguments
@@ -90,10 +90,8 @@ demo: release
 	@echo "Open $(BUILD)/demo/report.html in a browser for the eye, the adaptation and the clock."
 
 kit: release windows
-	rm -rf $(BUILD)/kit && mkdir -p $(BUILD)/kit
-	cp $(RELEASE)/libvelkor_rx.so kit/velkor_rx.ami kit/velkor_rx.ibs $(BUILD)/kit/
-	@if [ -f $(BUILD)/windows/velkor_rx.dll ]; then cp $(BUILD)/windows/velkor_rx.dll $(BUILD)/kit/; fi
-	@echo "Model kit ready in $(BUILD)/kit"
+	cmake -S . -B $(RELEASE) -DVELKOR_KIT_OUTPUT=$(abspath $(BUILD)) -DVELKOR_WINDOWS_DLL=$(abspath $(WINDOWS))/velkor_rx.dll >/dev/null
+	cmake --build $(RELEASE) --target kit
 
 fuzz-build:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_FUZZ=ON -DVELKOR_SANITIZE=ON \

@@ -112,8 +112,19 @@ long StartModel(AmiModelInstance& instance) {
     return 1;
 }
 
+namespace {
+
+// Hands the simulator the model's current adaptation state (reporting only).
+void ReportState(AmiModelInstance& instance, char** parametersOut) {
+    if (!parametersOut) return;
+    FormatParametersOut(instance.model.CdrBlock, instance.parametersOut);
+    *parametersOut = instance.parametersOut.data();
+}
+
+}  // namespace
+
 long Init(double* /*impulseMatrix*/, long /*rowSize*/, long /*aggressors*/, double sampleInterval,
-          double bitTime, const char* parametersIn, char** /*parametersOut*/, void** memoryHandle,
+          double bitTime, const char* parametersIn, char** parametersOut, void** memoryHandle,
           char** message) {
     if (!memoryHandle) return 0;  // an instance no one could close would be lost
     AmiModelInstance* instance = nullptr;
@@ -139,6 +150,7 @@ long Init(double* /*impulseMatrix*/, long /*rowSize*/, long /*aggressors*/, doub
     } catch (...) {
     }
     if (message && !instance->handedMessage.empty()) *message = instance->handedMessage.data();
+    if (result == 1) ReportState(*instance, parametersOut);
     return result;
 }
 
@@ -185,7 +197,8 @@ private:
 // step that runs a stretch of samples, lists the clock times found and says
 // whether every sample ran.
 template <typename Process>
-long GetWaveWith(double* wave, long waveSize, double* clockTimes, void* memory, Process process) {
+long GetWaveWith(double* wave, long waveSize, double* clockTimes, char** parametersOut, void* memory,
+                 Process process) {
     auto* instance = static_cast<AmiModelInstance*>(memory);
     if (!instance) return 0;
     try {
@@ -217,6 +230,7 @@ long GetWaveWith(double* wave, long waveSize, double* clockTimes, void* memory, 
             pos += n;
         }
         delivery.Finish();
+        ReportState(*instance, parametersOut);
         return result;
     } catch (...) {
         try {
@@ -253,12 +267,12 @@ bool ProcessBlock(AmiModelInstance& instance, double* wave, std::int32_t size, d
 
 }  // namespace
 
-long GetWave(double* wave, long waveSize, double* clockTimes, char** /*parametersOut*/, void* memory) {
-    return GetWaveWith(wave, waveSize, clockTimes, memory, ProcessBlock);
+long GetWave(double* wave, long waveSize, double* clockTimes, char** parametersOut, void* memory) {
+    return GetWaveWith(wave, waveSize, clockTimes, parametersOut, memory, ProcessBlock);
 }
 
-long GetWaveSampleBySample(double* wave, long waveSize, double* clockTimes, char** /*parametersOut*/, void* memory) {
-    return GetWaveWith(wave, waveSize, clockTimes, memory, ProcessSampleBySample);
+long GetWaveSampleBySample(double* wave, long waveSize, double* clockTimes, char** parametersOut, void* memory) {
+    return GetWaveWith(wave, waveSize, clockTimes, parametersOut, memory, ProcessSampleBySample);
 }
 
 long Close(void* memory) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ami/ParametersOut.h"
 #include "model/Velkor_Rx.h"
 
 struct AmiModelInstance {
@@ -18,6 +19,7 @@ struct AmiModelInstance {
     std::int32_t samplesPerBit = 0;
     bool ready = false;           // AMI_Init succeeded
     double* portCells[4] = {nullptr, nullptr, nullptr, nullptr};
+    ami::ParametersOutText parametersOut{};  // the state last handed out; stable until the next call
 
     AmiModelInstance() = default;
     AmiModelInstance(const AmiModelInstance&) = delete;

@@ -57,8 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t block = 1 + blockSeed % 3000;
     while (pos < wave.size()) {
         const std::size_t n = wave.size() - pos < block ? wave.size() - pos : block;
-        const long result = ami::GetWave(wave.data() + pos, static_cast<long>(n), times.data(), nullptr, memory);
+        char* state = nullptr;
+        const long result = ami::GetWave(wave.data() + pos, static_cast<long>(n), times.data(), &state, memory);
         if (ok == 1 && result != 1) __builtin_trap();  // a healthy instance never fails a call
+        // A healthy instance reports its state as one closed parameter list.
+        if (result == 1 && (!state || std::strncmp(state, "(Velkor_Rx (gain_code ", 22) != 0 ||
+                            std::strcmp(state + std::strlen(state) - 2, "))") != 0))
+            __builtin_trap();
         if (result == 1) {
             std::size_t k = 0;
             while (k < n + 1 && times[k] != -1.0) ++k;

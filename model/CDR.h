@@ -53,6 +53,19 @@ public:
     // The loop setting's vote limit and phase-step period; false for "any other".
     static bool LoopSetting(std::int32_t threshold, std::int32_t& voteLimit, std::int32_t& stepPeriod);
 
+    // The equaliser set that the current state selects, 48 g + 6 z + 3 b + c: with the
+    // adapted codes when the gain code adapts (-1), else with the fixed ones.
+    double SetIndex() const {
+        const std::int32_t boostFlag = GainBoost != 1 ? 1 : 0;
+        if (GainCode == -1) return 48.0 * AEQ_gain + 6.0 * AEQ_Zero + 3.0 * boostFlag + Corner;
+        // 32-bit arithmetic as the device firmware does it; wraps instead of trapping.
+        const std::uint32_t index = 48u * static_cast<std::uint32_t>(GainCode) +
+                                    6u * static_cast<std::uint32_t>(ZeroCode) +
+                                    3u * static_cast<std::uint32_t>(boostFlag) +
+                                    static_cast<std::uint32_t>(Corner);
+        return static_cast<double>(static_cast<std::int32_t>(index));
+    }
+
     // One sample (Run without its virtual call), inline for the block path.
     void Step() {
         if (SampleCount == 0 || --logCountdown_ <= 0) WriteLog();
@@ -73,16 +86,7 @@ public:
         }
 
         BoostFlag = GainBoost != 1 ? 1 : 0;
-        if (GainCode == -1) {
-            SetIndexOut = 48.0 * AEQ_gain + 6.0 * AEQ_Zero + 3.0 * BoostFlag + Corner;
-        } else {
-            // 32-bit arithmetic as the device firmware does it; wraps instead of trapping.
-            const std::uint32_t index = 48u * static_cast<std::uint32_t>(GainCode) +
-                                        6u * static_cast<std::uint32_t>(ZeroCode) +
-                                        3u * static_cast<std::uint32_t>(BoostFlag) +
-                                        static_cast<std::uint32_t>(Corner);
-            SetIndexOut = static_cast<double>(static_cast<std::int32_t>(index));
-        }
+        SetIndexOut = SetIndex();
 
         ++SampleCount;
         PhaseCount = Wrapped(PhaseCount);

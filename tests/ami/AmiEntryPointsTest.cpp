@@ -343,15 +343,3 @@ TEST_F(AmiEntryPoints, InstancesOnThreadsMatchSequentialRuns) {
         EXPECT_EQ(parallel[i].clockTimes, sequential[i].clockTimes);
     }
 }
-
-#ifndef VELKOR_SANITIZED
-TEST(AmiLibraryFile, ExportsExactlyTheThreeEntryPointsAndNoCxxRuntime) {
-    auto run = [](const std::string& command) { return RunProcess(command).out; };
-    const std::string path = VELKOR_LIBRARY_PATH;
-    EXPECT_EQ(run("nm -D --defined-only '" + path + "' | awk '{print $3}' | sort"),
-              "AMI_Close\nAMI_GetWave\nAMI_Init\n");
-    const std::string deps = run("ldd '" + path + "'");
-    EXPECT_EQ(deps.find("libstdc++"), std::string::npos) << deps;
-    EXPECT_EQ(deps.find("libgcc_s"), std::string::npos) << deps;
-}
-#endif

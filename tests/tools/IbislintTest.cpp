@@ -24,31 +24,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Ibislint, ModelKitPasses) {
-    // The kit as `make kit` assembles it: the library beside the .ibs and the .ami.
-    fs::create_directory("kit");
-    const fs::path source = VELKOR_SOURCE_DIR;
-    fs::copy_file(source / "kit/velkor_rx.ibs", "kit/velkor_rx.ibs");
-    fs::copy_file(source / "kit/velkor_rx.ami", "kit/velkor_rx.ami");
-    fs::copy_file(VELKOR_LIBRARY_PATH, "kit/libvelkor_rx.so");
-    const bool haveDll = fs::exists(VELKOR_WINDOWS_DLL);
-    if (haveDll) fs::copy_file(VELKOR_WINDOWS_DLL, "kit/velkor_rx.dll");
-
-    const Lint ami = RunLint("kit/velkor_rx.ami");
-    EXPECT_EQ(ami.status, 0) << ami.out;
-    EXPECT_NE(ami.out.find("Errors  : 0"), std::string::npos) << ami.out;
-    const Lint ibs = RunLint("kit/velkor_rx.ibs");
-    if (haveDll) {
-        EXPECT_EQ(ibs.status, 0) << ibs.out;
-        EXPECT_NE(ibs.out.find("File Passed"), std::string::npos) << ibs.out;
-    } else {
-        // Without the Windows build the only finding is the DLL the kit will hold.
-        EXPECT_NE(ibs.out.find("Code file velkor_rx.dll not found."), std::string::npos) << ibs.out;
-        EXPECT_NE(ibs.out.find("Errors  : 1\n"), std::string::npos) << ibs.out;
-    }
-    EXPECT_EQ(ibs.out.find("WARNING"), std::string::npos) << ibs.out;
-}
-
 TEST_F(Ibislint, UsageAndPerFileVerdicts) {
     EXPECT_EQ(RunLint("").status, 2);
     EXPECT_EQ(RunLint("--bogus x.ibs").status, 2);

@@ -55,6 +55,8 @@ TEST_F(VelkorSim, DefaultRunLocksAdaptsAndHasNoErrorsAfterLock) {
     EXPECT_EQ(initial, 7);
     EXPECT_NE(final, 7) << o.out;
     EXPECT_FALSE(std::filesystem::exists("Velrok.adapt"));  // the model ran in a folder of its own
+    // The state the model reported after its last block names the same final gain code.
+    EXPECT_EQ(Field(o.out, "Model state: (Velkor_Rx (gain_code "), final) << o.out;
 
     // The report holds the four plots; metrics.json agrees with the summary.
     const std::string html = Slurp("report/report.html");
@@ -67,6 +69,7 @@ TEST_F(VelkorSim, DefaultRunLocksAdaptsAndHasNoErrorsAfterLock) {
     const std::string json = Slurp("report/metrics.json");
     EXPECT_EQ(Field(json, "\"bit_errors\": "), 0);
     EXPECT_EQ(Field(json, "\"final_gain_code\": "), final);
+    EXPECT_EQ(Field(json, "\"model_state\": \"(Velkor_Rx (gain_code "), final);
     const double eye = Field(o.out, "height ");
     EXPECT_NEAR(Field(json, "\"eye_height\": ") * 1e3, eye, 0.06);
     EXPECT_EQ(Field(json, "\"lock_bits\": "), Field(o.out, "Lock:       after "));

@@ -4,7 +4,8 @@
 //
 //   winhost DLL INPUT OUTPUT CLOCKS "PARAMETERS" [BLOCK]
 //
-// OUTPUT receives the equalised samples, CLOCKS every clock time, as raw doubles.
+// OUTPUT receives the equalised samples, CLOCKS every clock time, as raw doubles; the
+// AMI_parameters_out text of the last AMI_GetWave goes to the standard output.
 #include <windows.h>
 
 #include <cstdio>
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
         if (getWave(&wave[pos], n, &times[0], &out, memory) != 1) return 1;
         for (long k = 0; k <= n && times[k] != -1.0; ++k) clocks.push_back(times[k]);
     }
+    if (out) std::printf("state %s\n", out);  // the state reported after the last block
     close(memory);
     FreeLibrary(dll);
     std::FILE* o = std::fopen(argv[3], "wb");

@@ -86,13 +86,19 @@ TEST_F(WindowsDll, AgreesWithTheLinuxLibrary) {
 
         AmiSession linux(lib, 6.25e-12, 1e-10, params);
         std::vector<double> linuxOut = wave, times(1025), linuxClocks;
+        char* linuxState = nullptr;
         for (std::size_t pos = 0; pos < wave.size(); pos += 1024) {
             const long n = static_cast<long>(std::min<std::size_t>(1024, wave.size() - pos));
-            ASSERT_EQ(lib.GetWave(linuxOut.data() + pos, n, times.data(), nullptr, linux.memory), 1);
+            ASSERT_EQ(lib.GetWave(linuxOut.data() + pos, n, times.data(), &linuxState, linux.memory), 1);
             for (long k = 0; times[k] != -1.0; ++k) linuxClocks.push_back(times[k]);
         }
         // Every function reaching the waveform rounds correctly: the same bits.
         EXPECT_EQ(windowsClocks, linuxClocks) << params;
+        ASSERT_NE(linuxState, nullptr);
+        const std::string state = std::string("state ") + linuxState;  // Wine may end the line with \r\n
+        const auto at = log.find(state);
+        ASSERT_NE(at, std::string::npos) << log;
+        EXPECT_TRUE(log[at + state.size()] == '\n' || log[at + state.size()] == '\r') << log;
         std::size_t differing = 0, first = wave.size();
         for (std::size_t i = 0; i < wave.size(); ++i)
             if (std::memcmp(&windowsOut[i], &linuxOut[i], sizeof(double)) != 0 && differing++ == 0) first = i;

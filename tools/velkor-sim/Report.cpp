@@ -150,6 +150,7 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
           << Format("%.2f", m.periodSpread * 1e12) << " ps rms after lock\n";
     }
     s << "Gain code:  " << Format("%g", r.initialGainCode) << " -> " << Format("%g", r.finalGainCode) << "\n";
+    if (!r.modelState.empty()) s << "Model state: " << r.modelState << "\n";
     return s.str();
 }
 
@@ -160,6 +161,7 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
       << ",\n  \"amplitude\": " << Number(r.amplitude) << ",\n  \"noise_rms\": " << Number(r.noise)
       << ",\n  \"channel\": " << JsonString(r.channel) << ",\n  \"library\": " << JsonString(r.library)
       << ",\n  \"parameters\": " << JsonString(r.parameters) << ",\n  \"model_message\": " << JsonString(r.modelMessage)
+      << ",\n  \"model_state\": " << JsonString(r.modelState)
       << ",\n  \"seconds_in_model\": " << Number(r.seconds) << ",\n  \"samples_per_second\": " << Number(r.samplesPerSecond)
       << ",\n  \"locked\": " << (m.locked ? "true" : "false") << ",\n  \"lock_bits\": " << m.bitsSkipped
       << ",\n  \"lock_time\": " << Number(m.lockTime) << ",\n  \"bits_compared\": " << m.bitsCompared

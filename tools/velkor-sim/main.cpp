@@ -87,6 +87,7 @@ private:
 struct ModelRun {
     std::vector<double> output, clockTimes;
     std::string message;
+    std::string state;  // AMI_parameters_out of the last AMI_GetWave
     double seconds = 0;
 };
 
@@ -121,6 +122,7 @@ bool RunModel(sim::AmiHost& host, const std::string& parameters, double bitTime,
     }
     bar.Done();
     run.seconds = bar.Seconds();
+    if (parametersOut) run.state = parametersOut;  // the text lives in the instance until AMI_Close
     if (host.Close(memory) != 1) {
         error = "AMI_Close failed";
         return false;
@@ -197,6 +199,7 @@ int main(int argc, char** argv) {
     if (!RunModel(host, parameters, bitTime, opt.samplesPerBit, received, opt.block, true, result, error))
         return Fail(error);
     run.modelMessage = result.message;
+    run.modelState = result.state;
     run.seconds = result.seconds;
     run.samplesPerSecond = result.seconds > 0 ? received.size() / result.seconds : 0;
     run.adaptation = sim::ReadAdaptationLog((work.path() / "Velrok.adapt").string(), kLogPeriod);
