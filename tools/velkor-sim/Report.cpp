@@ -104,13 +104,14 @@ private:
 }  // namespace
 
 std::string EyeSvg(const LinkMetrics& m) {
-    const EyeDensity& e = m.eye;
+    const EyeDensity& e = m.eyeAfter;
     Plot plot("Eye at the recovered clock (density)", "time from the data sample (UI)", "volts", -1, 1, e.low, e.high);
     std::uint32_t peak = 1;
     for (auto c : e.counts) peak = std::max(peak, c);
     std::string cells;
     const double w = (plot.X(1) - plot.X(-1)) / e.phases, h = (plot.Y(e.low) - plot.Y(e.high)) / e.levels;
-    for (int p = 0; p < e.phases; ++p)
+    const bool filled = e.counts.size() == static_cast<std::size_t>(e.phases) * static_cast<std::size_t>(e.levels);
+    for (int p = 0; filled && p < e.phases; ++p)
         for (int l = 0; l < e.levels; ++l) {
             const auto c = e.counts[static_cast<std::size_t>(p) * e.levels + l];
             if (!c) continue;
@@ -138,14 +139,15 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
     s << "Time:       " << Format("%.2f", r.seconds) << " s in the model, "
       << Format("%.2f", r.samplesPerSecond / 1e6) << " million samples per second\n";
     if (!m.locked) {
-        s << "Lock:       not locked (the clock phase never settled)\n";
+        s << "Lock:       not locked after " << m.edges
+          << " bits; loop settings 2 and 3 lock faster, or give more bits\n";
     } else {
         s << "Lock:       after " << m.bitsSkipped << " bits (" << Format("%.3g", m.lockTime * 1e6) << " us)\n";
-        s << "Bit errors: " << m.bitErrors << " in " << m.bitsCompared << " bits after lock (BER "
-          << (m.bitErrors ? Format("%.3g", m.ber) : "< " + Format("%.2g", 1.0 / std::max<double>(1, m.bitsCompared)))
-          << ")\n";
-        s << "Eye:        height " << Format("%.1f", m.eyeHeight * 1e3) << " mV, width " << Format("%.2f", m.eyeWidth)
-          << " UI at the recovered clock\n";
+        s << "Bit errors: " << m.bitErrors << " in " << m.bitsCompared << " bits after lock; " << DescribeBer(m.ber)
+          << "\n";
+        if (m.slips) s << "Slips:      " << m.slips << " clock edges lost or gained after lock\n";
+        s << "Eye:        " << (m.eyeOpen ? "" : "closed: ") << "height " << Format("%.1f", m.eyeHeight * 1e3)
+          << " mV, width " << Format("%.2f", m.eyeWidth) << " UI at the recovered clock\n";
         s << "Clock:      period " << Format("%.3f", m.periodMean * 1e12) << " ps, spread "
           << Format("%.2f", m.periodSpread * 1e12) << " ps rms after lock\n";
     }
@@ -161,13 +163,22 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
       << ",\n  \"channel\": " << JsonString(r.channel) << ",\n  \"library\": " << JsonString(r.library)
       << ",\n  \"parameters\": " << JsonString(r.parameters) << ",\n  \"model_message\": " << JsonString(r.modelMessage)
       << ",\n  \"seconds_in_model\": " << Number(r.seconds) << ",\n  \"samples_per_second\": " << Number(r.samplesPerSecond)
+      << ",\n  \"clock_edges\": " << m.edges
       << ",\n  \"locked\": " << (m.locked ? "true" : "false") << ",\n  \"lock_bits\": " << m.bitsSkipped
-      << ",\n  \"lock_time\": " << Number(m.lockTime) << ",\n  \"bits_compared\": " << m.bitsCompared
-      << ",\n  \"bit_errors\": " << m.bitErrors << ",\n  \"ber\": " << Number(m.ber)
+      << ",\n  \"lock_time\": " << Number(m.lockTime) << ",\n  \"latency_bits\": " << m.latencyBits
+      << ",\n  \"bits_compared\": " << m.bitsCompared << ",\n  \"bit_errors\": " << m.bitErrors
+      << ",\n  \"slips\": " << m.slips << ",\n  \"ber\": " << Number(m.ber.ber)
+      << ",\n  \"ber_confidence\": 0.95,\n  \"ber_low\": " << Number(m.ber.low) << ",\n  \"ber_high\": " << Number(m.ber.high)
+      << ",\n  \"ber_text\": " << JsonString(DescribeBer(m.ber))
+      << ",\n  \"eye_open\": " << (m.eyeOpen ? "true" : "false")
       << ",\n  \"eye_height\": " << Number(m.eyeHeight) << ",\n  \"eye_width_ui\": " << Number(m.eyeWidth)
       << ",\n  \"clock_period_mean\": " << Number(m.periodMean) << ",\n  \"clock_period_spread\": " << Number(m.periodSpread)
       << ",\n  \"initial_gain_code\": " << Number(r.initialGainCode) << ",\n  \"final_gain_code\": " << Number(r.finalGainCode)
-      << ",\n  \"adaptation\": [";
+      << ",\n  \"bathtub\": [";
+    for (std::size_t i = 0; i < m.bathtub.size(); ++i)
+        s << (i ? ", " : "") << "{\"phase_ui\": " << Number(m.bathtub[i].phaseUi) << ", \"errors\": " << m.bathtub[i].errors
+          << ", \"compared\": " << m.bathtub[i].compared << ", \"gaussian_ber\": " << Number(m.bathtub[i].gaussian) << "}";
+    s << "],\n  \"adaptation\": [";
     for (std::size_t i = 0; i < r.adaptation.size(); ++i)
         s << (i ? ", " : "") << "{\"sample\": " << r.adaptation[i].sample << ", \"gain_code\": " << Number(r.adaptation[i].gainCode)
           << ", \"frequency_offset_ppm\": " << Number(r.adaptation[i].frequencyOffsetPpm) << "}";
