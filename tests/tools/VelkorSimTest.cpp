@@ -1,4 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cmath>
@@ -154,4 +158,139 @@ TEST_F(VelkorSim, ChannelFromATouchstoneFile) {
     ASSERT_EQ(o.status, 0) << o.out;
     EXPECT_NE(o.out.find("S21 of lowpass.s2p"), std::string::npos);
     EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << o.out;
+}
+
+namespace {
+
+// S21 of a clean line: a first-order 8 GHz low-pass and a flight time, written
+// in one of the three data formats (RI, MA or DB).
+void WriteCleanLine(const std::string& path, double flightTime, const std::string& format) {
+    std::ofstream s2p(path);
+    s2p << "# GHz S " << format << " R 50\n";
+    for (int k = 1; k <= 2000; ++k) {
+        const double f = k * 0.02;
+        const std::complex<double> h = 1.0 / std::complex<double>(1.0, f / 8.0) *
+                                       std::exp(std::complex<double>(0, -2 * 3.141592653589793 * f * 1e9 * flightTime));
+        double a = h.real(), b = h.imag();
+        if (format != "RI") {
+            a = format == "DB" ? 20 * std::log10(std::abs(h)) : std::abs(h);
+            b = std::arg(h) * 180 / 3.141592653589793;
+        }
+        s2p << f << " 0 0 " << a << " " << b << " " << a << " " << b << " 0 0\n";
+    }
+}
+
+// Peak memory of a child process, in kB.
+long PeakKilobytes(const std::string& arguments) {
+    const pid_t child = fork();
+    if (child == 0) {
+        const int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        execl("/bin/sh", "sh", "-c", (std::string(VELKOR_SIM_PATH) + " " + arguments).c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+}
+
+}  // namespace
+
+// Every flight time across one unit interval, in 1/16-UI steps: the decisions
+// must follow the bits whatever phase the clock samples at.
+TEST_F(VelkorSim, CleanLineOfAnyFlightTimeHasNoErrors) {
+#ifdef VELKOR_SANITIZED
+    const int stride = 5;  // a few phases only: the sanitizers make each run slow
+#else
+    const int stride = 1;
+#endif
+    const char* formats[] = {"RI", "MA", "DB"};
+    for (int step = 0; step < 16; step += stride) {
+        const double flight = 0.5e-9 + step * 100e-12 / 16;
+        WriteCleanLine("line.s2p", flight, formats[step % 3]);
+        const Outcome o = Simulate("--channel line.s2p --bits 24000 --param CDR_Threshold=2");
+        ASSERT_EQ(o.status, 0) << o.out;
+        EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << "flight " << flight << "\n" << o.out;
+        EXPECT_EQ(o.out.find("Slips"), std::string::npos) << o.out;
+        EXPECT_GT(Field(o.out, "Bit errors: 0 in "), 5000) << o.out;
+    }
+}
+
+// Known Gaussian noise through a model that changes nothing: the counted BER's
+// 95 % interval must hold the Q-function value, and the eye must say it is closed.
+TEST_F(VelkorSim, GaussianNoiseGivesTheQFunctionBer) {
+    std::ofstream("step.txt") << "0 0\n1e-11 1\n1e-10 1\n";
+    const struct {
+        double amplitude, noise;
+        int bits;
+    } cases[] = {{0.4, 0.16, 100000}, {0.3, 0.1, 200000}};
+    for (const auto& c : cases) {
+        char arguments[256];
+        std::snprintf(arguments, sizeof arguments,
+                      "--library %s --channel step.txt --step --amplitude %g --noise %g --bits %d --out noisy",
+                      VELKOR_PASS_THROUGH_MODEL, c.amplitude, c.noise, c.bits);
+        const Outcome o = Simulate(arguments);
+        ASSERT_EQ(o.status, 0) << o.out;
+        const std::string json = Slurp("noisy/metrics.json");
+        const double expected = 0.5 * std::erfc(c.amplitude / c.noise / std::sqrt(2.0));
+        EXPECT_LE(Field(json, "\"ber_low\": "), expected) << o.out;
+        EXPECT_GE(Field(json, "\"ber_high\": "), expected) << o.out;
+        EXPECT_EQ(Field(json, "\"lock_bits\": "), 0);
+        EXPECT_NE(o.out.find("Eye:        closed: height -"), std::string::npos) << o.out;
+        EXPECT_NE(json.find("\"eye_open\": false"), std::string::npos);
+    }
+}
+
+// A lost clock edge is one slip, not a burst of errors; zero errors carry their
+// confidence limit.
+TEST_F(VelkorSim, LostClockEdgeIsASlip) {
+    std::ofstream("pass.ami") << "(PassThrough (Model_Specific (drop_edge (Usage In) (Type Integer)"
+                                 " (Format Range 0 0 100000000) (Default 0))))\n";
+    std::ofstream("step.txt") << "0 0\n1e-11 1\n1e-10 1\n";
+    const std::string common = std::string("--library ") + VELKOR_PASS_THROUGH_MODEL +
+                               " --ami pass.ami --channel step.txt --step --bits 30000";
+    const Outcome slipped = Simulate(common + " --param drop_edge=20000");
+    ASSERT_EQ(slipped.status, 0) << slipped.out;
+    EXPECT_NE(slipped.out.find("Slips:      1 clock edges lost"), std::string::npos) << slipped.out;
+    EXPECT_NE(slipped.out.find("Bit errors: 0 in 29999 bits"), std::string::npos) << slipped.out;
+    const Outcome clean = Simulate(common);
+    EXPECT_NE(clean.out.find("Bit errors: 0 in 30000 bits after lock; BER < 1.0e-4 (95 % confidence, 30 000 bits)"),
+              std::string::npos)
+        << clean.out;
+    EXPECT_EQ(Simulate(common + " --param drop_edge=-3").status, 2);
+}
+
+// A run that never locks still writes its summary and report; the lock point
+// is decided while the run goes, so a longer run finds the same one.
+TEST_F(VelkorSim, LockIsCausalAndRunsThatDoNotLockStillReport) {
+    for (const char* arguments : {"--bits 20000", "--bits 20000 --loss 30"}) {
+        const Outcome o = Simulate(std::string(arguments) + " --out unlocked");
+        ASSERT_EQ(o.status, 0) << arguments << "\n" << o.out;
+        EXPECT_FALSE(o.signalled);
+        EXPECT_NE(o.out.find("not locked after"), std::string::npos) << o.out;
+        EXPECT_NE(o.out.find("loop settings 2 and 3 lock faster, or give more bits"), std::string::npos);
+        const std::string html = Slurp("unlocked/report.html");
+        ASSERT_GT(html.size(), 8u);
+        EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
+        EXPECT_NE(Slurp("unlocked/metrics.json").find("\"locked\": false"), std::string::npos);
+    }
+    const Outcome shorter = Simulate("--bits 30000 --param CDR_Threshold=2");
+    const Outcome longer = Simulate("--bits 50000 --param CDR_Threshold=2");
+    ASSERT_NE(shorter.out.find("Lock:       after "), std::string::npos) << shorter.out;
+    EXPECT_EQ(Field(shorter.out, "Lock:       after "), Field(longer.out, "Lock:       after ")) << longer.out;
+}
+
+// The analysis keeps fixed-size sums, so memory does not follow the run length.
+TEST_F(VelkorSim, MemoryDoesNotGrowWithTheRun) {
+#ifdef VELKOR_SANITIZED
+    GTEST_SKIP() << "the sanitizers' own memory hides the tool's";
+#else
+    const long small = PeakKilobytes("--bits 50000 --samples-per-bit 8 --param CDR_Threshold=2");
+    const long large = PeakKilobytes("--bits 500000 --samples-per-bit 8 --param CDR_Threshold=2");
+    ASSERT_GT(small, 0);
+    ASSERT_GT(large, 0);
+    EXPECT_LT(large, small * 3 / 2) << small << " kB against " << large << " kB";
+#endif
 }

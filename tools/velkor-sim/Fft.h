@@ -15,6 +15,8 @@ class StreamConvolver {
 public:
     explicit StreamConvolver(const std::vector<double>& h);
     void Process(double* x, std::size_t n);
+    // The stretch one transform handles: calls of this length cost least.
+    std::size_t Segment() const { return segment_; }
 
 private:
     std::size_t taps_, size_, segment_;

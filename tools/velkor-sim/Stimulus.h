@@ -35,6 +35,9 @@ private:
     std::normal_distribution<double> gauss_;
     std::size_t total_, done_ = 0;
     double level_ = 0;  // the NRZ level of the current bit
+    std::vector<double> ready_;  // made a transform segment at a time, handed out in any block size
+    std::size_t used_ = 0;
+    void Refill();
 };
 
 }  // namespace sim
