@@ -62,11 +62,11 @@ TEST_F(VelkorSim, DefaultRunLocksAdaptsAndHasNoErrorsAfterLock) {
 
     // The report holds the four plots; metrics.json agrees with the summary.
     const std::string html = Slurp("report/report.html");
-    for (const char* id : {"id=\"eye\"", "id=\"adaptation\"", "id=\"clock\"", "id=\"pulse\""})
+    for (const char* id : {"id=\"eye\"", "id=\"eye-before\"", "id=\"bathtub\"", "id=\"adaptation\"", "id=\"clock\"", "id=\"pulse\""})
         EXPECT_NE(html.find(id), std::string::npos) << id;
     std::size_t svgs = 0;
     for (auto p = html.find("<svg"); p != std::string::npos; p = html.find("<svg", p + 1)) ++svgs;
-    EXPECT_GE(svgs, 4u);
+    EXPECT_GE(svgs, 7u);
     EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
     const std::string json = Slurp("report/metrics.json");
     EXPECT_EQ(Field(json, "\"bit_errors\": "), 0);
