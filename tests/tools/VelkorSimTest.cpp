@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <cstdio>
@@ -97,6 +98,8 @@ TEST_F(VelkorSim, BadInputsGiveMessagesAndNonZeroStatus) {
     std::ofstream("words.txt") << "time value\n";
     std::ofstream("short.s2p") << "# GHz S MA R 50\n1 0 0 0.9 -10 0.9 -10 0 0\n";
     std::ofstream("admittance.s2p") << "# GHz Y MA R 50\n";
+    std::ofstream("one_port.s2p") << "# GHz S MA R 50\n1 0.9 -10\n2 0.9 -20\n";
+    std::ofstream("control\x01name.txt") << "0 0\n\x02 1\n";
     const struct {
         std::string arguments, message;
         int status;
@@ -118,6 +121,14 @@ TEST_F(VelkorSim, BadInputsGiveMessagesAndNonZeroStatus) {
         {"--param corner=7", "not in the List of corner in the .ami: 0 1 2", 2},
         {"--param CDR_Threshold=1.5", "CDR_Threshold is of Type Integer", 2},
         {"--param anlg_eql_gainboost=yes", "anlg_eql_gainboost is of Type Integer and needs a number", 2},
+        {"--channel one_port.s2p", "one_port.s2p:2: 3 numbers; a 2-port line holds 9", 1},
+        {"--channel /dev/zero", "the channel file '/dev/zero' is not a regular file", 1},
+        {"--channel /dev/zero --step", "the channel file '/dev/zero' is not a regular file", 1},
+        {"--ami /dev/zero", "the parameter file '/dev/zero' is not a regular file", 1},
+        {"--channel control*name.txt", "control\\x01name.txt:2: expected a time and a value, found '\\x02'", 1},
+        {"--block 1e8", "--block needs a number from 1 to 1048576", 2},
+        {"--bits 2e8 --samples-per-bit 1024", "asks for more than 4e+09 samples", 2},
+        {"--bit-rate 1e12 --samples-per-bit 1000", "asks for a sample interval below 1e-13 s", 2},
         {"--pattern 9", "PRBS-7, -15, -23 or -31", 2},
         {"--bits", "needs a value", 2},
         {"--samples-per-bit 2", "--samples-per-bit needs a number", 2},
@@ -293,4 +304,54 @@ TEST_F(VelkorSim, MemoryDoesNotGrowWithTheRun) {
     ASSERT_GT(large, 0);
     EXPECT_LT(large, small * 3 / 2) << small << " kB against " << large << " kB";
 #endif
+}
+
+// Every write is checked: a report that cannot be written is an error naming
+// the path and the reason, never a success.
+TEST_F(VelkorSim, WriteFailuresAreReported) {
+    std::filesystem::create_directories("folder/report.html");
+    std::filesystem::create_directories("full");
+    std::filesystem::create_symlink("/dev/full", "full/metrics.json");
+    const struct {
+        const char* out;
+        const char* message;
+    } cases[] = {
+        {"folder", "cannot write '"},
+        {"full", "full/metrics.json': No space left on device"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = Simulate(std::string("--bits 2000 --out ") + c.out);
+        EXPECT_EQ(o.status, 1) << o.out;
+        EXPECT_NE(o.out.find(c.message), std::string::npos) << o.out;
+        EXPECT_EQ(o.out.find("Report:"), std::string::npos) << o.out;
+    }
+    EXPECT_NE(Simulate("--bits 2000 --out folder").out.find("report.html': Is a directory"), std::string::npos);
+}
+
+// Ctrl-C stops the run after the current block: the summary says where, the
+// model's scratch folder is gone, the status is that of the signal.
+TEST_F(VelkorSim, InterruptedRunCleansUpAndSaysWhereItStopped) {
+    std::filesystem::create_directories("tmp");
+    const std::string tmp = std::filesystem::absolute("tmp").string();
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("TMPDIR", tmp.c_str(), 1);
+        const int log = open("run.log", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(log, 1);
+        dup2(log, 2);
+        execl(VELKOR_SIM_PATH, VELKOR_SIM_PATH, "--bits", "100000000", "--out", "stopped", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait for the model's scratch folder, then interrupt.
+    for (int i = 0; i < 600 && std::filesystem::is_empty(tmp); ++i) usleep(50000);
+    ASSERT_FALSE(std::filesystem::is_empty(tmp));
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
+    const std::string log = Slurp("run.log");
+    EXPECT_NE(log.find("Stopped:    interrupted by SIGINT at sample "), std::string::npos) << log;
+    EXPECT_NE(Slurp("stopped/metrics.json").find("\"stopped\": \"interrupted by SIGINT"), std::string::npos);
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "IbisParser/amiparse.h"
+#include "tools/velkor-sim/InputFile.h"
 
 namespace sim {
 
@@ -128,11 +129,8 @@ bool CheckValue(const ModelParameters& parameters, const std::string& name, cons
 }
 
 bool ReadAmiDefaults(const std::string& path, ModelParameters& parameters, std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot open the parameter file '" + path + "'";
-        return false;
-    }
+    std::ifstream in;
+    if (!OpenInputFile(path, 1u << 20, "the parameter file", in, error)) return false;
     // Comments start with '|'; lines join without a separator, as the checker reads them.
     std::string text, line;
     while (std::getline(in, line)) {
@@ -143,7 +141,7 @@ bool ReadAmiDefaults(const std::string& path, ModelParameters& parameters, std::
     AmiParamTree* tree = nullptr;
     const int code = ParseAmiParams(text.c_str(), &tree);
     if (code != 0) {
-        error = "the parameter file '" + path + "' does not parse: " +
+        error = "the parameter file '" + Printable(path) + "' does not parse: " +
                 (code > 0 && code < 9 ? kParseProblems[code] : "internal error");
         return false;
     }
@@ -167,7 +165,7 @@ bool ReadAmiDefaults(const std::string& path, ModelParameters& parameters, std::
     }
     FreeAmiParamTree(&tree);
     if (parameters.modelName.empty()) {
-        error = "the parameter file '" + path + "' names no model";
+        error = "the parameter file '" + Printable(path) + "' names no model";
         return false;
     }
     return true;

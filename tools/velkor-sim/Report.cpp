@@ -216,8 +216,9 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
     if (!r.modelMessage.empty()) s << "Model says: " << r.modelMessage << "\n";
     s << "Time:       " << Format("%.2f", r.seconds) << " s in the model, "
       << Format("%.2f", r.samplesPerSecond / 1e6) << " million samples per second\n";
+    if (!r.stopped.empty()) s << "Stopped:    " << r.stopped << "\n";
     if (!m.locked) {
-        s << "Lock:       not locked after " << m.edges
+        s << "Lock:       not locked after " << std::llround(m.runTime * r.bitRate)
           << " bits; loop settings 2 and 3 lock faster, or give more bits\n";
     } else {
         s << "Lock:       after " << m.bitsSkipped << " bits (" << Format("%.3g", m.lockTime * 1e6) << " us)\n";
@@ -241,7 +242,7 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
       << ",\n  \"channel\": " << JsonString(r.channel) << ",\n  \"library\": " << JsonString(r.library)
       << ",\n  \"parameters\": " << JsonString(r.parameters) << ",\n  \"model_message\": " << JsonString(r.modelMessage)
       << ",\n  \"seconds_in_model\": " << Number(r.seconds) << ",\n  \"samples_per_second\": " << Number(r.samplesPerSecond)
-      << ",\n  \"clock_edges\": " << m.edges
+      << ",\n  \"stopped\": " << JsonString(r.stopped) << ",\n  \"clock_edges\": " << m.edges
       << ",\n  \"locked\": " << (m.locked ? "true" : "false") << ",\n  \"lock_bits\": " << m.bitsSkipped
       << ",\n  \"lock_time\": " << Number(m.lockTime) << ",\n  \"latency_bits\": " << m.latencyBits
       << ",\n  \"bits_compared\": " << m.bitsCompared << ",\n  \"bit_errors\": " << m.bitErrors

@@ -1,6 +1,12 @@
 // velkor-sim: the Velkor_Rx receiver driven as a channel simulator drives it.
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <new>
+#include <sstream>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -27,6 +33,49 @@ namespace {
 
 constexpr long long kLogPeriod = 50000;  // samples between lines of the model's adaptation log
 constexpr std::size_t kModelLatencyBits = 64;  // delay of the receiver itself allowed for in the alignment
+
+// Set by SIGINT or SIGTERM: the run stops after the current block and reports
+// what it has. A second signal ends the process at once.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void OnStopSignal(int signal) {
+    stopSignal = signal;
+    std::signal(signal, SIG_DFL);
+}
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Writes a whole file; false with the path and the reason when any step fails.
+bool WriteFile(const fs::path& path, const std::string& text, std::string& error) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        error = "cannot write '" + path.string() + "': " + std::strerror(errno);
+        return false;
+    }
+    int problem = 0;
+    if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) problem = errno;
+    if (std::fflush(file) != 0 && !problem) problem = errno;
+    if (std::fclose(file) != 0 && !problem) problem = errno;
+    if (problem) {
+        error = "cannot write '" + path.string() + "': " + std::strerror(problem);
+        return false;
+    }
+    return true;
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "velkor-sim: %s\n", message.c_str());
@@ -93,9 +142,7 @@ void PulseResponses(sim::AmiHost& host, const std::string& fixedParameters, cons
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     sim::Options opt;
     std::string error;
     if (!sim::ParseOptions(argc, argv, opt, error)) {
@@ -162,12 +209,14 @@ int main(int argc, char** argv) {
     run.amplitude = opt.amplitude;
     run.noise = opt.noise;
 
+    CatchStopSignals();
     WorkingDirectory work;
     if (!work.ok()) return Fail("cannot create a working directory for the model");
     sim::ModelRunSettings settings{parameters, bitTime, opt.samplesPerBit, opt.block, stimulus.TotalSamples(), true};
     sim::ModelRunResult result;
     if (!sim::RunModel(
-            host, settings, [&](double* wave, std::size_t n) { return stimulus.Next(wave, n); },
+            host, settings,
+            [&](double* wave, std::size_t n) { return stopSignal ? std::size_t{0} : stimulus.Next(wave, n); },
             [&](const double* in, const double* out, std::size_t n, const double* times, std::size_t count) {
                 analyser.Add(in, out, n, times, count);
             },
@@ -178,12 +227,11 @@ int main(int argc, char** argv) {
     run.seconds = result.seconds;
     run.samplesPerSecond = result.seconds > 0 ? static_cast<double>(result.samples) / result.seconds : 0;
     run.adaptation = sim::ReadAdaptationLog((work.path() / "Velrok.adapt").string(), kLogPeriod);
-    if (!outDir.empty()) {
-        std::error_code ec;
-        fs::create_directories(outDir, ec);
-        if (fs::exists(work.path() / "Velrok.adapt"))
-            fs::copy_file(work.path() / "Velrok.adapt", fs::path(outDir) / "Velrok.adapt",
-                          fs::copy_options::overwrite_existing, ec);
+    if (stopSignal) {
+        const std::size_t bitsDone = result.samples / static_cast<std::size_t>(opt.samplesPerBit);
+        run.stopped = std::string("interrupted by ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " at sample " +
+                      std::to_string(result.samples) + ", bit " + std::to_string(bitsDone) + " of " +
+                      std::to_string(opt.bits) + "; the figures cover the run up to there";
     }
     std::string gainParameter;
     for (const auto& p : model.values)
@@ -194,15 +242,35 @@ int main(int argc, char** argv) {
 
     sim::ModelParameters fixed = model;
     if (adaptive) sim::ApplyOverrides(fixed, {"anlg_eql_gaincode=" + std::to_string(std::lround(run.finalGainCode))}, error);
-    PulseResponses(host, sim::ParameterString(fixed), opt, channel.taps, run);
+    if (!stopSignal) PulseResponses(host, sim::ParameterString(fixed), opt, channel.taps, run);
 
     std::fputs(sim::Summary(run, metrics).c_str(), stdout);
+    std::fflush(stdout);
+    const int status = stopSignal ? 128 + stopSignal : 0;
     if (!outDir.empty()) {
-        std::ofstream(fs::path(outDir) / "report.html") << sim::ReportHtml(run, metrics);
-        std::ofstream(fs::path(outDir) / "metrics.json") << sim::MetricsJson(run, metrics);
-        std::ofstream(fs::path(outDir) / "eye.svg") << sim::EyeSvg(metrics);
-        if (!fs::exists(fs::path(outDir) / "report.html")) return Fail("cannot write the report into " + outDir);
-        std::printf("Report:     %s\n", (fs::path(outDir) / "report.html").string().c_str());
+        std::error_code ec;
+        fs::create_directories(outDir, ec);
+        if (ec) return Fail("cannot create the folder '" + outDir + "': " + ec.message());
+        const fs::path out(outDir);
+        if (!WriteFile(out / "report.html", sim::ReportHtml(run, metrics), error) ||
+            !WriteFile(out / "metrics.json", sim::MetricsJson(run, metrics), error) ||
+            !WriteFile(out / "eye.svg", sim::EyeSvg(metrics), error) ||
+            (fs::exists(work.path() / "Velrok.adapt") &&
+             !WriteFile(out / "Velrok.adapt", ReadWholeFile(work.path() / "Velrok.adapt"), error)))
+            return Fail(error);
+        std::printf("Report:     %s\n", (out / "report.html").string().c_str());
     }
-    return 0;
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return Fail("out of memory");
+    } catch (const std::exception& e) {
+        return Fail(std::string("unexpected failure: ") + e.what());
+    }
 }
