@@ -217,6 +217,7 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
     s << "Time:       " << Format("%.2f", r.seconds) << " s in the model, "
       << Format("%.2f", r.samplesPerSecond / 1e6) << " million samples per second\n";
     if (!r.stopped.empty()) s << "Stopped:    " << r.stopped << "\n";
+    if (m.edges == 0 && m.runTime > 0) s << "Clock:      the model returned no clock times\n";
     if (!m.locked) {
         s << "Lock:       not locked after " << std::llround(m.runTime * r.bitRate)
           << " bits; loop settings 2 and 3 lock faster, or give more bits\n";
