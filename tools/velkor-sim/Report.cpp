@@ -321,6 +321,10 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
                  floorLog, 0, true);
     bathtub.Line(gaussian, "#9467bd", "Gaussian-tail extrapolation", "6 4");
     bathtub.Line(measured, "#1f77b4", "measured (phases with errors)");
+    if (m.bitsCompared)
+        bathtub.Line({{-0.5, -std::log10(static_cast<double>(m.bitsCompared))},
+                      {0.5, -std::log10(static_cast<double>(m.bitsCompared))}},
+                     "#7f7f7f", "1/N: one error in the bits compared", "2 3");
 
     // Pulse response before and after the equaliser.
     std::vector<std::pair<double, double>> before, after;
