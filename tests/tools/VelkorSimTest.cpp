@@ -192,7 +192,7 @@ void WriteCleanLine(const std::string& path, double flightTime, const std::strin
 }
 
 // Peak memory of a child process, in kB.
-long PeakKilobytes(const std::string& arguments) {
+[[maybe_unused]] long PeakKilobytes(const std::string& arguments) {
     const pid_t child = fork();
     if (child == 0) {
         const int devnull = open("/dev/null", O_WRONLY);
