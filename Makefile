@@ -85,7 +85,9 @@ crcheck: release
 bench: release
 	$(RELEASE)/bench/velkor_bench --benchmark_counters_tabular=true
 
-demo: release
+# Only what the demo needs: the model library and velkor-sim (tests and benchmarks stay under make / make test).
+demo: $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS) --target velkor_rx velkor-sim
 	$(RELEASE)/tools/velkor-sim --out $(BUILD)/demo
 	@echo "Open $(BUILD)/demo/report.html in a browser for the eye, the adaptation and the clock."
 

@@ -1,4 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <csignal>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cmath>
@@ -60,11 +65,11 @@ TEST_F(VelkorSim, DefaultRunLocksAdaptsAndHasNoErrorsAfterLock) {
 
     // The report holds the four plots; metrics.json agrees with the summary.
     const std::string html = Slurp("report/report.html");
-    for (const char* id : {"id=\"eye\"", "id=\"adaptation\"", "id=\"clock\"", "id=\"pulse\""})
+    for (const char* id : {"id=\"eye\"", "id=\"eye-before\"", "id=\"bathtub\"", "id=\"adaptation\"", "id=\"clock\"", "id=\"pulse\""})
         EXPECT_NE(html.find(id), std::string::npos) << id;
     std::size_t svgs = 0;
     for (auto p = html.find("<svg"); p != std::string::npos; p = html.find("<svg", p + 1)) ++svgs;
-    EXPECT_GE(svgs, 4u);
+    EXPECT_GE(svgs, 7u);
     EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
     const std::string json = Slurp("report/metrics.json");
     EXPECT_EQ(Field(json, "\"bit_errors\": "), 0);
@@ -96,6 +101,8 @@ TEST_F(VelkorSim, BadInputsGiveMessagesAndNonZeroStatus) {
     std::ofstream("words.txt") << "time value\n";
     std::ofstream("short.s2p") << "# GHz S MA R 50\n1 0 0 0.9 -10 0.9 -10 0 0\n";
     std::ofstream("admittance.s2p") << "# GHz Y MA R 50\n";
+    std::ofstream("one_port.s2p") << "# GHz S MA R 50\n1 0.9 -10\n2 0.9 -20\n";
+    std::ofstream("control\x01name.txt") << "0 0\n\x02 1\n";
     const struct {
         std::string arguments, message;
         int status;
@@ -110,8 +117,21 @@ TEST_F(VelkorSim, BadInputsGiveMessagesAndNonZeroStatus) {
         {"--channel /nonexistent.txt", "cannot open the channel file", 1},
         {"--channel short.s2p", "holds no 2-port data", 1},
         {"--channel admittance.s2p", "only S-parameters are read, not 'Y'", 1},
-        {"--param nonsense=3", "unknown parameter 'nonsense'", 1},
-        {"--param corner", "--param expects NAME=VALUE", 1},
+        {"--param nonsense=3", "unknown parameter 'nonsense'", 2},
+        {"--param corner", "--param expects NAME=VALUE", 2},
+        // Values the kit's .ami does not allow are refused, as a simulator refuses them.
+        {"--param anlg_eql_gaincode=99", "outside the Range of anlg_eql_gaincode in the .ami: -1 to 16", 2},
+        {"--param corner=7", "not in the List of corner in the .ami: 0 1 2", 2},
+        {"--param CDR_Threshold=1.5", "CDR_Threshold is of Type Integer", 2},
+        {"--param anlg_eql_gainboost=yes", "anlg_eql_gainboost is of Type Integer and needs a number", 2},
+        {"--channel one_port.s2p", "one_port.s2p:2: 3 numbers; a 2-port line holds 9", 1},
+        {"--channel /dev/zero", "the channel file '/dev/zero' is not a regular file", 1},
+        {"--channel /dev/zero --step", "the channel file '/dev/zero' is not a regular file", 1},
+        {"--ami /dev/zero", "the parameter file '/dev/zero' is not a regular file", 1},
+        {"--channel control*name.txt", "control\\x01name.txt:2: expected a time and a value, found '\\x02'", 1},
+        {"--block 1e8", "--block needs a number from 1 to 1048576", 2},
+        {"--bits 2e8 --samples-per-bit 1024", "asks for more than 4e+09 samples", 2},
+        {"--bit-rate 1e12 --samples-per-bit 1000", "asks for a sample interval below 1e-13 s", 2},
         {"--pattern 9", "PRBS-7, -15, -23 or -31", 2},
         {"--bits", "needs a value", 2},
         {"--samples-per-bit 2", "--samples-per-bit needs a number", 2},
@@ -152,4 +172,189 @@ TEST_F(VelkorSim, ChannelFromATouchstoneFile) {
     ASSERT_EQ(o.status, 0) << o.out;
     EXPECT_NE(o.out.find("S21 of lowpass.s2p"), std::string::npos);
     EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << o.out;
+}
+
+namespace {
+
+// S21 of a clean line: a first-order 8 GHz low-pass and a flight time, written
+// in one of the three data formats (RI, MA or DB).
+void WriteCleanLine(const std::string& path, double flightTime, const std::string& format) {
+    std::ofstream s2p(path);
+    s2p << "# GHz S " << format << " R 50\n";
+    for (int k = 1; k <= 2000; ++k) {
+        const double f = k * 0.02;
+        const std::complex<double> h = 1.0 / std::complex<double>(1.0, f / 8.0) *
+                                       std::exp(std::complex<double>(0, -2 * 3.141592653589793 * f * 1e9 * flightTime));
+        double a = h.real(), b = h.imag();
+        if (format != "RI") {
+            a = format == "DB" ? 20 * std::log10(std::abs(h)) : std::abs(h);
+            b = std::arg(h) * 180 / 3.141592653589793;
+        }
+        s2p << f << " 0 0 " << a << " " << b << " " << a << " " << b << " 0 0\n";
+    }
+}
+
+// Peak memory of a child process, in kB.
+[[maybe_unused]] long PeakKilobytes(const std::string& arguments) {
+    const pid_t child = fork();
+    if (child == 0) {
+        const int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        execl("/bin/sh", "sh", "-c", (std::string(VELKOR_SIM_PATH) + " " + arguments).c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+}
+
+}  // namespace
+
+// Every flight time across one unit interval, in 1/16-UI steps: the decisions
+// must follow the bits whatever phase the clock samples at.
+TEST_F(VelkorSim, CleanLineOfAnyFlightTimeHasNoErrors) {
+#ifdef VELKOR_SANITIZED
+    const int stride = 5;  // a few phases only: the sanitizers make each run slow
+#else
+    const int stride = 1;
+#endif
+    const char* formats[] = {"RI", "MA", "DB"};
+    for (int step = 0; step < 16; step += stride) {
+        const double flight = 0.5e-9 + step * 100e-12 / 16;
+        WriteCleanLine("line.s2p", flight, formats[step % 3]);
+        const Outcome o = Simulate("--channel line.s2p --bits 24000 --param CDR_Threshold=2");
+        ASSERT_EQ(o.status, 0) << o.out;
+        EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << "flight " << flight << "\n" << o.out;
+        EXPECT_EQ(o.out.find("Slips"), std::string::npos) << o.out;
+        EXPECT_GT(Field(o.out, "Bit errors: 0 in "), 5000) << o.out;
+    }
+}
+
+// Known Gaussian noise through a model that changes nothing: the counted BER's
+// 95 % interval must hold the Q-function value, and the eye must say it is closed.
+TEST_F(VelkorSim, GaussianNoiseGivesTheQFunctionBer) {
+    std::ofstream("step.txt") << "0 0\n1e-11 1\n1e-10 1\n";
+    const struct {
+        double amplitude, noise;
+        int bits;
+    } cases[] = {{0.4, 0.16, 100000}, {0.3, 0.1, 200000}};
+    for (const auto& c : cases) {
+        char arguments[256];
+        std::snprintf(arguments, sizeof arguments,
+                      "--library %s --channel step.txt --step --amplitude %g --noise %g --bits %d --out noisy",
+                      VELKOR_PASS_THROUGH_MODEL, c.amplitude, c.noise, c.bits);
+        const Outcome o = Simulate(arguments);
+        ASSERT_EQ(o.status, 0) << o.out;
+        const std::string json = Slurp("noisy/metrics.json");
+        const double expected = 0.5 * std::erfc(c.amplitude / c.noise / std::sqrt(2.0));
+        EXPECT_LE(Field(json, "\"ber_low\": "), expected) << o.out;
+        EXPECT_GE(Field(json, "\"ber_high\": "), expected) << o.out;
+        EXPECT_EQ(Field(json, "\"lock_bits\": "), 0);
+        EXPECT_NE(o.out.find("Eye:        closed: height -"), std::string::npos) << o.out;
+        EXPECT_NE(json.find("\"eye_open\": false"), std::string::npos);
+    }
+}
+
+// A lost clock edge is one slip, not a burst of errors; zero errors carry their
+// confidence limit.
+TEST_F(VelkorSim, LostClockEdgeIsASlip) {
+    std::ofstream("pass.ami") << "(PassThrough (Model_Specific (drop_edge (Usage In) (Type Integer)"
+                                 " (Format Range 0 0 100000000) (Default 0))))\n";
+    std::ofstream("step.txt") << "0 0\n1e-11 1\n1e-10 1\n";
+    const std::string common = std::string("--library ") + VELKOR_PASS_THROUGH_MODEL +
+                               " --ami pass.ami --channel step.txt --step --bits 30000";
+    const Outcome slipped = Simulate(common + " --param drop_edge=20000");
+    ASSERT_EQ(slipped.status, 0) << slipped.out;
+    EXPECT_NE(slipped.out.find("Slips:      1 clock edges lost"), std::string::npos) << slipped.out;
+    EXPECT_NE(slipped.out.find("Bit errors: 0 in 29999 bits"), std::string::npos) << slipped.out;
+    const Outcome clean = Simulate(common);
+    EXPECT_NE(clean.out.find("Bit errors: 0 in 30000 bits after lock; BER < 1.0e-4 (95 % confidence, 30 000 bits)"),
+              std::string::npos)
+        << clean.out;
+    EXPECT_EQ(Simulate(common + " --param drop_edge=-3").status, 2);
+}
+
+// A run that never locks still writes its summary and report; the lock point
+// is decided while the run goes, so a longer run finds the same one.
+TEST_F(VelkorSim, LockIsCausalAndRunsThatDoNotLockStillReport) {
+    for (const char* arguments : {"--bits 20000", "--bits 20000 --loss 30"}) {
+        const Outcome o = Simulate(std::string(arguments) + " --out unlocked");
+        ASSERT_EQ(o.status, 0) << arguments << "\n" << o.out;
+        EXPECT_FALSE(o.signalled);
+        EXPECT_NE(o.out.find("not locked after"), std::string::npos) << o.out;
+        EXPECT_NE(o.out.find("loop settings 2 and 3 lock faster, or give more bits"), std::string::npos);
+        const std::string html = Slurp("unlocked/report.html");
+        ASSERT_GT(html.size(), 8u);
+        EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
+        EXPECT_NE(Slurp("unlocked/metrics.json").find("\"locked\": false"), std::string::npos);
+    }
+    const Outcome shorter = Simulate("--bits 30000 --param CDR_Threshold=2");
+    const Outcome longer = Simulate("--bits 50000 --param CDR_Threshold=2");
+    ASSERT_NE(shorter.out.find("Lock:       after "), std::string::npos) << shorter.out;
+    EXPECT_EQ(Field(shorter.out, "Lock:       after "), Field(longer.out, "Lock:       after ")) << longer.out;
+}
+
+// The analysis keeps fixed-size sums, so memory does not follow the run length.
+TEST_F(VelkorSim, MemoryDoesNotGrowWithTheRun) {
+#ifdef VELKOR_SANITIZED
+    GTEST_SKIP() << "the sanitizers' own memory hides the tool's";
+#else
+    const long small = PeakKilobytes("--bits 50000 --samples-per-bit 8 --param CDR_Threshold=2");
+    const long large = PeakKilobytes("--bits 500000 --samples-per-bit 8 --param CDR_Threshold=2");
+    ASSERT_GT(small, 0);
+    ASSERT_GT(large, 0);
+    EXPECT_LT(large, small * 3 / 2) << small << " kB against " << large << " kB";
+#endif
+}
+
+// Every write is checked: a report that cannot be written is an error naming
+// the path and the reason, never a success.
+TEST_F(VelkorSim, WriteFailuresAreReported) {
+    std::filesystem::create_directories("folder/report.html");
+    std::filesystem::create_directories("full");
+    std::filesystem::create_symlink("/dev/full", "full/metrics.json");
+    const struct {
+        const char* out;
+        const char* message;
+    } cases[] = {
+        {"folder", "cannot write '"},
+        {"full", "full/metrics.json': No space left on device"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = Simulate(std::string("--bits 2000 --out ") + c.out);
+        EXPECT_EQ(o.status, 1) << o.out;
+        EXPECT_NE(o.out.find(c.message), std::string::npos) << o.out;
+        EXPECT_EQ(o.out.find("Report:"), std::string::npos) << o.out;
+    }
+    EXPECT_NE(Simulate("--bits 2000 --out folder").out.find("report.html': Is a directory"), std::string::npos);
+}
+
+// Ctrl-C stops the run after the current block: the summary says where, the
+// model's scratch folder is gone, the status is that of the signal.
+TEST_F(VelkorSim, InterruptedRunCleansUpAndSaysWhereItStopped) {
+    std::filesystem::create_directories("tmp");
+    const std::string tmp = std::filesystem::absolute("tmp").string();
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("TMPDIR", tmp.c_str(), 1);
+        const int log = open("run.log", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(log, 1);
+        dup2(log, 2);
+        execl(VELKOR_SIM_PATH, VELKOR_SIM_PATH, "--bits", "100000000", "--out", "stopped", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait for the model's scratch folder, then interrupt.
+    for (int i = 0; i < 600 && std::filesystem::is_empty(tmp); ++i) usleep(50000);
+    ASSERT_FALSE(std::filesystem::is_empty(tmp));
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
+    const std::string log = Slurp("run.log");
+    EXPECT_NE(log.find("Stopped:    interrupted by SIGINT at sample "), std::string::npos) << log;
+    EXPECT_NE(Slurp("stopped/metrics.json").find("\"stopped\": \"interrupted by SIGINT"), std::string::npos);
 }

@@ -9,148 +9,282 @@ namespace sim {
 
 namespace {
 
-constexpr std::size_t kLockRun = 2000;     // decisions after lock needed to call it locked
-constexpr double kLockTolerance = 0.125;   // UI of phase wander allowed after lock
-constexpr double kPi = 3.141592653589793;
+constexpr double kSlipThreshold = 0.75;   // UI of clock-edge drift against the bit grid that makes a slip
+constexpr std::size_t kMaxTracePoints = 1024;
+constexpr std::size_t kMaxSlipTimes = 100;
+constexpr double kDensityMargin = 0.25;   // of the range seen up to lock, added on each side
 
-// Sample index of the decision half a unit interval after a clock time.
-long long DecisionIndex(const LinkRun& run, double clockTime) {
-    const double dt = run.bitTime / run.samplesPerBit;
-    return std::llround(clockTime / dt) + run.samplesPerBit / 2;
-}
+long long FloorDiv(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
-// Transmitted bit that a decision at sample index i sees, with latency D bits.
-long long BitAt(const LinkRun& run, long long index, int latency) {
-    return index / run.samplesPerBit - latency;
+// P(one sampled at or below 0) and P(zero sampled above 0) from Gaussian fits.
+double GaussianBer(std::size_t n1, double s1, double s1sq, std::size_t n0, double s0, double s0sq) {
+    auto tail = [](std::size_t n, double s, double sq, double sign) {
+        if (n == 0) return 0.0;
+        const double mean = s / static_cast<double>(n);
+        const double sigma = std::sqrt(std::max(0.0, sq / static_cast<double>(n) - mean * mean));
+        const double distance = sign * mean;  // distance to the threshold on the right side
+        if (sigma <= 0) return distance > 0 ? 0.0 : 1.0;
+        return GaussianTail(distance / sigma);
+    };
+    const double total = static_cast<double>(n1 + n0);
+    if (total == 0) return 0;
+    return (static_cast<double>(n1) * tail(n1, s1, s1sq, 1) + static_cast<double>(n0) * tail(n0, s0, s0sq, -1)) / total;
 }
 
 }  // namespace
 
-LinkMetrics Analyse(const LinkRun& run) {
-    LinkMetrics m;
-    const auto n = static_cast<long long>(run.output.size());
-    std::vector<long long> index;
-    std::vector<std::uint8_t> decision;
-    for (double t : run.clockTimes) {
-        const long long i = DecisionIndex(run, t);
-        if (i < 0 || i >= n) continue;
-        index.push_back(i);
-        decision.push_back(run.output[static_cast<std::size_t>(i)] > 0 ? 1 : 0);
-    }
-    if (index.size() < 2 * kLockRun) return m;
+LinkAnalyser::LinkAnalyser(const AnalysisSettings& settings)
+    : s_(settings), spb_(settings.samplesPerBit), dt_(settings.bitTime / settings.samplesPerBit),
+      lock_(std::max(0.125, 1.0 / settings.samplesPerBit)), prbs_(settings.polynomial) {
+    const auto slots = static_cast<std::size_t>(spb_);
+    errorsAt_.assign(slots, 0);
+    comparedAt_.assign(slots, 0);
+    count1_.assign(slots, 0);
+    count0_.assign(slots, 0);
+    sum1_.assign(slots, 0);
+    sum1sq_.assign(slots, 0);
+    sum0_.assign(slots, 0);
+    sum0sq_.assign(slots, 0);
+    minOne_.assign(slots, 1e300);
+    maxZero_.assign(slots, -1e300);
+}
 
-    // Latency: the whole-bit delay that best explains the last quarter.
-    const std::size_t from = index.size() - index.size() / 4;
-    std::size_t best = index.size();
-    for (int d = 0; d < 200; ++d) {
-        std::size_t errors = 0;
-        for (std::size_t k = from; k < index.size() && errors < best; ++k) {
-            const long long b = BitAt(run, index[k], d);
-            errors += (b < 0 || b >= static_cast<long long>(run.bits.size())) ? 1 : decision[k] != run.bits[b];
+void LinkAnalyser::Add(const double* input, const double* output, std::size_t n, const double* clockTimes,
+                       std::size_t count) {
+    in_.insert(in_.end(), input, input + n);
+    out_.insert(out_.end(), output, output + n);
+    for (std::size_t k = 0; k < count; ++k) {
+        const double t = clockTimes[k];
+        ++m_.edges;
+        // The clock period over a window of edges, over the whole run (lock shows in it).
+        if (traceCount_ == 0 && m_.periodTrace.empty() && lastTime_ < 0) traceStart_ = t;
+        if (lastTime_ >= 0 && ++traceCount_ == traceWindow_) {
+            m_.periodTrace.emplace_back(t, (t - traceStart_) / static_cast<double>(traceWindow_));
+            traceStart_ = t;
+            traceCount_ = 0;
+            if (m_.periodTrace.size() >= kMaxTracePoints) {  // halve the resolution, keep the memory
+                for (std::size_t i = 0; 2 * i + 1 < m_.periodTrace.size(); ++i)
+                    m_.periodTrace[i] = {m_.periodTrace[2 * i + 1].first,
+                                         0.5 * (m_.periodTrace[2 * i].second + m_.periodTrace[2 * i + 1].second)};
+                m_.periodTrace.resize(m_.periodTrace.size() / 2);
+                traceWindow_ *= 2;
+            }
         }
-        if (errors < best) {
-            best = errors;
-            m.latencyBits = d;
+        if (m_.locked && lastTime_ >= 0) {
+            const double p = t - lastTime_;
+            periodSum_ += p;
+            periodSum2_ += p * p;
+            ++periods_;
+        }
+        lastTime_ = t;
+        pending_.push_back({t, std::llround(t / dt_) + spb_ / 2});
+        if (!lock_.Locked()) {
+            lock_.Add(t / s_.bitTime);
+            while (pendingFirst_ < lock_.Start() && !pending_.empty()) {  // edges before the stable stretch
+                pending_.pop_front();
+                ++pendingFirst_;
+            }
+            if (lock_.Locked()) {
+                m_.locked = true;
+                m_.bitsSkipped = pendingFirst_;
+                m_.lockTime = pending_.front().time;
+            }
         }
     }
-    std::vector<std::uint8_t> wrong(index.size());
-    for (std::size_t k = 0; k < index.size(); ++k) {
-        const long long b = BitAt(run, index[k], m.latencyBits);
-        wrong[k] = (b < 0 || b >= static_cast<long long>(run.bits.size())) ? 1 : decision[k] != run.bits[b];
-    }
-    // Lock: from the clock time after which the recovered clock's phase against
-    // the bit grid stays within 1/8 UI of where it settles at the end of the run.
-    const double ui = run.bitTime;
-    auto phase = [&](std::size_t k) { return static_cast<double>(index[k]) * ui / run.samplesPerBit / ui; };
-    const std::size_t tail = index.size() / 10;
-    double c = 0, s = 0;
-    for (std::size_t k = index.size() - tail; k < index.size(); ++k) {
-        c += std::cos(2 * kPi * phase(k));
-        s += std::sin(2 * kPi * phase(k));
-    }
-    const double settled = std::atan2(s, c) / (2 * kPi);
-    std::size_t lastOff = 0;
-    bool everOff = false;
-    for (std::size_t k = 0; k < index.size(); ++k) {
-        double d = phase(k) - settled;
-        d -= std::floor(d + 0.5);
-        if (std::fabs(d) > kLockTolerance) {
-            lastOff = k;
-            everOff = true;
-        }
-    }
-    m.lockClock = everOff ? lastOff + 1 : 0;
-    m.locked = index.size() - m.lockClock >= kLockRun;
-    if (!m.locked) {
-        m.bitsSkipped = index.size();
-        return m;
-    }
-    m.lockTime = run.clockTimes.empty() ? 0 : static_cast<double>(index[m.lockClock]) * run.bitTime / run.samplesPerBit;
-    m.bitsSkipped = m.lockClock;
-    for (std::size_t k = m.lockClock; k < index.size(); ++k) {
-        ++m.bitsCompared;
-        m.bitErrors += wrong[k];
-    }
-    m.ber = m.bitsCompared ? static_cast<double>(m.bitErrors) / static_cast<double>(m.bitsCompared) : 0;
+    Process(false);
+}
 
-    // Clock period after lock.
-    double sum = 0, sum2 = 0;
-    std::size_t count = 0;
-    for (std::size_t k = m.lockClock + 1; k < run.clockTimes.size(); ++k) {
-        const double p = run.clockTimes[k] - run.clockTimes[k - 1];
-        sum += p;
-        sum2 += p * p;
-        ++count;
+int LinkAnalyser::Bit(long long index) {
+    if (index < bitsBase_) return 2;  // before the first bit, or dropped: no known bit
+    while (bitsMade_ <= index) {
+        bits_.push_back(prbs_.Next());
+        ++bitsMade_;
     }
-    if (count) {
-        m.periodMean = sum / count;
-        m.periodSpread = std::sqrt(std::max(0.0, sum2 / count - m.periodMean * m.periodMean));
-    }
-    const std::size_t window = 256;
-    for (std::size_t k = window; k < run.clockTimes.size(); k += window)
-        m.periodTrace.emplace_back(run.clockTimes[k], (run.clockTimes[k] - run.clockTimes[k - window]) / window);
+    return bits_[static_cast<std::size_t>(index - bitsBase_)];
+}
 
-    // Eye at the recovered clock: the inner edges of the ones and the zeros at
-    // every phase around the data sample, and a density over two unit intervals.
-    const int spb = run.samplesPerBit;
-    std::vector<double> minOne(spb, 1e300), maxZero(spb, -1e300);
-    double lo = 1e300, hi = -1e300;
-    for (std::size_t k = m.lockClock; k < index.size(); ++k)
-        for (int o = -spb; o < spb; ++o) {
-            const long long i = index[k] + o;
-            if (i < 0 || i >= n) continue;
-            lo = std::min(lo, run.output[i]);
-            hi = std::max(hi, run.output[i]);
+void LinkAnalyser::OnLock() {
+    // Latency: the whole-bit offset between the edge count and the transmitted
+    // bits that explains most decisions of the stable stretch.
+    const long long end = base_ + static_cast<long long>(out_.size());
+    const std::size_t window = std::min(pending_.size(), LockDetector::kEdges);
+    std::vector<int> decision(window, -1);
+    for (std::size_t j = 0; j < window; ++j) {
+        const long long d = pending_[j].decision;
+        if (d >= base_ && d < end) decision[j] = Out(d) > 0 ? 1 : 0;
+    }
+    const long long d0 = pending_.front().decision;
+    const long long grid = FloorDiv(d0, spb_);
+    std::size_t best = 0;
+    long long bestLatency = 0;
+    auto tryLatency = [&](long long latency) {
+        std::size_t agree = 0;
+        for (std::size_t j = 0; j < window; ++j) agree += decision[j] == Bit(grid - latency + static_cast<long long>(j));
+        if (agree > best) {
+            best = agree;
+            bestLatency = latency;
         }
-    const double margin = 0.05 * (hi - lo);
-    m.eye.low = lo - margin;
-    m.eye.high = hi + margin;
-    m.eye.phases = 2 * spb;
-    m.eye.counts.assign(static_cast<std::size_t>(m.eye.phases) * m.eye.levels, 0);
-    for (std::size_t k = m.lockClock; k < index.size(); ++k) {
-        for (int o = -spb / 2; o < spb - spb / 2; ++o) {
-            const long long i = index[k] + o;
-            if (i < 0 || i >= n) continue;
-            const double v = run.output[i];
-            const int slot = o + spb / 2;
-            if (!wrong[k] && decision[k]) minOne[slot] = std::min(minOne[slot], v);
-            if (!wrong[k] && !decision[k]) maxZero[slot] = std::max(maxZero[slot], v);
+    };
+    for (long long latency = 0; latency <= static_cast<long long>(s_.maxLatencyBits) && best < window; ++latency)
+        tryLatency(latency);
+    for (long long latency = -1; latency >= -2 && best < window; --latency) tryLatency(latency);
+    m_.latencyBits = bestLatency;
+    m_.alignmentAgreement = window ? static_cast<double>(best) / static_cast<double>(window) : 0;
+    refBit_ = grid - bestLatency;
+    refDecision_ = d0;
+    bitIndex_ = refBit_ - 1;
+    aligned_ = true;
+
+    // The eye densities span what was seen up to lock, with a margin; later
+    // samples outside land in the edge rows.
+    auto range = [&](const std::vector<double>& ring, EyeDensity& eye) {
+        double lo = 0, hi = 0;
+        if (!ring.empty()) {
+            const auto [a, b] = std::minmax_element(ring.begin(), ring.end());
+            lo = *a;
+            hi = *b;
         }
-        for (int o = -spb; o < spb; ++o) {
-            const long long i = index[k] + o;
-            if (i < 0 || i >= n) continue;
-            const int p = static_cast<int>((o + spb) * m.eye.phases / (2 * spb));
-            const int l = static_cast<int>((run.output[i] - m.eye.low) / (m.eye.high - m.eye.low) * m.eye.levels);
-            if (l >= 0 && l < m.eye.levels) ++m.eye.counts[static_cast<std::size_t>(p) * m.eye.levels + l];
+        const double span = std::max(hi - lo, 1e-6);
+        eye.low = lo - kDensityMargin * span;
+        eye.high = hi + kDensityMargin * span;
+        eye.phases = 2 * spb_;
+        eye.counts.assign(static_cast<std::size_t>(eye.phases) * static_cast<std::size_t>(eye.levels), 0);
+    };
+    range(in_, m_.eyeBefore);
+    range(out_, m_.eyeAfter);
+}
+
+void LinkAnalyser::Density(EyeDensity& eye, const std::vector<double>& ring, long long decision) {
+    const long long end = base_ + static_cast<long long>(ring.size());
+    for (int o = -spb_; o < spb_; ++o) {
+        const long long i = decision + o;
+        if (i < base_ || i >= end) continue;
+        const double v = ring[static_cast<std::size_t>(i - base_)];
+        int level = static_cast<int>(std::floor((v - eye.low) / (eye.high - eye.low) * eye.levels));
+        level = std::clamp(level, 0, eye.levels - 1);
+        ++eye.counts[static_cast<std::size_t>(o + spb_) * static_cast<std::size_t>(eye.levels) +
+                     static_cast<std::size_t>(level)];
+    }
+}
+
+void LinkAnalyser::Measure(const Edge& edge) {
+    const long long end = base_ + static_cast<long long>(out_.size());
+    // Each clock edge is the next bit; a drift of the edges by most of a unit
+    // interval against the grid fixed at lock is a lost or an extra edge.
+    ++bitIndex_;
+    const double drift = static_cast<double>(edge.decision - refDecision_) / spb_ - static_cast<double>(bitIndex_ - refBit_);
+    if (std::fabs(drift) > kSlipThreshold) {
+        bitIndex_ += std::llround(drift);
+        ++m_.slips;
+        if (m_.slipTimes.size() < kMaxSlipTimes) m_.slipTimes.push_back(edge.time);
+    }
+    const int bit = Bit(bitIndex_);
+    if (bit > 1 || edge.decision < base_ || edge.decision >= end) return;
+    ++m_.bitsCompared;
+    m_.bitErrors += (Out(edge.decision) > 0) != (bit == 1);
+    for (int o = -spb_ / 2; o < spb_ - spb_ / 2; ++o) {
+        const long long i = edge.decision + o;
+        if (i < base_ || i >= end) continue;
+        const double v = Out(i);
+        const auto slot = static_cast<std::size_t>(o + spb_ / 2);
+        ++comparedAt_[slot];
+        errorsAt_[slot] += (v > 0) != (bit == 1);
+        if (bit) {
+            ++count1_[slot];
+            sum1_[slot] += v;
+            sum1sq_[slot] += v * v;
+            minOne_[slot] = std::min(minOne_[slot], v);
+        } else {
+            ++count0_[slot];
+            sum0_[slot] += v;
+            sum0sq_[slot] += v * v;
+            maxZero_[slot] = std::max(maxZero_[slot], v);
         }
     }
-    const int centre = spb / 2;
-    m.eyeHeight = std::max(0.0, minOne[centre] - maxZero[centre]);
+    Density(m_.eyeBefore, in_, edge.decision);
+    Density(m_.eyeAfter, out_, edge.decision);
+}
+
+void LinkAnalyser::Process(bool final) {
+    const long long end = base_ + static_cast<long long>(out_.size());
+    if (m_.locked && !aligned_) {
+        const std::size_t window = std::min(pending_.size(), LockDetector::kEdges);
+        if (window > 0 && (final || pending_[window - 1].decision < end)) OnLock();
+    }
+    if (aligned_) {
+        while (!pending_.empty() && (final || pending_.front().decision + spb_ <= end)) {
+            Measure(pending_.front());
+            pending_.pop_front();
+            ++pendingFirst_;
+        }
+    }
+    Trim();
+}
+
+void LinkAnalyser::Trim() {
+    const long long end = base_ + static_cast<long long>(out_.size());
+    long long keep = end - 2 * spb_;
+    if (!pending_.empty()) keep = std::min(keep, pending_.front().decision - spb_);
+    if (keep > base_) {
+        const auto drop = static_cast<std::size_t>(std::min<long long>(keep - base_, static_cast<long long>(out_.size())));
+        in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(drop));
+        out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(drop));
+        base_ += static_cast<long long>(drop);
+    }
+    // Transmitted bits still needed: before alignment those the latency search may
+    // reach, after it from the current bit on.
+    long long keepBit = aligned_ ? bitIndex_ - 1
+                                 : FloorDiv(pending_.empty() ? end : pending_.front().decision, spb_) -
+                                       static_cast<long long>(s_.maxLatencyBits) - 4;
+    while (bitsBase_ < keepBit) {
+        if (bits_.empty()) {
+            prbs_.Next();
+            ++bitsMade_;
+        } else {
+            bits_.pop_front();
+        }
+        ++bitsBase_;
+    }
+}
+
+LinkMetrics LinkAnalyser::Finish() {
+    Process(true);
+    m_.runTime = static_cast<double>(base_ + static_cast<long long>(out_.size())) * dt_;
+    if (!m_.locked) {
+        m_.bitsSkipped = m_.edges;
+        m_.ber = EstimateBer(0, 0);
+        return m_;
+    }
+    m_.ber = EstimateBer(m_.bitErrors, m_.bitsCompared);
+    if (periods_) {
+        m_.periodMean = periodSum_ / static_cast<double>(periods_);
+        m_.periodSpread =
+            std::sqrt(std::max(0.0, periodSum2_ / static_cast<double>(periods_) - m_.periodMean * m_.periodMean));
+    }
+    const int centre = spb_ / 2;
+    for (int slot = 0; slot < spb_; ++slot) {
+        const auto k = static_cast<std::size_t>(slot);
+        m_.bathtub.push_back({static_cast<double>(slot - centre) / spb_, errorsAt_[k], comparedAt_[k],
+                              GaussianBer(count1_[k], sum1_[k], sum1sq_[k], count0_[k], sum0_[k], sum0sq_[k])});
+    }
+    // Height about the 0 V threshold: the lowest one above it and the highest zero
+    // below it; a sample on the wrong side makes the height the (negative) overshoot.
+    const double upper = minOne_[static_cast<std::size_t>(centre)], lower = maxZero_[static_cast<std::size_t>(centre)];
+    if (count1_[static_cast<std::size_t>(centre)] && count0_[static_cast<std::size_t>(centre)]) {
+        m_.eyeOpen = lower < 0 && upper > 0;
+        m_.eyeHeight = m_.eyeOpen ? upper - lower : std::min(upper, 0.0) - std::max(lower, 0.0);
+    }
+    auto clean = [&](int slot) {
+        const auto k = static_cast<std::size_t>(slot);
+        return comparedAt_[k] > 0 && errorsAt_[k] == 0;
+    };
     int open = 0;
-    for (int o = centre; o < spb && minOne[o] > maxZero[o]; ++o) ++open;
-    for (int o = centre - 1; o >= 0 && minOne[o] > maxZero[o]; --o) ++open;
-    m.eyeWidth = static_cast<double>(open) / spb;
-    return m;
+    if (m_.eyeOpen) {
+        for (int slot = centre; slot < spb_ && clean(slot); ++slot) ++open;
+        for (int slot = centre - 1; slot >= 0 && clean(slot); --slot) ++open;
+    }
+    m_.eyeWidth = static_cast<double>(open) / spb_;
+    return m_;
 }
 
 std::vector<AdaptationPoint> ReadAdaptationLog(const std::string& path, long long logPeriod) {

@@ -1,19 +1,25 @@
 // What a receiver engineer looks at after a run: lock, bit errors, the eye at
 // the recovered clock, the clock period and the adaptation of the equaliser.
+// The analysis is streamed: it takes the run block by block and keeps fixed-size
+// histograms and sums, so its memory does not grow with the run.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
+#include "tools/velkor-sim/Confidence.h"
+#include "tools/velkor-sim/LockDetector.h"
+#include "tools/velkor-sim/Prbs.h"
+
 namespace sim {
 
-struct LinkRun {
-    std::vector<std::uint8_t> bits;   // transmitted
-    std::vector<double> output;       // equalised waveform from the model
-    std::vector<double> clockTimes;   // every clock time the model returned
+struct AnalysisSettings {
     double bitTime = 1e-10;
     int samplesPerBit = 16;
+    PrbsPolynomial polynomial{15, 14};
+    std::size_t maxLatencyBits = 256;  // longest delay of channel and model to search, whole bits
 };
 
 struct EyeDensity {
@@ -22,28 +28,87 @@ struct EyeDensity {
     std::vector<std::uint32_t> counts;  // phases x levels, phase-major
 };
 
+// Decisions at one sampling phase of the recovered clock.
+struct BathtubPoint {
+    double phaseUi = 0;  // from the data sample
+    std::size_t errors = 0, compared = 0;
+    double gaussian = 0;  // BER from Gaussian tails fitted to the ones and the zeros
+};
+
 struct AdaptationPoint {
     long long sample;
     double gainCode, zeroCode, frequencyOffsetPpm;
 };
 
 struct LinkMetrics {
+    std::size_t edges = 0;            // clock times the model returned
+    double runTime = 0;               // seconds of signal
     bool locked = false;
-    std::size_t lockClock = 0;        // index of the first clock time after lock
-    double lockTime = 0;              // seconds
-    std::size_t bitsSkipped = 0;      // decisions before lock
-    std::size_t bitsCompared = 0;     // decisions after lock
+    std::size_t bitsSkipped = 0;      // clock edges before the lock point
+    double lockTime = 0;              // seconds, the lock point
+    std::size_t bitsCompared = 0;     // decisions from the lock point on
     std::size_t bitErrors = 0;
-    double ber = 0;
-    int latencyBits = 0;
+    BerEstimate ber;
+    std::size_t slips = 0;            // lost or extra clock edges after lock
+    std::vector<double> slipTimes;    // the first ones, seconds
+    long long latencyBits = 0;        // transmitted bit index minus clock-edge count at lock
+    double alignmentAgreement = 0;    // share of the alignment window the chosen latency explains
+    double eyeHeight = 0;             // volts about the 0 V threshold at the data sample; <= 0: closed
+    bool eyeOpen = false;
+    double eyeWidth = 0;              // unit intervals of error-free sampling phase
+    std::vector<BathtubPoint> bathtub;
     double periodMean = 0, periodSpread = 0;  // seconds, after lock
-    double eyeHeight = 0;             // volts, at the data sample
-    double eyeWidth = 0;              // unit intervals
-    EyeDensity eye;
     std::vector<std::pair<double, double>> periodTrace;  // (time, mean period over a window)
+    EyeDensity eyeBefore, eyeAfter;   // at the receiver input and at the model output
 };
 
-LinkMetrics Analyse(const LinkRun& run);
+class LinkAnalyser {
+public:
+    explicit LinkAnalyser(const AnalysisSettings& settings);
+    // The next block of the run: the model's input and output samples and the
+    // clock times the model returned with them (without the -1 terminator).
+    void Add(const double* input, const double* output, std::size_t n, const double* clockTimes, std::size_t count);
+    // Ends the run and gives the figures.
+    LinkMetrics Finish();
+
+private:
+    struct Edge {
+        double time;
+        long long decision;  // sample index of the data sample
+    };
+    void Process(bool final);
+    void OnLock();
+    void Measure(const Edge& edge);
+    int Bit(long long index);
+    double Out(long long i) const { return out_[static_cast<std::size_t>(i - base_)]; }
+    double In(long long i) const { return in_[static_cast<std::size_t>(i - base_)]; }
+    void Density(EyeDensity& eye, const std::vector<double>& ring, long long decision);
+    void Trim();
+
+    AnalysisSettings s_;
+    int spb_;
+    double dt_;
+    LockDetector lock_;
+    LinkMetrics m_;
+    // Samples kept from index base_ on, as far back as pending edges need.
+    std::vector<double> in_, out_;
+    long long base_ = 0;
+    std::deque<Edge> pending_;     // edges not yet measured (before lock: the current stable stretch)
+    std::size_t pendingFirst_ = 0;  // edge number of pending_.front()
+    // Transmitted bits, generated on demand from bitsBase_ on.
+    PrbsGenerator prbs_;
+    std::deque<std::uint8_t> bits_;
+    long long bitsBase_ = 0, bitsMade_ = 0;
+    bool aligned_ = false;
+    long long bitIndex_ = 0, refBit_ = 0, refDecision_ = 0;
+    double lastTime_ = -1;
+    double periodSum_ = 0, periodSum2_ = 0;
+    std::size_t periods_ = 0;
+    std::size_t traceWindow_ = 256, traceCount_ = 0;
+    double traceStart_ = 0;
+    std::vector<std::size_t> errorsAt_, comparedAt_, count1_, count0_;
+    std::vector<double> sum1_, sum1sq_, sum0_, sum0sq_, minOne_, maxZero_;
+};
 
 // The adaptation log "Velrok.adapt": a header, a first line of three values and
 // one line of seven values every logPeriod samples.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tools/velkor-sim/Fft.h"
+#include "tools/velkor-sim/InputFile.h"
 
 namespace sim {
 
@@ -70,11 +71,8 @@ Channel BuiltInChannel(double nyquistLossDb, double bitRate, double dt) {
 }
 
 bool ChannelFromFile(const std::string& path, bool stepResponse, double dt, Channel& channel, std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot open the channel file '" + path + "'";
-        return false;
-    }
+    std::ifstream in;
+    if (!OpenInputFile(path, kMaxChannelFileBytes, "the channel file", in, error)) return false;
     std::vector<double> t, v;
     std::string line;
     int lineNumber = 0;
@@ -87,32 +85,35 @@ bool ChannelFromFile(const std::string& path, bool stepResponse, double dt, Chan
         if (!(fields >> time)) {
             std::string rest;
             if (std::istringstream(line) >> rest) {
-                error = path + ":" + std::to_string(lineNumber) + ": expected a time and a value, found '" + rest + "'";
+                error = Printable(path) + ":" + std::to_string(lineNumber) + ": expected a time and a value, found '" +
+                        Printable(rest) + "'";
                 return false;
             }
             continue;  // blank or comment line
         }
         if (!(fields >> value) || !std::isfinite(time) || !std::isfinite(value)) {
-            error = path + ":" + std::to_string(lineNumber) + ": expected a time and a value";
+            error = Printable(path) + ":" + std::to_string(lineNumber) + ": expected a time and a value";
             return false;
         }
         if (!t.empty() && !(time > t.back())) {
-            error = path + ":" + std::to_string(lineNumber) + ": times must ascend strictly";
+            error = Printable(path) + ":" + std::to_string(lineNumber) + ": times must ascend strictly";
             return false;
         }
         t.push_back(time);
         v.push_back(value);
     }
     if (t.size() < 2) {
-        error = "the channel file '" + path + "' holds fewer than two time-value pairs";
+        error = "the channel file '" + Printable(path) + "' holds fewer than two time-value pairs";
         return false;
     }
     // Linear interpolation onto the simulation grid, from the first time on.
-    const std::size_t n = static_cast<std::size_t>((t.back() - t.front()) / dt) + 1;
-    if (n > 50000000) {
-        error = "the channel file '" + path + "' spans too long a time for the sample interval";
+    const double span = (t.back() - t.front()) / dt + 1;
+    if (!(span <= static_cast<double>(kMaxChannelTaps))) {
+        error = "the channel file '" + Printable(path) + "' spans too long a time for the sample interval (more than " +
+                std::to_string(kMaxChannelTaps) + " samples)";
         return false;
     }
+    const auto n = static_cast<std::size_t>(span);
     std::vector<double> grid(n);
     std::size_t j = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -124,7 +125,7 @@ bool ChannelFromFile(const std::string& path, bool stepResponse, double dt, Chan
     channel.taps.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
         channel.taps[i] = stepResponse ? grid[i] - (i > 0 ? grid[i - 1] : 0.0) : grid[i] * dt;
-    channel.description = std::string(stepResponse ? "step" : "impulse") + " response from " + path;
+    channel.description = std::string(stepResponse ? "step" : "impulse") + " response from " + Printable(path);
     return true;
 }
 

@@ -1,10 +1,16 @@
 // The channel between transmitter and receiver, as a sampled impulse response.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace sim {
+
+// Bounds on what a channel may ask for: the text files read, and the length of
+// its impulse response in samples (the convolution's transforms are twice that).
+constexpr std::uintmax_t kMaxChannelFileBytes = 64u << 20;
+constexpr std::size_t kMaxChannelTaps = 1u << 21;
 
 struct Channel {
     std::vector<double> taps;  // discrete impulse response at the simulation step

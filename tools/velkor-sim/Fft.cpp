@@ -1,5 +1,6 @@
 #include "tools/velkor-sim/Fft.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sim {
@@ -28,24 +29,42 @@ void Fft(std::vector<std::complex<double>>& a, int sign) {
     }
 }
 
-std::vector<double> Convolve(const std::vector<double>& x, const std::vector<double>& h) {
-    std::vector<double> y(x.size(), 0.0);
-    if (h.empty() || x.empty()) return y;
-    std::size_t size = 1;
-    while (size < 2 * h.size()) size <<= 1;
-    const std::size_t block = size - h.size() + 1;
-    std::vector<std::complex<double>> hf(size), buf(size);
-    for (std::size_t i = 0; i < h.size(); ++i) hf[i] = h[i];
-    Fft(hf, -1);
-    for (std::size_t start = 0; start < x.size(); start += block) {
-        std::fill(buf.begin(), buf.end(), std::complex<double>());
-        for (std::size_t i = 0; i < block && start + i < x.size(); ++i) buf[i] = x[start + i];
-        Fft(buf, -1);
-        for (std::size_t i = 0; i < size; ++i) buf[i] *= hf[i];
-        Fft(buf, 1);
-        for (std::size_t i = 0; i < size && start + i < y.size(); ++i)
-            y[start + i] += buf[i].real() / static_cast<double>(size);
+StreamConvolver::StreamConvolver(const std::vector<double>& h) : taps_(h.size()), size_(1) {
+    while (size_ < 2 * taps_) size_ <<= 1;
+    segment_ = size_ - taps_ + 1;
+    hf_.assign(size_, {});
+    buf_.assign(size_, {});
+    carry_.assign(taps_, 0.0);
+    for (std::size_t i = 0; i < taps_; ++i) hf_[i] = h[i];
+    Fft(hf_, -1);
+}
+
+void StreamConvolver::Process(double* x, std::size_t n) {
+    if (taps_ == 0) {
+        std::fill(x, x + n, 0.0);
+        return;
     }
+    for (std::size_t start = 0; start < n; start += segment_) {
+        const std::size_t m = std::min(segment_, n - start);
+        std::fill(buf_.begin(), buf_.end(), std::complex<double>());
+        for (std::size_t i = 0; i < m; ++i) buf_[i] = x[start + i];
+        Fft(buf_, -1);
+        for (std::size_t i = 0; i < size_; ++i) buf_[i] *= hf_[i];
+        Fft(buf_, 1);
+        const double scale = 1.0 / static_cast<double>(size_);
+        // The segment's response spans m + taps - 1 samples: m leave now, the rest
+        // joins the carry (shifted by m).
+        for (std::size_t i = 0; i < m; ++i) x[start + i] = buf_[i].real() * scale + (i < taps_ ? carry_[i] : 0.0);
+        for (std::size_t j = 0; j < taps_; ++j) {
+            const double older = j + m < taps_ ? carry_[j + m] : 0.0;
+            carry_[j] = older + (m + j < size_ ? buf_[m + j].real() * scale : 0.0);
+        }
+    }
+}
+
+std::vector<double> Convolve(const std::vector<double>& x, const std::vector<double>& h) {
+    std::vector<double> y = x;
+    StreamConvolver(h).Process(y.data(), y.size());
     return y;
 }
 

@@ -9,6 +9,10 @@ namespace sim {
 
 namespace {
 
+constexpr double kMaxBlock = 1 << 20;       // samples per AMI_GetWave call
+constexpr double kMaxSamples = 4e9;         // in one run
+constexpr double kMaxSampleRate = 1e13;     // samples per second: 0.1 ps steps
+
 bool ParseNumber(const std::string& text, double& value) {
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
@@ -38,7 +42,7 @@ const char* Usage() {
            "  --param NAME=VALUE    override one model parameter (repeatable)\n"
            "Stimulus:\n"
            "  --pattern N           PRBS-7, -15, -23 or -31 (7, 15, 23, 31 or PRBS-15; default 15)\n"
-           "  --bits N              bits to simulate (default 200000)\n"
+           "  --bits N              bits to simulate, up to 2e8 and 4e9 samples in all (default 200000)\n"
            "  --bit-rate R          bits per second, e.g. 10e9 or 10G (default 10G)\n"
            "  --samples-per-bit N   samples per unit interval (default 16)\n"
            "  --amplitude V         NRZ amplitude at the transmitter, volts (default 0.4)\n"
@@ -50,7 +54,7 @@ const char* Usage() {
            "                        or a 2-port Touchstone file (.s2p) whose S21 is used\n"
            "  --step                the channel file holds a step response\n"
            "Run and output:\n"
-           "  --block N             samples per AMI_GetWave call (default 1024)\n"
+           "  --block N             samples per AMI_GetWave call, up to 1048576 (default 1024)\n"
            "  --out DIR             write report.html, metrics.json and the adaptation log to DIR\n"
            "  --help                this text\n";
 }
@@ -86,7 +90,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
         auto needNumber = [&](double lo, double hi) {
             if (!ParseNumber(value, number) || number < lo || number > hi) {
                 char range[96];
-                std::snprintf(range, sizeof range, " needs a number from %g to %g", lo, hi);
+                std::snprintf(range, sizeof range, " needs a number from %.10g to %.10g", lo, hi);
                 error = "option " + name + range + ", got '" + value + "'";
                 return false;
             }
@@ -127,12 +131,27 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             if (!needNumber(0, 80)) return false;
             o.lossDb = number;
         } else if (name == "--block") {
-            if (!needNumber(1, 1e8)) return false;
+            if (!needNumber(1, kMaxBlock)) return false;
             o.block = static_cast<long>(number);
         } else {
             error = "unknown option '" + name + "' (see --help)";
             return false;
         }
+    }
+    // Bounds on the whole run, which single options cannot see.
+    if (static_cast<double>(o.bits) * o.samplesPerBit > kMaxSamples) {
+        char text[160];
+        std::snprintf(text, sizeof text, "--bits %zu with --samples-per-bit %d asks for more than %g samples", o.bits,
+                      o.samplesPerBit, kMaxSamples);
+        error = text;
+        return false;
+    }
+    if (o.bitRate * o.samplesPerBit > kMaxSampleRate) {
+        char text[160];
+        std::snprintf(text, sizeof text, "--bit-rate %g with --samples-per-bit %d asks for a sample interval below %g s",
+                      o.bitRate, o.samplesPerBit, 1 / kMaxSampleRate);
+        error = text;
+        return false;
     }
     return true;
 }

@@ -12,15 +12,19 @@ bool PrbsFor(int order, PrbsPolynomial& polynomial) {
     }
 }
 
+PrbsGenerator::PrbsGenerator(const PrbsPolynomial& p)
+    : polynomial_(p), mask_(p.order >= 32 ? 0xffffffffu : ((1u << p.order) - 1u)), state_(mask_) {}
+
+std::uint8_t PrbsGenerator::Next() {
+    const std::uint32_t bit = ((state_ >> (polynomial_.order - 1)) ^ (state_ >> (polynomial_.tap - 1))) & 1u;
+    state_ = ((state_ << 1) | bit) & mask_;
+    return static_cast<std::uint8_t>(bit);
+}
+
 std::vector<std::uint8_t> GeneratePrbs(const PrbsPolynomial& p, std::size_t bits) {
     std::vector<std::uint8_t> out(bits);
-    const std::uint32_t mask = p.order == 32 ? 0xffffffffu : ((1u << p.order) - 1u);
-    std::uint32_t state = mask;
-    for (std::size_t i = 0; i < bits; ++i) {
-        const std::uint32_t bit = ((state >> (p.order - 1)) ^ (state >> (p.tap - 1))) & 1u;
-        state = ((state << 1) | bit) & mask;
-        out[i] = static_cast<std::uint8_t>(bit);
-    }
+    PrbsGenerator generator(p);
+    for (auto& b : out) b = generator.Next();
     return out;
 }
 

@@ -41,22 +41,67 @@ std::string JsonString(const std::string& s) {
 
 std::string Number(double v) { return std::isfinite(v) ? Format("%.9g", v) : "null"; }
 
-// A line plot with axes, in the page's inline SVG.
+// Tick positions on 1-2-5 steps inside [lo, hi], about `wanted` of them, and
+// the decimals their labels need so that each label reads its own position.
+struct Ticks {
+    std::vector<double> at;
+    int decimals = 0;
+};
+
+Ticks NiceTicks(double lo, double hi, int wanted) {
+    Ticks t;
+    const double raw = (hi - lo) / wanted;
+    const double decade = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = decade;
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * decade >= raw) {
+            step = m * decade;
+            break;
+        }
+    t.decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
+    for (double k = std::ceil(lo / step - 1e-9); k * step <= hi + 1e-9 * step; k += 1) t.at.push_back(k * step);
+    return t;
+}
+
+// A plot with axes, in the page's inline SVG. With a logarithmic y axis the
+// values given are decimal logarithms and the ticks are decades.
 class Plot {
 public:
-    Plot(std::string title, std::string xLabel, std::string yLabel, double x0, double x1, double y0, double y1)
+    Plot(std::string title, std::string xLabel, std::string yLabel, double x0, double x1, double y0, double y1,
+         bool logY = false)
         : title_(std::move(title)), xLabel_(std::move(xLabel)), yLabel_(std::move(yLabel)), x0_(x0), x1_(x1),
-          y0_(y0), y1_(y1) {
+          y0_(y0), y1_(y1), logY_(logY) {
         if (!(x1_ > x0_)) x1_ = x0_ + 1;
         if (!(y1_ > y0_)) y1_ = y0_ + 1;
     }
     double X(double x) const { return kLeft + (x - x0_) / (x1_ - x0_) * (kWidth - kLeft - kRight); }
-    double Y(double y) const { return kHeight - kBottom - (y - y0_) / (y1_ - y0_) * (kHeight - kTop - kBottom); }
-    void Line(const std::vector<std::pair<double, double>>& points, const char* colour, const std::string& label) {
+    double Y(double y) const {
+        y = std::clamp(y, y0_, y1_);
+        return kHeight - kBottom - (y - y0_) / (y1_ - y0_) * (kHeight - kTop - kBottom);
+    }
+    void Line(const std::vector<std::pair<double, double>>& points, const char* colour, const std::string& label,
+              const char* dash = nullptr) {
         std::string p;
         for (const auto& [x, y] : points) p += Format("%.1f,", X(x)) + Format("%.1f ", Y(y));
-        body_ += "<polyline fill=\"none\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\" points=\"" + p + "\"/>\n";
-        legend_.emplace_back(label, colour);
+        body_ += "<polyline fill=\"none\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\"" +
+                 (dash ? std::string(" stroke-dasharray=\"") + dash + "\"" : "") + " points=\"" + p + "\"/>\n";
+        legend_.push_back({label, colour, dash ? dash : ""});
+    }
+    // Discrete values: held until the next point.
+    void Steps(const std::vector<std::pair<double, double>>& points, double xEnd, const char* colour,
+               const std::string& label) {
+        std::vector<std::pair<double, double>> held;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            held.push_back(points[i]);
+            held.emplace_back(i + 1 < points.size() ? points[i + 1].first : xEnd, points[i].second);
+        }
+        Line(held, colour, label);
+    }
+    void Marker(double x, const std::string& label) {
+        body_ += "<line x1=\"" + Format("%.1f", X(x)) + "\" y1=\"" + std::to_string(kTop) + "\" x2=\"" +
+                 Format("%.1f", X(x)) + "\" y2=\"" + std::to_string(kHeight - kBottom) +
+                 "\" stroke=\"#444\" stroke-dasharray=\"4 3\"/>\n<text x=\"" + Format("%.1f", X(x) + 4) + "\" y=\"" +
+                 std::to_string(kHeight - kBottom - 6) + "\" font-size=\"11\">" + Escape(label) + "</text>\n";
     }
     void Raw(const std::string& svg) { body_ += svg; }
     std::string Svg() const {
@@ -66,65 +111,99 @@ public:
           << "<rect width=\"" << kWidth << "\" height=\"" << kHeight << "\" fill=\"white\"/>\n"
           << "<text x=\"" << kWidth / 2 << "\" y=\"20\" text-anchor=\"middle\" font-size=\"15\">" << Escape(title_)
           << "</text>\n";
-        for (int i = 0; i <= 4; ++i) {
-            double x = x0_ + (x1_ - x0_) * i / 4, y = y0_ + (y1_ - y0_) * i / 4;
-            if (std::fabs(x) < 1e-6 * (x1_ - x0_)) x = 0;  // no -9.97e-05 for a zero tick
-            if (std::fabs(y) < 1e-6 * (y1_ - y0_)) y = 0;
-            s << "<line x1=\"" << X(x) << "\" y1=\"" << kTop << "\" x2=\"" << X(x) << "\" y2=\"" << kHeight - kBottom
-              << "\" stroke=\"#ddd\"/>\n<text x=\"" << X(x) << "\" y=\"" << kHeight - kBottom + 16
-              << "\" text-anchor=\"middle\">" << Format("%.4g", x) << "</text>\n";
-            s << "<line x1=\"" << kLeft << "\" y1=\"" << Y(y) << "\" x2=\"" << kWidth - kRight << "\" y2=\"" << Y(y)
-              << "\" stroke=\"#ddd\"/>\n<text x=\"" << kLeft - 6 << "\" y=\"" << Y(y) + 4
-              << "\" text-anchor=\"end\">" << Format("%.4g", y) << "</text>\n";
+        const Ticks xt = NiceTicks(x0_, x1_, 5);
+        for (double x : xt.at)
+            s << "<line x1=\"" << Format("%.1f", X(x)) << "\" y1=\"" << kTop << "\" x2=\"" << Format("%.1f", X(x))
+              << "\" y2=\"" << kHeight - kBottom << "\" stroke=\"#ddd\"/>\n<text x=\"" << Format("%.1f", X(x))
+              << "\" y=\"" << kHeight - kBottom + 16 << "\" text-anchor=\"middle\">"
+              << Format(("%." + std::to_string(xt.decimals) + "f").c_str(), std::fabs(x) < 1e-12 ? 0.0 : x)
+              << "</text>\n";
+        Ticks yt;
+        if (logY_) {
+            const int every = std::max(1, static_cast<int>(std::ceil((y1_ - y0_) / 6)));
+            for (double e = std::ceil(y0_); e <= y1_; e += every) yt.at.push_back(e);
+        } else {
+            yt = NiceTicks(y0_, y1_, 5);
         }
+        for (double y : yt.at)
+            s << "<line x1=\"" << kLeft << "\" y1=\"" << Format("%.1f", Y(y)) << "\" x2=\"" << kWidth - kRight
+              << "\" y2=\"" << Format("%.1f", Y(y)) << "\" stroke=\"#ddd\"/>\n<text x=\"" << kLeft - 6 << "\" y=\""
+              << Format("%.1f", Y(y) + 4) << "\" text-anchor=\"end\">"
+              << (logY_ ? Format("1e%.0f", y)
+                        : Format(("%." + std::to_string(yt.decimals) + "f").c_str(), std::fabs(y) < 1e-12 ? 0.0 : y))
+              << "</text>\n";
         s << body_;
         s << "<rect x=\"" << kLeft << "\" y=\"" << kTop << "\" width=\"" << kWidth - kLeft - kRight << "\" height=\""
           << kHeight - kTop - kBottom << "\" fill=\"none\" stroke=\"black\"/>\n";
-        s << "<text x=\"" << kWidth / 2 << "\" y=\"" << kHeight - 10 << "\" text-anchor=\"middle\">" << Escape(xLabel_)
-          << "</text>\n<text transform=\"translate(16," << kHeight / 2 << ") rotate(-90)\" text-anchor=\"middle\">"
-          << Escape(yLabel_) << "</text>\n";
+        s << "<text x=\"" << (kLeft + kWidth - kRight) / 2 << "\" y=\"" << kHeight - 8 << "\" text-anchor=\"middle\">"
+          << Escape(xLabel_) << "</text>\n<text transform=\"translate(14," << (kTop + kHeight - kBottom) / 2
+          << ") rotate(-90)\" text-anchor=\"middle\">" << Escape(yLabel_) << "</text>\n";
         for (std::size_t i = 0; i < legend_.size(); ++i) {
             const int y = kTop + 16 + 16 * static_cast<int>(i);
-            s << "<line x1=\"" << kWidth - 200 << "\" y1=\"" << y << "\" x2=\"" << kWidth - 175 << "\" y2=\"" << y
-              << "\" stroke=\"" << legend_[i].second << "\" stroke-width=\"2\"/>\n<text x=\"" << kWidth - 170
-              << "\" y=\"" << y + 4 << "\">" << Escape(legend_[i].first) << "</text>\n";
+            s << "<rect x=\"" << kWidth - kRight - 215 << "\" y=\"" << y - 9 << "\" width=\"210\" height=\"16\" fill=\"white\" "
+              << "fill-opacity=\"0.8\"/>\n<line x1=\"" << kWidth - kRight - 210 << "\" y1=\"" << y << "\" x2=\""
+              << kWidth - kRight - 185 << "\" y2=\"" << y << "\" stroke=\"" << legend_[i].colour << "\" stroke-width=\"2\""
+              << (legend_[i].dash.empty() ? "" : " stroke-dasharray=\"" + legend_[i].dash + "\"") << "/>\n<text x=\""
+              << kWidth - kRight - 180 << "\" y=\"" << y + 4 << "\">" << Escape(legend_[i].label) << "</text>\n";
         }
         s << "</svg>\n";
         return s.str();
     }
 
-    static constexpr int kWidth = 640, kHeight = 400, kLeft = 70, kRight = 20, kTop = 34, kBottom = 46;
+    static constexpr int kWidth = 640, kHeight = 400, kLeft = 80, kRight = 20, kTop = 34, kBottom = 50;
 
 private:
+    struct LegendEntry {
+        std::string label, colour, dash;
+    };
     std::string title_, xLabel_, yLabel_, body_;
     double x0_, x1_, y0_, y1_;
-    std::vector<std::pair<std::string, std::string>> legend_;
+    bool logY_;
+    std::vector<LegendEntry> legend_;
 };
+
+// An eye density with its colour scale (counts on a logarithmic scale).
+std::string DensitySvg(const EyeDensity& e, const std::string& title, bool locked) {
+    const double low = e.high > e.low ? e.low : -1, high = e.high > e.low ? e.high : 1;
+    Plot plot(title, "time from the data sample (UI)", "volts", -1, 1, low, high);
+    std::uint32_t peak = 1;
+    for (auto c : e.counts) peak = std::max(peak, c);
+    auto colour = [](double f) {
+        const int r = static_cast<int>(255 * std::min(1.0, 2 * f)), g = static_cast<int>(255 * std::max(0.0, 2 * f - 1));
+        return "rgb(" + std::to_string(r) + "," + std::to_string(g) + ",60)";
+    };
+    std::string cells = "<rect x=\"" + Format("%.1f", plot.X(-1)) + "\" y=\"" + Format("%.1f", plot.Y(high)) +
+                        "\" width=\"" + Format("%.1f", plot.X(1) - plot.X(-1)) + "\" height=\"" +
+                        Format("%.1f", plot.Y(low) - plot.Y(high)) + "\" fill=\"#101030\"/>\n";
+    const bool filled = e.counts.size() == static_cast<std::size_t>(e.phases) * static_cast<std::size_t>(e.levels);
+    const double w = (plot.X(1) - plot.X(-1)) / e.phases, h = (plot.Y(low) - plot.Y(high)) / e.levels;
+    for (int p = 0; filled && p < e.phases; ++p)
+        for (int l = 0; l < e.levels; ++l) {
+            const auto c = e.counts[static_cast<std::size_t>(p) * static_cast<std::size_t>(e.levels) + static_cast<std::size_t>(l)];
+            if (!c) continue;
+            cells += "<rect x=\"" + Format("%.1f", plot.X(-1) + p * w) + "\" y=\"" + Format("%.1f", plot.Y(low) - (l + 1) * h) +
+                     "\" width=\"" + Format("%.2f", w + 0.3) + "\" height=\"" + Format("%.2f", h + 0.3) + "\" fill=\"" +
+                     colour(std::log1p(c) / std::log1p(peak)) + "\"/>\n";
+        }
+    if (!filled)
+        cells += "<text x=\"" + Format("%.1f", plot.X(0)) + "\" y=\"" + Format("%.1f", plot.Y(0.5 * (low + high))) +
+                 "\" fill=\"white\" text-anchor=\"middle\">" + (locked ? "no samples" : "not locked: no eye") + "</text>\n";
+    // Colour scale: samples per cell, from 1 to the peak.
+    const int x = Plot::kWidth - Plot::kRight - 14, top = Plot::kTop + 24, height = 120;
+    for (int k = 0; k < 20; ++k)
+        cells += "<rect x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(top + height - (k + 1) * height / 20) +
+                 "\" width=\"10\" height=\"" + std::to_string(height / 20 + 1) + "\" fill=\"" + colour((k + 0.5) / 20) + "\"/>\n";
+    cells += "<text x=\"" + std::to_string(x + 10) + "\" y=\"" + std::to_string(top - 6) + "\" text-anchor=\"end\" fill=\"white\" font-size=\"10\">" +
+             std::to_string(peak) + "</text>\n<text x=\"" + std::to_string(x + 10) + "\" y=\"" + std::to_string(top + height + 12) +
+             "\" text-anchor=\"end\" fill=\"white\" font-size=\"10\">1 sample</text>\n";
+    plot.Raw(cells);
+    return plot.Svg();
+}
 
 }  // namespace
 
 std::string EyeSvg(const LinkMetrics& m) {
-    const EyeDensity& e = m.eye;
-    Plot plot("Eye at the recovered clock (density)", "time from the data sample (UI)", "volts", -1, 1, e.low, e.high);
-    std::uint32_t peak = 1;
-    for (auto c : e.counts) peak = std::max(peak, c);
-    std::string cells;
-    const double w = (plot.X(1) - plot.X(-1)) / e.phases, h = (plot.Y(e.low) - plot.Y(e.high)) / e.levels;
-    for (int p = 0; p < e.phases; ++p)
-        for (int l = 0; l < e.levels; ++l) {
-            const auto c = e.counts[static_cast<std::size_t>(p) * e.levels + l];
-            if (!c) continue;
-            const double f = std::log1p(c) / std::log1p(peak);
-            const int r = static_cast<int>(255 * std::min(1.0, 2 * f)), g = static_cast<int>(255 * std::max(0.0, 2 * f - 1));
-            cells += "<rect x=\"" + Format("%.1f", plot.X(-1) + p * w) + "\" y=\"" +
-                     Format("%.1f", plot.Y(e.low) - (l + 1) * h) + "\" width=\"" + Format("%.2f", w + 0.3) +
-                     "\" height=\"" + Format("%.2f", h + 0.3) + "\" fill=\"rgb(" + std::to_string(r) + "," +
-                     std::to_string(g) + ",60)\"/>\n";
-        }
-    plot.Raw("<rect x=\"" + Format("%.1f", plot.X(-1)) + "\" y=\"" + Format("%.1f", plot.Y(e.high)) + "\" width=\"" +
-             Format("%.1f", plot.X(1) - plot.X(-1)) + "\" height=\"" + Format("%.1f", plot.Y(e.low) - plot.Y(e.high)) +
-             "\" fill=\"#101030\"/>\n" + cells);
-    return plot.Svg();
+    return DensitySvg(m.eyeAfter, "Eye after the receiver (density)", m.locked);
 }
 
 std::string Summary(const RunDescription& r, const LinkMetrics& m) {
@@ -137,15 +216,18 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
     if (!r.modelMessage.empty()) s << "Model says: " << r.modelMessage << "\n";
     s << "Time:       " << Format("%.2f", r.seconds) << " s in the model, "
       << Format("%.2f", r.samplesPerSecond / 1e6) << " million samples per second\n";
+    if (!r.stopped.empty()) s << "Stopped:    " << r.stopped << "\n";
+    if (m.edges == 0 && m.runTime > 0) s << "Clock:      the model returned no clock times\n";
     if (!m.locked) {
-        s << "Lock:       not locked (the clock phase never settled)\n";
+        s << "Lock:       not locked after " << std::llround(m.runTime * r.bitRate)
+          << " bits; loop settings 2 and 3 lock faster, or give more bits\n";
     } else {
         s << "Lock:       after " << m.bitsSkipped << " bits (" << Format("%.3g", m.lockTime * 1e6) << " us)\n";
-        s << "Bit errors: " << m.bitErrors << " in " << m.bitsCompared << " bits after lock (BER "
-          << (m.bitErrors ? Format("%.3g", m.ber) : "< " + Format("%.2g", 1.0 / std::max<double>(1, m.bitsCompared)))
-          << ")\n";
-        s << "Eye:        height " << Format("%.1f", m.eyeHeight * 1e3) << " mV, width " << Format("%.2f", m.eyeWidth)
-          << " UI at the recovered clock\n";
+        s << "Bit errors: " << m.bitErrors << " in " << m.bitsCompared << " bits after lock; " << DescribeBer(m.ber)
+          << "\n";
+        if (m.slips) s << "Slips:      " << m.slips << " clock edges lost or gained after lock\n";
+        s << "Eye:        " << (m.eyeOpen ? "" : "closed: ") << "height " << Format("%.1f", m.eyeHeight * 1e3)
+          << " mV, width " << Format("%.2f", m.eyeWidth) << " UI at the recovered clock\n";
         s << "Clock:      period " << Format("%.3f", m.periodMean * 1e12) << " ps, spread "
           << Format("%.2f", m.periodSpread * 1e12) << " ps rms after lock\n";
     }
@@ -163,13 +245,22 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
       << ",\n  \"parameters\": " << JsonString(r.parameters) << ",\n  \"model_message\": " << JsonString(r.modelMessage)
       << ",\n  \"model_state\": " << JsonString(r.modelState)
       << ",\n  \"seconds_in_model\": " << Number(r.seconds) << ",\n  \"samples_per_second\": " << Number(r.samplesPerSecond)
+      << ",\n  \"stopped\": " << JsonString(r.stopped) << ",\n  \"clock_edges\": " << m.edges
       << ",\n  \"locked\": " << (m.locked ? "true" : "false") << ",\n  \"lock_bits\": " << m.bitsSkipped
-      << ",\n  \"lock_time\": " << Number(m.lockTime) << ",\n  \"bits_compared\": " << m.bitsCompared
-      << ",\n  \"bit_errors\": " << m.bitErrors << ",\n  \"ber\": " << Number(m.ber)
+      << ",\n  \"lock_time\": " << Number(m.lockTime) << ",\n  \"latency_bits\": " << m.latencyBits
+      << ",\n  \"bits_compared\": " << m.bitsCompared << ",\n  \"bit_errors\": " << m.bitErrors
+      << ",\n  \"slips\": " << m.slips << ",\n  \"ber\": " << Number(m.ber.ber)
+      << ",\n  \"ber_confidence\": 0.95,\n  \"ber_low\": " << Number(m.ber.low) << ",\n  \"ber_high\": " << Number(m.ber.high)
+      << ",\n  \"ber_text\": " << JsonString(DescribeBer(m.ber))
+      << ",\n  \"eye_open\": " << (m.eyeOpen ? "true" : "false")
       << ",\n  \"eye_height\": " << Number(m.eyeHeight) << ",\n  \"eye_width_ui\": " << Number(m.eyeWidth)
       << ",\n  \"clock_period_mean\": " << Number(m.periodMean) << ",\n  \"clock_period_spread\": " << Number(m.periodSpread)
       << ",\n  \"initial_gain_code\": " << Number(r.initialGainCode) << ",\n  \"final_gain_code\": " << Number(r.finalGainCode)
-      << ",\n  \"adaptation\": [";
+      << ",\n  \"bathtub\": [";
+    for (std::size_t i = 0; i < m.bathtub.size(); ++i)
+        s << (i ? ", " : "") << "{\"phase_ui\": " << Number(m.bathtub[i].phaseUi) << ", \"errors\": " << m.bathtub[i].errors
+          << ", \"compared\": " << m.bathtub[i].compared << ", \"gaussian_ber\": " << Number(m.bathtub[i].gaussian) << "}";
+    s << "],\n  \"adaptation\": [";
     for (std::size_t i = 0; i < r.adaptation.size(); ++i)
         s << (i ? ", " : "") << "{\"sample\": " << r.adaptation[i].sample << ", \"gain_code\": " << Number(r.adaptation[i].gainCode)
           << ", \"frequency_offset_ppm\": " << Number(r.adaptation[i].frequencyOffsetPpm) << "}";
@@ -180,23 +271,27 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
 std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
     const double ui = 1.0 / r.bitRate;
     const double dt = ui / r.samplesPerBit;
+    // One time axis for every plot over time: the whole run, in microseconds.
+    const double runUs = m.runTime > 0 ? m.runTime * 1e6 : 1e-3;
+    auto markLock = [&](Plot& plot) {
+        if (m.locked) plot.Marker(m.lockTime * 1e6, "lock");
+    };
 
-    // Adaptation trajectory.
+    // Adaptation trajectory: the gain code is discrete, so it is drawn as steps.
     std::vector<std::pair<double, double>> gain, ppm;
-    double maxTime = 1e-9, ppmLo = 0, ppmHi = 1;
+    double ppmLo = 0, ppmHi = 1;
     for (const auto& p : r.adaptation) {
-        gain.emplace_back(p.sample * dt * 1e6, p.gainCode);
-        maxTime = std::max(maxTime, p.sample * dt * 1e6);
-    }
-    Plot adaptation("Equaliser adaptation", "time (us)", "gain code", 0, maxTime, 0, 16);
-    adaptation.Line(gain, "#1f77b4", "AEQ gain code");
-    for (const auto& p : r.adaptation) {
-        ppm.emplace_back(p.sample * dt * 1e6, p.frequencyOffsetPpm);
+        gain.emplace_back(static_cast<double>(p.sample) * dt * 1e6, p.gainCode);
+        ppm.emplace_back(static_cast<double>(p.sample) * dt * 1e6, p.frequencyOffsetPpm);
         ppmLo = std::min(ppmLo, p.frequencyOffsetPpm);
         ppmHi = std::max(ppmHi, p.frequencyOffsetPpm);
     }
-    Plot frequency("CDR frequency integrator", "time (us)", "offset (ppm)", 0, maxTime, ppmLo, ppmHi);
-    frequency.Line(ppm, "#d62728", "frequency offset");
+    Plot adaptation("Equaliser adaptation", "time (us)", "gain code", 0, runUs, 0, 16);
+    adaptation.Steps(gain, runUs, "#1f77b4", "AEQ gain code");
+    markLock(adaptation);
+    Plot frequency("CDR frequency integrator", "time (us)", "offset (ppm)", 0, runUs, ppmLo, ppmHi * 1.05);
+    frequency.Steps(ppm, runUs, "#d62728", "frequency offset");
+    markLock(frequency);
 
     // Clock period over time.
     std::vector<std::pair<double, double>> period;
@@ -206,9 +301,32 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
         pLo = std::min(pLo, p * 1e12);
         pHi = std::max(pHi, p * 1e12);
     }
-    Plot clock("Recovered clock period (mean over 256 UI)", "time (us)", "period (ps)",
-               0, period.empty() ? 1 : period.back().first, pLo - 0.5, pHi + 0.5);
+    const double pad = std::max(0.1, 0.1 * (pHi - pLo));
+    Plot clock("Recovered clock period (windowed mean)", "time (us)", "period (ps)", 0, runUs, pLo - pad, pHi + pad);
     clock.Line(period, "#2ca02c", "clock period");
+    markLock(clock);
+
+    // Bathtub: BER against the sampling phase, measured, and the Gaussian-tail
+    // extrapolation drawn dashed.
+    std::vector<std::pair<double, double>> measured, gaussian;
+    double floorLog = -1;
+    for (const auto& b : m.bathtub) {
+        if (b.compared == 0) continue;
+        const double resolution = 1.0 / static_cast<double>(b.compared);
+        floorLog = std::min(floorLog, std::floor(std::log10(resolution)) - 1);
+        if (b.errors) measured.emplace_back(b.phaseUi, std::log10(static_cast<double>(b.errors) * resolution));
+    }
+    floorLog = std::max(floorLog - 6, -18.0);
+    for (const auto& b : m.bathtub)
+        if (b.compared) gaussian.emplace_back(b.phaseUi, std::log10(std::max(b.gaussian, 1e-300)));
+    Plot bathtub("Bathtub at the recovered clock", "sampling phase from the data sample (UI)", "BER", -0.5, 0.5,
+                 floorLog, 0, true);
+    bathtub.Line(gaussian, "#9467bd", "Gaussian-tail extrapolation", "6 4");
+    bathtub.Line(measured, "#1f77b4", "measured (phases with errors)");
+    if (m.bitsCompared)
+        bathtub.Line({{-0.5, -std::log10(static_cast<double>(m.bitsCompared))},
+                      {0.5, -std::log10(static_cast<double>(m.bitsCompared))}},
+                     "#7f7f7f", "1/N: one error in the bits compared", "2 3");
 
     // Pulse response before and after the equaliser.
     std::vector<std::pair<double, double>> before, after;
@@ -240,7 +358,9 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
       << "<style>body{font-family:sans-serif;max-width:1340px;margin:2em auto;color:#222}"
       << "figure{display:inline-block;margin:0.5em}pre{background:#f4f4f4;padding:1em}</style>\n</head>\n<body>\n"
       << "<h1>Velkor_Rx link simulation</h1>\n<pre>" << Escape(Summary(r, m)) << "</pre>\n"
-      << "<figure id=\"eye\">" << EyeSvg(m) << "</figure>\n"
+      << "<figure id=\"eye-before\">" << DensitySvg(m.eyeBefore, "Eye at the receiver input (density)", m.locked)
+      << "</figure>\n<figure id=\"eye\">" << EyeSvg(m) << "</figure>\n"
+      << "<figure id=\"bathtub\">" << bathtub.Svg() << "</figure>\n"
       << "<figure id=\"adaptation\">" << adaptation.Svg() << "</figure>\n"
       << "<figure id=\"clock\">" << clock.Svg() << "</figure>\n"
       << "<figure id=\"pulse\">" << pulse.Svg() << "</figure>\n"

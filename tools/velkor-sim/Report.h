@@ -11,6 +11,7 @@ namespace sim {
 
 struct RunDescription {
     std::string library, parameters, pattern, channel, modelMessage, modelState;
+    std::string stopped;  // why the run ended early, if it did
     std::size_t bits = 0;
     double bitRate = 0, amplitude = 0, noise = 0, nyquistLossDb = 0;
     int samplesPerBit = 0;

@@ -7,6 +7,7 @@
 
 #include "tools/velkor-sim/Channel.h"
 #include "tools/velkor-sim/Fft.h"
+#include "tools/velkor-sim/InputFile.h"
 
 namespace sim {
 
@@ -22,11 +23,8 @@ std::string Upper(std::string s) {
 }  // namespace
 
 bool ChannelFromTouchstone(const std::string& path, double dt, Channel& channel, std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot open the Touchstone file '" + path + "'";
-        return false;
-    }
+    std::ifstream in;
+    if (!OpenInputFile(path, kMaxChannelFileBytes, "the Touchstone file", in, error)) return false;
     double unit = 1e9, reference = 50;
     std::string format = "MA";
     std::vector<double> numbers;
@@ -51,25 +49,34 @@ bool ChannelFromTouchstone(const std::string& path, double dt, Channel& channel,
                 else if (t == "MA" || t == "DB" || t == "RI") format = t;
                 else if (t == "R") fields >> reference;
                 else if (t != "S") {
-                    error = path + ":" + std::to_string(lineNumber) + ": only S-parameters are read, not '" + token + "'";
+                    error = Printable(path) + ":" + std::to_string(lineNumber) + ": only S-parameters are read, not '" +
+                            Printable(token) + "'";
                     return false;
                 }
             }
             continue;
         }
+        std::size_t onLine = 0;
         while (fields >> token) {
             char* end = nullptr;
             const double v = std::strtod(token.c_str(), &end);
             if (end == token.c_str() || *end != '\0' || !std::isfinite(v)) {
-                error = path + ":" + std::to_string(lineNumber) + ": '" + token + "' is not a number";
+                error = Printable(path) + ":" + std::to_string(lineNumber) + ": '" + Printable(token) + "' is not a number";
                 return false;
             }
             numbers.push_back(v);
+            ++onLine;
+        }
+        // A 2-port point sits on one line: the frequency and four complex numbers.
+        if (onLine != 0 && onLine != 9) {
+            error = Printable(path) + ":" + std::to_string(lineNumber) + ": " + std::to_string(onLine) +
+                    " numbers; a 2-port line holds 9 (the frequency, then S11, S21, S12 and S22)";
+            return false;
         }
     }
     // A 2-port point: f, S11, S21, S12, S22 (two numbers each).
     if (numbers.size() < 18 || numbers.size() % 9 != 0) {
-        error = "the Touchstone file '" + path + "' holds no 2-port data (9 numbers per frequency)";
+        error = "the Touchstone file '" + Printable(path) + "' holds no 2-port data (9 numbers per frequency)";
         return false;
     }
     std::vector<double> f, mag, phase;
@@ -79,7 +86,7 @@ bool ChannelFromTouchstone(const std::string& path, double dt, Channel& channel,
         if (format == "RI") s21 = {a, b};
         else s21 = std::polar(format == "DB" ? std::pow(10.0, a / 20) : a, b * kPi / 180);
         if (!f.empty() && !(numbers[k] * unit > f.back())) {
-            error = "the frequencies of the Touchstone file '" + path + "' must ascend";
+            error = "the frequencies of the Touchstone file '" + Printable(path) + "' must ascend";
             return false;
         }
         f.push_back(numbers[k] * unit);
@@ -115,7 +122,7 @@ bool ChannelFromTouchstone(const std::string& path, double dt, Channel& channel,
     for (std::size_t i = 0; i < n; ++i) channel.taps[i] = spectrum[i].real() / static_cast<double>(n);
     TrimTail(channel.taps);
     (void)reference;  // S21 needs no renormalisation for equal port references
-    channel.description = "S21 of " + path;
+    channel.description = "S21 of " + Printable(path);
     return true;
 }
 

@@ -1,14 +1,18 @@
 // velkor-sim: the Velkor_Rx receiver driven as a channel simulator drives it.
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <new>
+#include <sstream>
+
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -17,15 +21,61 @@
 #include "tools/velkor-sim/Channel.h"
 #include "tools/velkor-sim/Fft.h"
 #include "tools/velkor-sim/KitParameters.h"
+#include "tools/velkor-sim/ModelRun.h"
 #include "tools/velkor-sim/Options.h"
 #include "tools/velkor-sim/Prbs.h"
 #include "tools/velkor-sim/Report.h"
+#include "tools/velkor-sim/Stimulus.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr long long kLogPeriod = 50000;  // samples between lines of the model's adaptation log
+constexpr std::size_t kModelLatencyBits = 64;  // delay of the receiver itself allowed for in the alignment
+
+// Set by SIGINT or SIGTERM: the run stops after the current block and reports
+// what it has. A second signal ends the process at once.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void OnStopSignal(int signal) {
+    stopSignal = signal;
+    std::signal(signal, SIG_DFL);
+}
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Writes a whole file; false with the path and the reason when any step fails.
+bool WriteFile(const fs::path& path, const std::string& text, std::string& error) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        error = "cannot write '" + path.string() + "': " + std::strerror(errno);
+        return false;
+    }
+    int problem = 0;
+    if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) problem = errno;
+    if (std::fflush(file) != 0 && !problem) problem = errno;
+    if (std::fclose(file) != 0 && !problem) problem = errno;
+    if (problem) {
+        error = "cannot write '" + path.string() + "': " + std::strerror(problem);
+        return false;
+    }
+    return true;
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "velkor-sim: %s\n", message.c_str());
@@ -55,84 +105,44 @@ private:
     fs::path previous_, path_;
 };
 
-class Progress {
-public:
-    explicit Progress(std::size_t total) : total_(total), start_(std::chrono::steady_clock::now()), tty_(isatty(2)) {}
-    void Update(std::size_t done) {
-        if (!tty_) return;
-        const double elapsed = Seconds();
-        if (elapsed < 1.0 || elapsed - last_ < 0.1) return;
-        last_ = elapsed;
-        const int width = 40, filled = static_cast<int>(width * done / std::max<std::size_t>(total_, 1));
-        std::fprintf(stderr, "\r[%s%s] %3d%%  %.1f M samples/s ", std::string(filled, '#').c_str(),
-                     std::string(width - filled, ' ').c_str(), static_cast<int>(100 * done / std::max<std::size_t>(total_, 1)),
-                     done / elapsed / 1e6);
-        shown_ = true;
+// The pulse of one bit through the channel, and through the receiver held at a
+// fixed gain code (small-signal: a 1 mV pulse, baseline removed).
+void PulseResponses(sim::AmiHost& host, const std::string& fixedParameters, const sim::Options& opt,
+                    const std::vector<double>& taps, sim::RunDescription& run) {
+    const std::size_t pulseLength = std::min<std::size_t>(taps.size() + 64 * opt.samplesPerBit, 1 << 16);
+    std::vector<double> bit(pulseLength, 0.0);
+    for (int i = 0; i < opt.samplesPerBit; ++i) bit[static_cast<std::size_t>(64 * opt.samplesPerBit / 2 + i)] = 1.0;
+    run.pulseBefore = sim::Convolve(bit, taps);
+    for (double& v : run.pulseBefore) v *= opt.amplitude;
+    const double small = 1e-3;
+    std::vector<double> probe(run.pulseBefore.size());
+    for (std::size_t i = 0; i < probe.size(); ++i) probe[i] = run.pulseBefore[i] / opt.amplitude * small;
+    auto outputOf = [&](const std::vector<double>& input, std::vector<double>& output) {
+        std::size_t at = 0;
+        sim::ModelRunSettings settings{fixedParameters, 1.0 / opt.bitRate, opt.samplesPerBit, 4096, input.size(), false};
+        sim::ModelRunResult result;
+        std::string ignored;
+        return sim::RunModel(
+            host, settings,
+            [&](double* wave, std::size_t n) {
+                n = std::min(n, input.size() - at);
+                std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(at), n, wave);
+                at += n;
+                return n;
+            },
+            [&](const double*, const double* out, std::size_t n, const double*, std::size_t) {
+                output.insert(output.end(), out, out + n);
+            },
+            result, ignored);
+    };
+    std::vector<double> pulse, base;
+    if (outputOf(probe, pulse) && outputOf(std::vector<double>(probe.size(), 0.0), base)) {
+        run.pulseAfter.resize(probe.size());
+        for (std::size_t i = 0; i < probe.size(); ++i) run.pulseAfter[i] = (pulse[i] - base[i]) / small * opt.amplitude;
     }
-    void Done() {
-        if (shown_) std::fprintf(stderr, "\r%*s\r", 70, "");
-    }
-    double Seconds() const {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    }
-
-private:
-    std::size_t total_;
-    std::chrono::steady_clock::time_point start_;
-    bool tty_;
-    bool shown_ = false;
-    double last_ = 0;
-};
-
-struct ModelRun {
-    std::vector<double> output, clockTimes;
-    std::string message;
-    std::string state;  // AMI_parameters_out of the last AMI_GetWave
-    double seconds = 0;
-};
-
-// One model instance over a whole waveform, block by block.
-bool RunModel(sim::AmiHost& host, const std::string& parameters, double bitTime, int samplesPerBit,
-              const std::vector<double>& input, long block, bool progress, ModelRun& run, std::string& error) {
-    std::string params = parameters;
-    void* memory = nullptr;
-    char* message = nullptr;
-    char* parametersOut = nullptr;
-    const long ok = host.Init(nullptr, 0, 0, bitTime / samplesPerBit, bitTime, params.data(), &parametersOut,
-                              &memory, &message);
-    if (message) run.message = message;
-    if (ok != 1) {
-        error = "AMI_Init failed: " + (run.message.empty() ? std::string("no message") : run.message);
-        if (memory) host.Close(memory);
-        return false;
-    }
-    run.output = input;
-    std::vector<double> times(static_cast<std::size_t>(block) + 1);
-    Progress bar(input.size());
-    for (std::size_t pos = 0; pos < input.size(); pos += static_cast<std::size_t>(block)) {
-        const long n = static_cast<long>(std::min<std::size_t>(block, input.size() - pos));
-        if (host.GetWave(run.output.data() + pos, n, times.data(), &parametersOut, memory) != 1) {
-            bar.Done();
-            error = "AMI_GetWave failed at sample " + std::to_string(pos);
-            host.Close(memory);
-            return false;
-        }
-        for (long k = 0; k <= n && times[k] != -1.0; ++k) run.clockTimes.push_back(times[k]);
-        if (progress) bar.Update(pos + n);
-    }
-    bar.Done();
-    run.seconds = bar.Seconds();
-    if (parametersOut) run.state = parametersOut;  // the text lives in the instance until AMI_Close
-    if (host.Close(memory) != 1) {
-        error = "AMI_Close failed";
-        return false;
-    }
-    return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     sim::Options opt;
     std::string error;
     if (!sim::ParseOptions(argc, argv, opt, error)) {
@@ -148,7 +158,11 @@ int main(int argc, char** argv) {
     const std::string outDir = opt.outDir.empty() ? "" : fs::absolute(opt.outDir).string();
 
     sim::ModelParameters model;
-    if (!sim::ReadAmiDefaults(opt.ami, model, error) || !sim::ApplyOverrides(model, opt.params, error)) return Fail(error);
+    if (!sim::ReadAmiDefaults(opt.ami, model, error)) return Fail(error);
+    if (!sim::ApplyOverrides(model, opt.params, error)) {
+        std::fprintf(stderr, "velkor-sim: %s\n", error.c_str());
+        return 2;  // as a simulator refuses a value its .ami does not allow
+    }
     const std::string parameters = sim::ParameterString(model);
 
     sim::AmiHost host;
@@ -167,20 +181,22 @@ int main(int argc, char** argv) {
         if (!ok) return Fail(error);
     }
 
-    sim::PrbsPolynomial polynomial{};
-    sim::PrbsFor(opt.pattern, polynomial);
-    sim::LinkRun link;
-    link.bits = sim::GeneratePrbs(polynomial, opt.bits);
-    link.bitTime = bitTime;
-    link.samplesPerBit = opt.samplesPerBit;
-    std::vector<double> nrz(opt.bits * static_cast<std::size_t>(opt.samplesPerBit));
-    for (std::size_t i = 0; i < nrz.size(); ++i) nrz[i] = link.bits[i / opt.samplesPerBit] ? opt.amplitude : -opt.amplitude;
-    std::vector<double> received = sim::Convolve(nrz, channel.taps);
-    if (opt.noise > 0) {
-        std::mt19937 rng(opt.seed);
-        std::normal_distribution<double> gauss(0.0, opt.noise);
-        for (double& v : received) v += gauss(rng);
-    }
+    sim::StimulusSettings stimulusSettings;
+    sim::PrbsFor(opt.pattern, stimulusSettings.polynomial);
+    stimulusSettings.bits = opt.bits;
+    stimulusSettings.samplesPerBit = opt.samplesPerBit;
+    stimulusSettings.amplitude = opt.amplitude;
+    stimulusSettings.noise = opt.noise;
+    stimulusSettings.seed = opt.seed;
+    sim::Stimulus stimulus(stimulusSettings, channel.taps);
+
+    sim::AnalysisSettings analysisSettings;
+    analysisSettings.bitTime = bitTime;
+    analysisSettings.samplesPerBit = opt.samplesPerBit;
+    analysisSettings.polynomial = stimulusSettings.polynomial;
+    analysisSettings.maxLatencyBits =
+        std::min<std::size_t>(channel.taps.size() / static_cast<std::size_t>(opt.samplesPerBit) + kModelLatencyBits, 1 << 16);
+    sim::LinkAnalyser analyser(analysisSettings);
 
     sim::RunDescription run;
     run.library = library;
@@ -193,21 +209,30 @@ int main(int argc, char** argv) {
     run.amplitude = opt.amplitude;
     run.noise = opt.noise;
 
+    CatchStopSignals();
     WorkingDirectory work;
     if (!work.ok()) return Fail("cannot create a working directory for the model");
-    ModelRun result;
-    if (!RunModel(host, parameters, bitTime, opt.samplesPerBit, received, opt.block, true, result, error))
+    sim::ModelRunSettings settings{parameters, bitTime, opt.samplesPerBit, opt.block, stimulus.TotalSamples(), true};
+    sim::ModelRunResult result;
+    if (!sim::RunModel(
+            host, settings,
+            [&](double* wave, std::size_t n) { return stopSignal ? std::size_t{0} : stimulus.Next(wave, n); },
+            [&](const double* in, const double* out, std::size_t n, const double* times, std::size_t count) {
+                analyser.Add(in, out, n, times, count);
+            },
+            result, error))
         return Fail(error);
+    const sim::LinkMetrics metrics = analyser.Finish();
     run.modelMessage = result.message;
     run.modelState = result.state;
     run.seconds = result.seconds;
-    run.samplesPerSecond = result.seconds > 0 ? received.size() / result.seconds : 0;
+    run.samplesPerSecond = result.seconds > 0 ? static_cast<double>(result.samples) / result.seconds : 0;
     run.adaptation = sim::ReadAdaptationLog((work.path() / "Velrok.adapt").string(), kLogPeriod);
-    if (!outDir.empty()) {
-        std::error_code ec;
-        fs::create_directories(outDir, ec);
-        fs::copy_file(work.path() / "Velrok.adapt", fs::path(outDir) / "Velrok.adapt",
-                      fs::copy_options::overwrite_existing, ec);
+    if (stopSignal) {
+        const std::size_t bitsDone = result.samples / static_cast<std::size_t>(opt.samplesPerBit);
+        run.stopped = std::string("interrupted by ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " at sample " +
+                      std::to_string(result.samples) + ", bit " + std::to_string(bitsDone) + " of " +
+                      std::to_string(opt.bits) + "; the figures cover the run up to there";
     }
     std::string gainParameter;
     for (const auto& p : model.values)
@@ -216,40 +241,37 @@ int main(int argc, char** argv) {
     run.initialGainCode = adaptive ? 7 : std::atof(gainParameter.c_str());
     run.finalGainCode = adaptive && !run.adaptation.empty() ? run.adaptation.back().gainCode : run.initialGainCode;
 
-    // The pulse of one bit through the channel, and through the equaliser held at
-    // the final gain code (small-signal: a 1 mV pulse, baseline removed).
-    const std::size_t pulseLength = std::min<std::size_t>(channel.taps.size() + 64 * opt.samplesPerBit, 1 << 16);
-    std::vector<double> bit(pulseLength, 0.0);
-    for (int i = 0; i < opt.samplesPerBit; ++i) bit[static_cast<std::size_t>(64 * opt.samplesPerBit / 2 + i)] = 1.0;
-    run.pulseBefore = sim::Convolve(bit, channel.taps);
-    for (double& v : run.pulseBefore) v *= opt.amplitude;
-    {
-        sim::ModelParameters fixed = model;
-        if (adaptive) sim::ApplyOverrides(fixed, {"anlg_eql_gaincode=" + std::to_string(std::lround(run.finalGainCode))}, error);
-        const double small = 1e-3;
-        std::vector<double> probe(run.pulseBefore.size());
-        for (std::size_t i = 0; i < probe.size(); ++i) probe[i] = run.pulseBefore[i] / opt.amplitude * small;
-        ModelRun pulseRun, baseRun;
-        std::string ignored;
-        if (RunModel(host, sim::ParameterString(fixed), bitTime, opt.samplesPerBit, probe, 4096, false, pulseRun, ignored) &&
-            RunModel(host, sim::ParameterString(fixed), bitTime, opt.samplesPerBit, std::vector<double>(probe.size(), 0.0),
-                     4096, false, baseRun, ignored)) {
-            run.pulseAfter.resize(probe.size());
-            for (std::size_t i = 0; i < probe.size(); ++i)
-                run.pulseAfter[i] = (pulseRun.output[i] - baseRun.output[i]) / small * opt.amplitude;
-        }
-    }
+    sim::ModelParameters fixed = model;
+    if (adaptive) sim::ApplyOverrides(fixed, {"anlg_eql_gaincode=" + std::to_string(std::lround(run.finalGainCode))}, error);
+    if (!stopSignal) PulseResponses(host, sim::ParameterString(fixed), opt, channel.taps, run);
 
-    link.output = std::move(result.output);
-    link.clockTimes = std::move(result.clockTimes);
-    const sim::LinkMetrics metrics = sim::Analyse(link);
     std::fputs(sim::Summary(run, metrics).c_str(), stdout);
+    std::fflush(stdout);
+    const int status = stopSignal ? 128 + stopSignal : 0;
     if (!outDir.empty()) {
-        std::ofstream(fs::path(outDir) / "report.html") << sim::ReportHtml(run, metrics);
-        std::ofstream(fs::path(outDir) / "metrics.json") << sim::MetricsJson(run, metrics);
-        std::ofstream(fs::path(outDir) / "eye.svg") << sim::EyeSvg(metrics);
-        if (!fs::exists(fs::path(outDir) / "report.html")) return Fail("cannot write the report into " + outDir);
-        std::printf("Report:     %s\n", (fs::path(outDir) / "report.html").string().c_str());
+        std::error_code ec;
+        fs::create_directories(outDir, ec);
+        if (ec) return Fail("cannot create the folder '" + outDir + "': " + ec.message());
+        const fs::path out(outDir);
+        if (!WriteFile(out / "report.html", sim::ReportHtml(run, metrics), error) ||
+            !WriteFile(out / "metrics.json", sim::MetricsJson(run, metrics), error) ||
+            !WriteFile(out / "eye.svg", sim::EyeSvg(metrics), error) ||
+            (fs::exists(work.path() / "Velrok.adapt") &&
+             !WriteFile(out / "Velrok.adapt", ReadWholeFile(work.path() / "Velrok.adapt"), error)))
+            return Fail(error);
+        std::printf("Report:     %s\n", (out / "report.html").string().c_str());
     }
-    return 0;
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return Fail("out of memory");
+    } catch (const std::exception& e) {
+        return Fail(std::string("unexpected failure: ") + e.what());
+    }
 }

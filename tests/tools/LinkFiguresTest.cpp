@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tools/velkor-sim/Confidence.h"
+#include "tools/velkor-sim/Fft.h"
+#include "tools/velkor-sim/LockDetector.h"
+
+// Exact Poisson limits (chi-square quantiles / 2) and the texts a user reads.
+TEST(LinkFigures, BerIntervalsAndTheirTexts) {
+    const struct {
+        std::size_t errors, bits;
+        double low, high;  // in errors, i.e. times bits
+        const char* text;
+    } cases[] = {
+        {0, 99850, 0, 2.9957, "BER < 3.0e-5 (95 % confidence, 99 850 bits)"},
+        {1, 1000000, 0.02532, 5.5716, "BER 1.0e-6 (95 %: 2.5e-8 to 5.6e-6, 1 000 000 bits)"},
+        {10, 100000, 4.7954, 18.390, "BER 1.0e-4 (95 %: 4.8e-5 to 1.8e-4, 100 000 bits)"},
+        {100, 100000, 81.364, 121.63, "BER 1.0e-3 (95 %: 8.1e-4 to 1.2e-3, 100 000 bits)"},
+    };
+    for (const auto& c : cases) {
+        const sim::BerEstimate e = sim::EstimateBer(c.errors, c.bits);
+        EXPECT_NEAR(e.low * c.bits, c.low, 1e-3 * c.high) << c.errors;
+        EXPECT_NEAR(e.high * c.bits, c.high, 1e-3 * c.high) << c.errors;
+        EXPECT_EQ(sim::DescribeBer(e), c.text);
+    }
+    EXPECT_EQ(sim::DescribeBer(sim::EstimateBer(0, 0)), "BER unknown (no bits compared)");
+}
+
+// The streamed convolution against the textbook sum, cut into blocks of any size.
+TEST(LinkFigures, StreamedConvolutionMatchesTheDirectSum) {
+    std::vector<double> x(3000), h(157);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.37 * static_cast<double>(i)) + (i % 7 == 0 ? 1 : 0);
+    for (std::size_t i = 0; i < h.size(); ++i) h[i] = std::exp(-static_cast<double>(i) / 30.0) * std::cos(0.2 * i);
+    std::vector<double> direct(x.size(), 0.0);
+    for (std::size_t n = 0; n < x.size(); ++n)
+        for (std::size_t k = 0; k < h.size() && k <= n; ++k) direct[n] += h[k] * x[n - k];
+    for (std::size_t block : {1u, 7u, 156u, 157u, 500u, 3000u}) {
+        sim::StreamConvolver convolver(h);
+        std::vector<double> y = x;
+        for (std::size_t at = 0; at < y.size(); at += block)
+            convolver.Process(y.data() + at, std::min(block, y.size() - at));
+        for (std::size_t n = 0; n < y.size(); ++n) ASSERT_NEAR(y[n], direct[n], 1e-9) << "block " << block << " n " << n;
+    }
+}
+
+// Lock is the start of the first stretch whose phase holds for enough edges;
+// it is found from the past alone.
+TEST(LinkFigures, LockDetectorFindsTheStartOfTheStableStretch) {
+    const std::size_t n = sim::LockDetector::kEdges;
+    const struct {
+        const char* name;
+        std::size_t settlesAt;  // edges of a drifting phase before it holds
+        double centre, dither;  // UI: the settled phase, alternating around it
+        bool locks;
+    } cases[] = {
+        {"steady from the start", 0, 0.3, 0.0, true},
+        {"drift, then steady", 3000, 0.3, 0.06, true},
+        {"wrapping around 0", 625, 0.98, 0.05, true},
+        {"dither beyond the tolerance", 0, 0.3, 0.3, false},
+    };
+    for (const auto& c : cases) {
+        sim::LockDetector detector(0.125);
+        for (std::size_t k = 0; k < c.settlesAt + n + 10; ++k) {
+            const double settled = c.centre + (k % 2 ? c.dither : -c.dither);
+            detector.Add(k < c.settlesAt ? 0.004 * static_cast<double>(k) : settled);
+        }
+        EXPECT_EQ(detector.Locked(), c.locks) << c.name;
+        if (c.locks) {
+            EXPECT_EQ(detector.Start(), c.settlesAt) << c.name;
+        }
+    }
+}

@@ -1,0 +1,46 @@
+// A model library that returns its input unchanged with an ideal clock: a rising
+// edge at every bit boundary. With "(drop_edge N)" in its parameters it leaves out
+// the clock edge of bit N, as a clock that slips by one bit would.
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct PassThrough {
+    long long sample = 0;
+    long long samplesPerBit = 16;
+    long long dropEdge = -1;
+    double interval = 6.25e-12;
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) long AMI_Init(double*, long, long, double sampleInterval,
+                                                                 double bitTime, char* parameters, char**,
+                                                                 void** memory, char**) {
+    auto* model = new PassThrough;
+    model->interval = sampleInterval;
+    model->samplesPerBit = static_cast<long long>(bitTime / sampleInterval + 0.5);
+    if (const char* drop = parameters ? std::strstr(parameters, "(drop_edge ") : nullptr)
+        if (std::sscanf(drop + 11, "%lld", &model->dropEdge) != 1 || model->dropEdge == 0) model->dropEdge = -1;
+    *memory = model;
+    return model->samplesPerBit > 0 ? 1 : 0;
+}
+
+extern "C" __attribute__((visibility("default"))) long AMI_GetWave(double*, long size, double* clockTimes, char**,
+                                                                    void* memory) {
+    auto* model = static_cast<PassThrough*>(memory);
+    long count = 0;
+    for (long i = 0; i < size; ++i, ++model->sample) {
+        if (model->sample % model->samplesPerBit != 0) continue;
+        if (model->sample / model->samplesPerBit == model->dropEdge) continue;
+        clockTimes[count++] = static_cast<double>(model->sample) * model->interval;
+    }
+    clockTimes[count] = -1.0;
+    return 1;
+}
+
+extern "C" __attribute__((visibility("default"))) long AMI_Close(void* memory) {
+    delete static_cast<PassThrough*>(memory);
+    return 1;
+}

@@ -1,0 +1,41 @@
+#include "tools/velkor-sim/Stimulus.h"
+
+#include <algorithm>
+
+namespace sim {
+
+Stimulus::Stimulus(const StimulusSettings& s, const std::vector<double>& taps)
+    : settings_(s), prbs_(s.polynomial), channel_(taps), rng_(s.seed), gauss_(0.0, s.noise > 0 ? s.noise : 1.0),
+      total_(s.bits * static_cast<std::size_t>(s.samplesPerBit)) {}
+
+void Stimulus::Refill() {
+    const std::size_t n = std::min(channel_.Segment(), total_ - done_);
+    const auto spb = static_cast<std::size_t>(settings_.samplesPerBit);
+    ready_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if ((done_ + i) % spb == 0) level_ = prbs_.Next() ? settings_.amplitude : -settings_.amplitude;
+        ready_[i] = level_;
+    }
+    channel_.Process(ready_.data(), n);
+    if (settings_.noise > 0)
+        for (double& v : ready_) v += gauss_(rng_);
+    done_ += n;
+    used_ = 0;
+}
+
+std::size_t Stimulus::Next(double* out, std::size_t max) {
+    std::size_t written = 0;
+    while (written < max) {
+        if (used_ == ready_.size()) {
+            if (done_ == total_) break;
+            Refill();
+        }
+        const std::size_t n = std::min(max - written, ready_.size() - used_);
+        std::copy_n(ready_.begin() + static_cast<std::ptrdiff_t>(used_), n, out + written);
+        used_ += n;
+        written += n;
+    }
+    return written;
+}
+
+}  // namespace sim

@@ -1,0 +1,43 @@
+// The signal at the receiver's input, made block by block: a PRBS as NRZ
+// through the channel, plus Gaussian noise. Memory does not grow with the run.
+#pragma once
+
+#include <cstddef>
+#include <random>
+#include <vector>
+
+#include "tools/velkor-sim/Fft.h"
+#include "tools/velkor-sim/Prbs.h"
+
+namespace sim {
+
+struct StimulusSettings {
+    PrbsPolynomial polynomial{15, 14};
+    std::size_t bits = 0;
+    int samplesPerBit = 16;
+    double amplitude = 0.4;
+    double noise = 0.0;  // rms, volts
+    unsigned seed = 1;
+};
+
+class Stimulus {
+public:
+    Stimulus(const StimulusSettings& settings, const std::vector<double>& channelTaps);
+    std::size_t TotalSamples() const { return total_; }
+    // Writes the next samples (at most `max`) and returns how many; 0 at the end.
+    std::size_t Next(double* out, std::size_t max);
+
+private:
+    StimulusSettings settings_;
+    PrbsGenerator prbs_;
+    StreamConvolver channel_;
+    std::mt19937 rng_;
+    std::normal_distribution<double> gauss_;
+    std::size_t total_, done_ = 0;
+    double level_ = 0;  // the NRZ level of the current bit
+    std::vector<double> ready_;  // made a transform segment at a time, handed out in any block size
+    std::size_t used_ = 0;
+    void Refill();
+};
+
+}  // namespace sim
