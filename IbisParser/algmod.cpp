@@ -87,6 +87,11 @@ std::unordered_set<std::string>& CheckedNames() {
     return names;
 }
 
+bool HasAmiExtension(const char* name) {
+    const std::size_t n = std::strlen(name);
+    return n >= 4 && std::strcmp(name + n - 4, ".ami") == 0;
+}
+
 bool FirstTime(char kind, const char* name) { return CheckedNames().insert(kind + std::string(name)).second; }
 
 // Whether the named file may be opened: a plain name of a regular file in the
@@ -168,6 +173,7 @@ void AlgModDataLine(const char* line, AlgorithmicModelEntry** head) {
     } else if (const FormRow* form = FormOf(ItemAt(items, 0))) {
         if (AlgorithmicModelEntry* e = ReadExecutable(items)) {
             e->form = form->form;
+            e->line = Reporting().currentLine;
             e->next = *head;  // the list holds the entries in reverse order of their lines
             *head = e;
         }
@@ -183,6 +189,7 @@ void AlgModEndChecks(AlgorithmicModelEntry** head) {
     std::unordered_map<std::string, std::size_t> later;
     for (const AlgorithmicModelEntry* e = *head; e; e = e->next) ++later[EntryKey(*e)];
     for (const AlgorithmicModelEntry* e = *head; e; e = e->next) {
+        const ItemLineScope entryLine(e->line);
         if (e->bits != 32 && e->bits != 64) ReportError(4606, e->platform, e->compiler, line);
         if (--later[EntryKey(*e)] > 0) ReportError(4607, e->platform, e->compiler, e->bits, line);
     }
@@ -199,6 +206,15 @@ void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
     const int rules = saved.versionCode;
     const std::uint32_t savedLine = Reporting().currentLine;
     for (AlgorithmicModelEntry* e = *head; e; e = e->next) {
+        const ItemLineScope entryLine(e->line);
+        if (saved.noFileChecks) {  // the names alone: the files may not be built yet
+            for (const char* name : {e->executable, e->parameterFile})
+                if (*name && HasDirectoryPart(name) && FirstTime(name == e->executable ? 'x' : 'p', name))
+                    ReportError(MSG_ALGMOD_NAME_HAS_DIRECTORY, name, modelName);
+            if (*e->parameterFile && !HasAmiExtension(e->parameterFile) && FirstTime('n', e->parameterFile))
+                ReportError(4617, e->parameterFile, modelName);
+            continue;
+        }
         if (*e->executable && FirstTime('x', e->executable)) {
             const PathKind kind = CheckNamedFile(directory, e->executable, modelName);
             if (kind == PathKind::kMissing || (kind == PathKind::kRegular && !Readable(directory + e->executable)))
@@ -207,8 +223,7 @@ void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
         if (!*e->parameterFile || !FirstTime('p', e->parameterFile)) continue;
         const PathKind kind = CheckNamedFile(directory, e->parameterFile, modelName);
         if (kind == PathKind::kOther) continue;
-        const std::size_t n = std::strlen(e->parameterFile);
-        if (n < 4 || std::strcmp(e->parameterFile + n - 4, ".ami") != 0) {
+        if (!HasAmiExtension(e->parameterFile)) {
             ReportError(4617, e->parameterFile, modelName);
             continue;
         }
@@ -218,7 +233,11 @@ void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
             continue;
         }
         if (e->tree) FreeAmiParamTree(&e->tree);
+        // The named file's findings are its own: they carry its name and its lines.
+        const std::string ibisFile = Reporting().currentFile;
+        Reporting().currentFile = path;
         e->tree = CheckAmiFile(path.c_str(), nullptr, rules);
+        Reporting().currentFile = ibisFile;
         Frame() = saved;  // the .ami reading has its own line count and comment character
         Reporting().currentLine = savedLine;
     }

@@ -16,6 +16,7 @@ struct AlgorithmicModelEntry {
     char parameterFile[kAlgModNameLimit + 1];
     AmiParamTree* tree;  // the parsed parameter file, once checked
     std::int32_t form;   // the sub-parameter: kExecutable, kExecutableRx or kExecutableTx
+    std::uint32_t line;  // of the entry in the IBIS file
 };
 
 // The Executable sub-parameters; the Rx and Tx forms (the two halves of a

@@ -1,5 +1,6 @@
 #include "IbisParser/amicheck.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -153,6 +154,13 @@ const ReservedRow kReserved[] = {
     {"Rx_Use_Clock_Input", kInfo | kIn, kString, kAnyFormat, kDefaultOptional, 71, false},
 };
 
+// The line of a node, for the findings about it.
+std::uint32_t LineOf(const AmiNodeRef& ref) {
+    if (const AmiLeaf* leaf = AsLeaf(ref)) return static_cast<std::uint32_t>(leaf->line);
+    if (const AmiBranch* branch = AsBranch(ref)) return static_cast<std::uint32_t>(branch->line);
+    return 0;
+}
+
 bool In(unsigned set, std::int32_t keyword) { return keyword >= 0 && (set & (1u << keyword)) != 0; }
 
 // The value of a Default (or, from 5.1 on, a Value) leaf against the row.
@@ -166,6 +174,7 @@ bool DefaultValueOk(const ReservedRow& row, const AmiValue& v) {
 }
 
 void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
+    const ItemLineScope parameterLine(static_cast<std::uint32_t>(p->line));
     bool usage = false, type = false, format = false, formatValid = false, defaultValid = false,
          description = false;
     // A format keyword `keyword` read from `leaf`, whose values start after index `first`.
@@ -181,6 +190,7 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
     };
     for (std::int32_t i = 0; i < p->childCount; ++i) {
         const AmiNodeRef& ref = p->children[i];
+        const ItemLineScope childLine(LineOf(ref));
         if (const AmiBranch* b = AsBranch(ref)) {
             if (Later() && std::strcmp(b->name, "Table") == 0) {  // (Table (Labels ...) (row) ...)
                 readFormat(nullptr, kKwTable, b->name, 0);
@@ -304,7 +314,10 @@ bool TablesAsBranches(std::string* text) {
         std::size_t r = q + 5;
         while (r < text->size() && IsBlank((*text)[r])) ++r;
         if (r >= text->size() || (*text)[r] != '(') continue;
-        text->erase(p, q - p);
+        // The line ends between the two words stay: the lines after them keep their numbers.
+        const auto lineEnds = static_cast<std::size_t>(std::count(text->begin() + static_cast<long>(p),
+                                                                  text->begin() + static_cast<long>(q), '\n'));
+        text->replace(p, q - p, lineEnds, '\n');
         changed = true;
     }
     return changed;
@@ -314,6 +327,7 @@ bool TablesAsBranches(std::string* text) {
 
 void CheckParameterLeaf(const AmiLeaf* leaf, const char* parentName) {
     if (!leaf) return;
+    const ItemLineScope leafLine(static_cast<std::uint32_t>(leaf->line));
     if (leaf->valueCount < 1 || !leaf->values) {
         ReportError(4626, leaf->name, parentName);
         return;
@@ -362,8 +376,10 @@ void CheckParameterBranch(const AmiBranch* branch) {
 
 void CheckReservedParameters(const AmiBranch* branch) {
     bool initReturns = false, getWave = false;
+    const ItemLineScope branchLine(static_cast<std::uint32_t>(branch->line));
     for (std::int32_t i = 0; i < branch->childCount; ++i) {
         const AmiNodeRef& ref = branch->children[i];
+        const ItemLineScope childLine(LineOf(ref));
         if (const AmiLeaf* leaf = AsLeaf(ref)) {
             ReportError(4600, leaf->name, "Reserved_Parameters");
             CheckParameterLeaf(leaf, "Reserved_Parameters");
@@ -424,6 +440,10 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
         const long before = std::ftell(file);
         if (!ReadCheckedLine(file, line, kAmiFileSizeLimit, length, true)) break;
         const long after = std::ftell(file);
+        // Every line of the file keeps its line end, so that the tree's nodes
+        // know their lines; a line end separates tokens as a blank does: "0 1 2 3"
+        // and "4 5" on two lines are the five values 3 and 4 apart, never one value 34.
+        if (Reporting().currentLine > 1) text += '\n';
         if (!tabReported && line.find('\t') != std::string::npos) {
             ReportWarningAtLine(921);
             tabReported = true;
@@ -442,9 +462,6 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
         const auto comment = piece.find(f.commentChar);
         if (comment != std::string::npos) piece.erase(comment);
         while (!piece.empty() && IsBlank(piece.back())) piece.pop_back();
-        // A line end separates tokens as a blank does: "0 1 2 3" and "4 5" on two
-        // lines are the five values 3 and 4 apart, never one value 34.
-        if (!text.empty() && !piece.empty()) text += ' ';
         text += piece;
     }
     std::fclose(file);
@@ -465,12 +482,15 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     }
     const AmiBranch* root = tree->count > 0 ? AsBranch(tree->nodes[0]) : nullptr;
     if (!root || root->childCount == 0) {
+        const ItemLineScope rootLine(root ? static_cast<std::uint32_t>(root->line) : 0u);
         ReportError(4622);
         return tree;
     }
     bool reserved = false;
+    const ItemLineScope rootLine(static_cast<std::uint32_t>(root->line));
     for (std::int32_t i = 0; i < root->childCount; ++i) {
         const AmiNodeRef& ref = root->children[i];
+        const ItemLineScope childLine(LineOf(ref));
         if (const AmiLeaf* leaf = AsLeaf(ref)) {
             CheckParameterLeaf(leaf, root->name);
             continue;

@@ -58,7 +58,9 @@ char* ClosingQuote(char* p) {
 // The scanner: fills the tree's slots with nodes in document order.
 class NodeListBuilder {
 public:
-    NodeListBuilder(char* text, AmiParamTree* tree) : p_(text), tree_(tree), slots_(tree->count) {}
+    // `firstLine` is the line on which text begins.
+    NodeListBuilder(char* text, AmiParamTree* tree, std::int32_t firstLine)
+        : p_(text), tree_(tree), slots_(tree->count), open_(text), counted_(text), line_(firstLine) {}
 
     std::int32_t Build() {
         while (s_ < slots_) {
@@ -71,8 +73,17 @@ public:
     std::int32_t NodeCount() const { return n_; }
 
 private:
+    // The line of a position at or after the last one asked for: the count moves
+    // forward only, so all lines of the text cost one pass.
+    std::int32_t LineAt(const char* at) {
+        for (; counted_ < at; ++counted_)
+            if (*counted_ == '\n' || (*counted_ == '\r' && counted_[1] != '\n')) ++line_;
+        return line_;
+    }
+
     std::int32_t Step() {
         if (*p_ == '(') {
+            open_ = p_;
             ++p_;
             ++d_;
             SkipBlanks(&p_);
@@ -92,6 +103,7 @@ private:
                 AmiBranch* branch = nullptr;
                 if (!CheckAlloc(&branch, sizeof(AmiBranch))) return kParseOutOfMemory;
                 branch->name = TrimmedCopy(nameStart, end);
+                branch->line = LineAt(open_);
                 tree_->nodes[n_] = AmiNodeRef{kAmiBranch, d_ / 2, branch};
                 ++n_;
                 if (!branch->name) return kParseOutOfMemory;
@@ -104,6 +116,7 @@ private:
                 --s_;  // this step does not count
                 SkipBlanks(&p_);
                 if (*p_ == '(') {
+                    open_ = p_;
                     ++p_;
                     d_ -= 1;
                 } else {
@@ -138,6 +151,7 @@ private:
         tree_->nodes[n_].level = (d_ + 1) / 2;
         if (!CheckAlloc(&leaf, sizeof(AmiLeaf))) return kParseOutOfMemory;
         tree_->nodes[n_].node = leaf;
+        leaf->line = LineAt(open_);
         leaf->name = TrimmedCopy(nameStart, nameEnd);
         if (!leaf->name) return kParseOutOfMemory;
         leaf->nameCode = ClassifyLeafName(leaf->name);
@@ -205,6 +219,9 @@ private:
     char* p_;
     AmiParamTree* tree_;
     std::int32_t slots_;
+    const char* open_;     // the opening parenthesis of the node being scanned
+    const char* counted_;  // line ends before here are counted in line_
+    std::int32_t line_;
     std::int32_t d_ = 0, s_ = 0, n_ = 0;
 };
 
@@ -332,7 +349,10 @@ std::int32_t ParseAmiParams(const char* text, AmiParamTree** result) {
         FreeAmiParamTree(&tree);
         return kParseOutOfMemory;
     }
-    NodeListBuilder builder(copy, tree);
+    std::int32_t firstLine = 1;  // the blanks skipped before the first list may hold line ends
+    for (const char* c = text; c < start; ++c)
+        if (*c == '\n' || (*c == '\r' && c[1] != '\n')) ++firstLine;
+    NodeListBuilder builder(copy, tree, firstLine);
     std::int32_t code = builder.Build();
     if (code == kParseOk) code = LinkNodes(tree, builder.NodeCount());
     CheckFree(&copy);

@@ -41,6 +41,7 @@ struct AmiBranch {
     char* name;
     AmiNodeRef* children;  // copies of the children's references
     std::int32_t childCount;
+    std::int32_t line;  // where the branch's opening parenthesis stands, from 1
 };
 
 struct AmiLeaf {
@@ -48,6 +49,7 @@ struct AmiLeaf {
     AmiValue* values;
     std::int32_t valueCount;
     std::int32_t nameCode;  // AmiLeafName
+    std::int32_t line;      // where the leaf's opening parenthesis stands, from 1
 };
 
 struct AmiParamTree {
@@ -68,6 +70,8 @@ enum AmiParseResult : std::int32_t {
     kParseNameOnly = 8,
 };
 
+// Lines are counted as the text writes them: a line feed, a carriage return
+// and line feed, or a lone carriage return ends one.
 // Parses text into a new tree that the caller owns (result 0); on any other
 // result *tree is left alone and nothing stays allocated.
 std::int32_t ParseAmiParams(const char* text, AmiParamTree** tree);

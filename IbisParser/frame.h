@@ -26,6 +26,7 @@ struct FrameState {
     std::string bareName;            // the file's name without directory
     bool longLinesAllowed = false;
     bool quiet = false;              // no "Checking ..." banners
+    bool noFileChecks = false;       // named executables and .ami files are not looked for
     // Open sections ([Algorithmic Model] ... [End Algorithmic Model]), innermost last.
     static constexpr int kMaxSections = 4;
     std::int32_t sections[kMaxSections] = {};

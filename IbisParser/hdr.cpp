@@ -122,7 +122,9 @@ void FileNameRule(FileHeader* h, const char* value) {
         }
     }
     if (!period) ReportErrorAtLine(1013, name);
-    if (strcasecmp(name, Frame().bareName.c_str()) != 0)
+    // A name cut to the field's length is compared as written: the cut is ours.
+    const std::string written(value, std::strcspn(value, " \t"));
+    if (strcasecmp(name, Frame().bareName.c_str()) != 0 && strcasecmp(written.c_str(), Frame().bareName.c_str()) != 0)
         ReportErrorAtLine(1014, Frame().bareName.c_str(), name);
     CheckReservedWord(name);
 }

@@ -58,10 +58,14 @@ bool FreeTextKeyword(std::int32_t code) {
 namespace {
 
 // The value of the file's first keyword when that is [IBIS Ver] ("" when it is
-// empty); false when the first keyword is another one or there is none.
-bool DeclaredVersion(const char* path, int kind, std::uint32_t* lineCount, std::string* value) {
+// empty); false when the first keyword is another one or there is none, or when
+// the file could not be opened (then `opened` is false and the reason reported).
+bool DeclaredVersion(const char* path, int kind, std::uint32_t* lineCount, std::string* value,
+                     bool* opened = nullptr) {
     std::FILE* file = nullptr;
+    if (opened) *opened = false;
     if (!OpenCheckedFile(path, kind, &file, nullptr)) return false;
+    if (opened) *opened = true;
     std::string line;
     std::size_t length = 0;
     std::uint32_t count = 0;
@@ -302,6 +306,8 @@ void HandleLine(int lineClass, char* line) {
 
 int CheckIbisFile(const char* path, int kind) {
     IBIS_ASSERT(kModule, path != nullptr);
+    Reporting().currentFile = path;
+    Reporting().itemLine = 0;
     if (kind == kFileAmi) {
         bool read = false;
         AmiParamTree* tree = CheckAmiFile(path, &read);
@@ -309,13 +315,16 @@ int CheckIbisFile(const char* path, int kind) {
         return read ? 1 : 0;
     }
     FrameState& f = Frame();
-    const bool quiet = f.quiet;
+    const bool quiet = f.quiet, noFileChecks = f.noFileChecks;
     f = FrameState{};
     f.quiet = quiet;
+    f.noFileChecks = noFileChecks;
     f.kind = kind;
     Reporting().currentLine = 0;
     std::string declared;
-    const bool found = DeclaredVersion(path, kind, nullptr, &declared);
+    bool opened = false;
+    const bool found = DeclaredVersion(path, kind, nullptr, &declared, &opened);
+    if (!opened) return 0;  // why is reported; no version can be looked for
     const int rules = found ? RulesVersionFor(declared) : 0;
     if (rules == 0) {
         ReportError(900, path);

@@ -1,5 +1,6 @@
 #include "IbisParser/report.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -99,6 +100,30 @@ void Print(std::int32_t number, std::int32_t kind, const char* text, bool number
     std::fputc('\n', out);
 }
 
+bool Disabled(std::int32_t number) {
+    const std::vector<std::int32_t>& d = Reporting().disabled;
+    return number > 0 && std::find(d.begin(), d.end(), number) != d.end();
+}
+
+// Records the finding when records are kept, else prints it in the style in force.
+void Deliver(std::int32_t number, std::int32_t kind, const char* text, bool numbered) {
+    ReportState& s = Reporting();
+    if (!s.findings) {
+        Print(number, kind, text, numbered);
+        return;
+    }
+    if (kind >= kInformation) return;  // never printed in the word style either
+    Finding f;
+    f.file = s.currentFile;
+    f.line = f.lastLine = AtLine(kind) ? s.currentLine : s.itemLine;
+    f.kind = kind & ~1;
+    f.number = number > 0 ? number : 0;
+    f.text = text;
+    // One line per finding: texts that end in a line end lose it.
+    while (!f.text.empty() && (f.text.back() == '\n' || f.text.back() == '\r')) f.text.pop_back();
+    s.findings->push_back(std::move(f));
+}
+
 void Report(std::int32_t number, std::int32_t kind, std::va_list args) {
     const MessageRow* row = FindMessage(number);
     ReportState& s = Reporting();
@@ -106,11 +131,11 @@ void Report(std::int32_t number, std::int32_t kind, std::va_list args) {
         if (!s.wordStyle) Print(0, kInformation, kMessageTable[0].text, true);
         return;
     }
-    if (Quiet(kind)) return;
+    if (Quiet(kind) || Disabled(number)) return;
     char text[kMessageBufferSize];
     std::vsnprintf(text, sizeof text, row->text, args);
     Count(kind);
-    Print(number, kind, text, !s.wordStyle);
+    Deliver(number, kind, text, !s.wordStyle);
 }
 
 void ReportByText(std::int32_t kind, const char* format, std::va_list args) {
@@ -118,7 +143,7 @@ void ReportByText(std::int32_t kind, const char* format, std::va_list args) {
     char text[kMessageBufferSize];
     std::vsnprintf(text, sizeof text, format ? format : "", args);
     Count(kind);
-    Print(-1, kind, text, false);
+    Deliver(-1, kind, text, false);
 }
 
 }  // namespace
@@ -181,8 +206,22 @@ void PrintSummary() {
     std::fprintf(out, "Errors  : %ld\n", static_cast<long>(s.errors));
     if (s.warnings) std::fprintf(out, "Warnings: %ld\n", static_cast<long>(s.warnings));
     if (s.cautions) std::fprintf(out, "Cautions: %ld\n", static_cast<long>(s.cautions));
-    std::fprintf(out, "\nFile %s\n", (s.bugs || s.errors) ? "Failed" : "Passed");
+    if (!s.disabled.empty()) {
+        std::fputs("Disabled:", out);
+        for (std::int32_t n : s.disabled) std::fprintf(out, " %d", static_cast<int>(n));
+        std::fputc('\n', out);
+    }
+    std::fprintf(out, "\nFile %s\n", CheckFailed() ? "Failed" : "Passed");
 }
+
+bool CheckFailed() {
+    const ReportState& s = Reporting();
+    return s.bugs || s.errors || (s.warningsAsErrors && s.warnings);
+}
+
+void SetFindingRecords(std::vector<Finding>* findings) { Reporting().findings = findings; }
+void SetDisabledMessages(const std::vector<std::int32_t>& numbers) { Reporting().disabled = numbers; }
+void SetWarningsAsErrors(bool on) { Reporting().warningsAsErrors = on; }
 
 void GetCounts(std::uint32_t* bugs, std::uint32_t* errors, std::uint32_t* warnings) {
     const ReportState& s = Reporting();

@@ -6,6 +6,8 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 enum ReportKind : std::int32_t {
     kBug = 0,
@@ -21,6 +23,19 @@ enum ReportKind : std::int32_t {
     kInformation = 10,
 };
 
+// One finding as a record, for the formats that are read by programs: the
+// file and line it concerns, its severity, number and formatted text. A run of
+// findings folded into one keeps the first text, the count and the last line.
+struct Finding {
+    std::string file;            // as the checker opened it
+    std::uint32_t line = 0;      // 0: the finding concerns no one line
+    std::uint32_t lastLine = 0;  // of a folded run; equals line otherwise
+    std::uint32_t count = 1;     // findings folded into this one
+    std::int32_t kind = kError;  // ReportKind without the line variant (kBug, kError, ...)
+    std::int32_t number = 0;     // 0 for reports by text
+    std::string text;
+};
+
 struct ReportState {
     std::FILE* out = nullptr;  // standard output when unset
     std::uint32_t bugs = 0, errors = 0, warnings = 0, cautions = 0;
@@ -28,6 +43,16 @@ struct ReportState {
     bool cautionsQuiet = true;
     bool wordStyle = true;
     std::uint32_t currentLine = 0;  // kept by the checker's file reader
+    // For the finding records only (the printed styles never show them): the
+    // file under check, and the line of the item a report without a line
+    // concerns (the .ami node being checked), 0 when none.
+    std::string currentFile;
+    std::uint32_t itemLine = 0;
+    // When set, counted reports are recorded here instead of printed.
+    std::vector<Finding>* findings = nullptr;
+    // Message numbers left out: neither printed, recorded nor counted.
+    std::vector<std::int32_t> disabled;
+    bool warningsAsErrors = false;  // the verdict fails on warnings too
 };
 
 // The one reporting state of the process.
@@ -64,6 +89,25 @@ void SetBugsQuiet(bool quiet);
 void SetErrorsQuiet(bool quiet);
 void SetWarningsQuiet(bool quiet);
 void SetWordStyle(bool on);
+void SetFindingRecords(std::vector<Finding>* findings);
+void SetDisabledMessages(const std::vector<std::int32_t>& numbers);
+void SetWarningsAsErrors(bool on);
+// True when the counts so far give the verdict "Failed".
+bool CheckFailed();
+
+// The line of the item that the reports within the scope concern, for the
+// finding records; the previous one comes back at the end of the scope.
+class ItemLineScope {
+public:
+    explicit ItemLineScope(std::uint32_t line) : saved_(Reporting().itemLine) { Reporting().itemLine = line; }
+    ~ItemLineScope() { Reporting().itemLine = saved_; }
+    ItemLineScope(const ItemLineScope&) = delete;
+    ItemLineScope& operator=(const ItemLineScope&) = delete;
+
+private:
+    std::uint32_t saved_;
+};
+
 // Clears the counts (a new file check); the flags and stream stay.
 void ResetCounts();
 

@@ -102,6 +102,27 @@ TEST(AmiParse, QuotedTokensKeepBlanksParenthesesAndQuotes) {
     EXPECT_STREQ(t.Leaf(2)->values[0].text, "\"de\"");
 }
 
+TEST(AmiParse, NodesKnowTheLineOfTheirOpeningParenthesis) {
+    const struct {
+        const char* text;
+        std::vector<int> lines;  // of the nodes in document order
+    } cases[] = {
+        {"(r (a 1)\n (b 2))", {1, 1, 2}},
+        {"\n\n(r\r\n (a 1)\r (b\n 2))", {3, 4, 5}},  // blanks before the list; CR LF and a lone CR end one line each
+        {"(r (d \"x\ny\")\n (e 1))", {1, 1, 3}},     // a line end inside quotes is one too
+        {"(r\n (s\n  (t\n   (u 1))))", {1, 2, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        Tree t(c.text);
+        ASSERT_EQ(t.code, kParseOk) << c.text;
+        std::vector<int> lines;
+        for (int i = 0; i < t.tree->count; ++i)
+            if (const AmiBranch* b = t.Branch(i)) lines.push_back(b->line);
+            else if (const AmiLeaf* l = t.Leaf(i)) lines.push_back(l->line);
+        EXPECT_EQ(lines, c.lines) << c.text;
+    }
+}
+
 TEST(AmiParse, LeafHoldingAListIsDropped) {
     Tree t("(root (a 1 (x)) (b 2))");
     ASSERT_EQ(t.code, kParseOk);

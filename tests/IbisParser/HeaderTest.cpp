@@ -102,6 +102,12 @@ TEST_F(Header_, FileNameRules) {
     }
     const CheckerRun cased = CheckText("RX.ibs", "[IBIS Ver] 4.2\n[File Name] rx.ibs\n[File Rev] 1\n" + kTail);
     EXPECT_FALSE(cased.Has("not the same as")) << cased.output;
+    // IBIS 2.1 names are cut at 12 characters: the cut alone is no mismatch.
+    for (const auto& [written, mismatch] : {std::pair{"abcdefghi.ibs", false}, std::pair{"abcdefghz.ibs", true}}) {
+        const CheckerRun cut = CheckText("abcdefghi.ibs", std::string("[IBIS Ver] 2.1\n[File Name] ") + written +
+                                                              "\n[File Rev] 1\n" + kTail);
+        EXPECT_EQ(cut.Has("File name opened 'abcdefghi.ibs' not the same as"), mismatch) << written << cut.output;
+    }
 }
 
 TEST_F(Header_, FreeTextAndGetters) {

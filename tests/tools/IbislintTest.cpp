@@ -4,7 +4,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/Process.h"
 #include "support/ScratchDirectory.h"
@@ -21,6 +25,103 @@ class Ibislint : public testing::Test {
 protected:
     ScratchDirectory scratch;
 };
+
+// One finding as each machine-read format gives it.
+struct Row {
+    std::string file;
+    int line = 0, lastLine = 0, count = 1;
+    std::string severity;
+    int number = 0;
+    bool operator==(const Row&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& o, const Row& r) {
+    return o << r.file << ":" << r.line << "-" << r.lastLine << " x" << r.count << " " << r.severity << " " << r.number;
+}
+
+// "(3 times, lines 23-25)" at the end of a folded finding's text.
+void ReadFoldNote(const std::string& text, Row* row) {
+    static const std::regex note(R"(\((\d+) times(?:, lines \d+-(\d+))?\)$)");
+    std::smatch m;
+    if (!std::regex_search(text, m, note)) return;
+    row->count = std::stoi(m[1]);
+    if (m[2].matched) row->lastLine = std::stoi(m[2]);
+}
+
+std::vector<Row> FromGnu(const std::string& out) {
+    static const std::regex finding(R"(^([^:]+):(?:(\d+):)? (error|warning|note): (.*?)(?: \[[BEWCN](\d{4})\])?$)");
+    std::vector<Row> rows;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (!std::regex_match(line, m, finding)) continue;
+        Row r{m[1], m[2].matched ? std::stoi(m[2]) : 0, 0, 1, m[3], m[5].matched ? std::stoi(m[5]) : 0};
+        r.lastLine = r.line;
+        ReadFoldNote(m[4], &r);
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+std::vector<Row> FromJson(const nlohmann::json& doc) {
+    std::vector<Row> rows;
+    for (const auto& file : doc.at("files"))
+        for (const auto& f : file.at("findings")) {
+            const std::string severity = f.at("severity");
+            rows.push_back({f.at("file"), f.at("line").is_null() ? 0 : f.at("line").get<int>(),
+                            f.at("lastLine").is_null() ? 0 : f.at("lastLine").get<int>(), f.at("count"),
+                            severity == "bug" ? "error" : severity == "caution" ? "warning" : severity,
+                            f.at("number")});
+        }
+    return rows;
+}
+
+// The results of a SARIF log, after checking the fields its schema requires
+// and that code-scanning dashboards read.
+std::vector<Row> FromSarif(const nlohmann::json& log) {
+    std::vector<Row> rows;
+    EXPECT_EQ(log.at("version"), "2.1.0");
+    EXPECT_EQ(log.at("runs").size(), 1u);
+    const auto& run = log.at("runs").at(0);
+    EXPECT_EQ(run.at("tool").at("driver").at("name"), "ibislint");
+    const auto& rules = run.at("tool").at("driver").at("rules");
+    for (const auto& result : run.at("results")) {
+        const std::string id = result.at("ruleId");
+        EXPECT_EQ(rules.at(result.at("ruleIndex").get<std::size_t>()).at("id"), id);
+        const std::string text = result.at("message").at("text");
+        EXPECT_FALSE(text.empty());
+        const auto& location = result.at("locations").at(0).at("physicalLocation");
+        Row r{location.at("artifactLocation").at("uri"), 0, 0, 1, result.at("level"), std::stoi(id.substr(4))};
+        if (location.contains("region")) {
+            r.line = location.at("region").at("startLine");
+            r.lastLine = location.at("region").at("endLine");
+            EXPECT_GE(r.line, 1);
+        }
+        ReadFoldNote(text, &r);
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+// A model whose IBIS file and .ami file both hold faults at known lines; the
+// .ami file is named by two Executable lines.
+void WriteFaultyKit() {
+    fs::create_directory("kit");
+    std::ofstream("kit/m.ibs") << "[IBIS Ver] 5.0\n[File Name] m.ibs\n[File Rev] 1.0\n|\ttab in a comment\n"
+                                  "[Component] c\n[Manufacturer] x\n[Package]\nR_pkg 0.25 0.2 0.3\n"
+                                  "L_pkg 1nH 0.8nH 1.2nH\nC_pkg 0.4pF 0.3pF 0.5pF\n"
+                                  "[Pin] signal_name model_name R_pin L_pin C_pin\n1 RXP m_in\n[Model] m_in\n"
+                                  "Model_type Input\nVinl = 0.45\nVinh = 0.55\nC_comp 0.3pF 0.25pF 0.35pF\n"
+                                  "[Algorithmic Model]\nExecutable Linux_gcc_64 m.so m.ami\n"
+                                  "Executable Windows_VisualStudio_64 m.dll m.ami\n[End Algorithmic Model]\n"
+                                  "[End]\njunk\njunk\njunk\n";
+    std::ofstream("kit/m.ami") << "| parameters\r\n(m\r\n (Reserved_Parameters\r\n"
+                                  "  (Init_Returns_Impulse (Usage Info) (Type Boolean) (Default False) (Description \"x\"))\r\n"
+                                  "  (GetWave_Exists (Usage Info) (Type Boolean)\r\n   (Default True) (Description \"x\")))\r\n"
+                                  " (Model_Specific\r\n  (a (Usage Sideways) (Type Integer)\r\n"
+                                  "   (Format Range 1)\r\n   (Description \"y\"))))\r\n";
+    std::ofstream("kit/m.so") << "stand-in";
+}
 
 }  // namespace
 
@@ -106,5 +207,79 @@ TEST_F(Ibislint, VendorAmiKitPassesWithItsExecutablesBesideIt) {
     for (const char* ami : {"ibis_ami_example_rx.ami", "pybert_example_rx.ami"}) {
         const Lint alone = RunLint("'" + (corpus / ami).string() + "'");
         EXPECT_EQ(alone.status, 0) << ami << "\n" << alone.out;
+    }
+}
+
+TEST_F(Ibislint, MachineFormatsGiveFileLineSeverityAndNumber) {
+    WriteFaultyKit();
+    // In file order: the IBIS file's findings, then those of the .ami file it names
+    // (once, under its own name); the three lines after [End] folded into one.
+    const std::vector<Row> expected = {
+        {"kit/m.ibs", 4, 4, 1, "warning", 921},  {"kit/m.ibs", 20, 20, 1, "error", 4616},
+        {"kit/m.ibs", 23, 25, 3, "error", 902},  {"kit/m.ami", 8, 8, 1, "error", 4627},
+        {"kit/m.ami", 9, 9, 1, "error", 4632},
+    };
+    const Lint gnu = RunLint("--format gnu kit/m.ibs");
+    EXPECT_EQ(gnu.status, 1);
+    EXPECT_EQ(FromGnu(gnu.out), expected) << gnu.out;
+    EXPECT_NE(gnu.out.find("kit/m.ibs:23: error: Non-comment line exists after 'End' keyword. (3 times, lines 23-25) "
+                           "[E0902]\n"),
+              std::string::npos) << gnu.out;
+    EXPECT_NE(gnu.out.find("Errors  : 6\nWarnings: 1\n\nFile Failed\n"), std::string::npos) << gnu.out;
+    EXPECT_EQ(gnu.out.find("Checking"), std::string::npos) << gnu.out;
+
+    const Lint json = RunLint("--format json kit/m.ibs");
+    EXPECT_EQ(json.status, 1);
+    const nlohmann::json doc = nlohmann::json::parse(json.out);
+    EXPECT_EQ(FromJson(doc), expected) << json.out;
+    const auto& file = doc.at("files").at(0);
+    EXPECT_EQ(file.at("file"), "kit/m.ibs");
+    EXPECT_EQ(file.at("verdict"), "failed");
+    EXPECT_EQ(file.at("errors"), 6);
+    EXPECT_EQ(file.at("warnings"), 1);
+    EXPECT_EQ(doc.at("verdict"), "failed");
+
+    const Lint sarif = RunLint("--format sarif kit/m.ibs");
+    EXPECT_EQ(sarif.status, 1);
+    EXPECT_EQ(FromSarif(nlohmann::json::parse(sarif.out)), expected) << sarif.out;
+
+    // The word style stays as it was: one report per line, no file names.
+    const Lint text = RunLint("kit/m.ibs");
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(text.out.find("ERROR (line   24) - Non-comment line exists after 'End' keyword.\n"), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("ERROR - Illegal Usage value Sideways specified for a\n"), std::string::npos) << text.out;
+}
+
+TEST_F(Ibislint, OptionsForPipelines) {
+    WriteFaultyKit();
+    std::ofstream("short.ibs") << "[IBIS Ver] 2.1\n[File Name] short.ibs\n[File Rev] 1\n[Component] c\n[End]\n";
+    const struct {
+        std::string arguments;
+        int status;
+        std::vector<std::string> present, absent;
+    } cases[] = {
+        // Pipelines that lint before building: the named files are not looked for.
+        {"--format gnu --no-file-checks kit/m.ibs", 1, {"[E0902]"}, {"[E4616]", "kit/m.ami"}},
+        {"--format gnu --disable 902,4616 --disable=4627,4632 kit/m.ibs", 0,
+         {"[W0921]", "Disabled: 902 4616 4627 4632\n", "File Passed"}, {"[E0902]", "[E4616]", "[E4627]"}},
+        {"--format gnu --warnings-as-errors --disable 902,4616,4627,4632 kit/m.ibs", 1, {"[W0921]", "File Failed"}, {}},
+        {"--warnings-as-errors --disable 902,4616,4627,4632 kit/m.ibs", 1, {"WARNING (line    4)", "File Failed"}, {}},
+        {"--format json --disable 902,4616,4627,4632 kit/m.ibs", 0, {"\"disabled\": [902, 4616, 4627, 4632]"}, {}},
+        // A file that cannot be opened stops there: no version is looked for.
+        {"--format gnu missing.ibs", 1, {"missing.ibs: error: Unable To Open File 'missing.ibs' [E1905]"}, {"[E0900]"}},
+        {"--format gnu notes.txt short.ibs", 1, {"notes.txt: error: not a .ibs, .pkg, .ebd or .ami file\n"}, {}},
+        {"--format xml short.ibs", 2, {"unknown format 'xml'"}, {}},
+        {"--disable 99999 short.ibs", 2, {"not a list of message numbers"}, {}},
+        {"--disable 902, short.ibs", 2, {"not a list of message numbers"}, {}},
+        {"--format", 2, {"usage: ibislint"}, {}},
+    };
+    for (const auto& c : cases) {
+        const Lint l = RunLint(c.arguments);
+        EXPECT_EQ(l.status, c.status) << c.arguments << "\n" << l.out;
+        for (const std::string& text : c.present)
+            EXPECT_NE(l.out.find(text), std::string::npos) << c.arguments << ": " << text << "\n" << l.out;
+        for (const std::string& text : c.absent)
+            EXPECT_EQ(l.out.find(text), std::string::npos) << c.arguments << ": " << text << "\n" << l.out;
     }
 }

@@ -1,14 +1,18 @@
 // ibislint: checks IBIS (.ibs), package (.pkg), board description (.ebd) and AMI
 // parameter-definition (.ami) files and gives a verdict for each.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "IbisParser/frame.h"
+#include "IbisParser/messages.h"
 #include "IbisParser/parse.h"
 #include "IbisParser/report.h"
+#include "tools/ibislint/findings.h"
+#include "tools/ibislint/formats.h"
 
 namespace {
 
@@ -21,19 +25,118 @@ const char* kUsage =
     "the folder of the .ibs file. Only regular files are read; an .ami file may hold at\n"
     "most 16 MiB.\n"
     "\n"
-    "  --numbered          print message numbers (E1234 ...) instead of words\n"
-    "  --no-warnings       do not print or count warnings\n"
-    "  --quiet             no \"Checking ...\" banner per file\n"
-    "  --help              this text\n"
+    "  --format FORMAT         text (the default: words, as people read them), gnu (one\n"
+    "                          line per finding: FILE:LINE: error: TEXT [E1234]), json (one\n"
+    "                          document for the run) or sarif (SARIF 2.1.0)\n"
+    "  --warnings-as-errors    a warning fails the file too\n"
+    "  --disable N[,N...]      leave out these message numbers (listed in the summary)\n"
+    "  --no-file-checks        do not look for the executables and .ami files that an\n"
+    "                          [Algorithmic Model] names (for checks before a build)\n"
+    "  --numbered              text format: message numbers (E1234 ...) instead of words\n"
+    "  --no-warnings           do not print or count warnings\n"
+    "  --quiet                 no \"Checking ...\" banner per file\n"
+    "  --help                  this text\n"
+    "\n"
+    "gnu, json and sarif give each finding its file (a named .ami file's findings carry\n"
+    "that file's name) and line, in file order, with runs of the same message on\n"
+    "consecutive lines folded into one with its count and line range.\n"
     "\n"
     "Exit status: 0 when every file passed, 1 when any failed, 2 for a usage error.\n";
+
+enum class Format { kText, kGnu, kJson, kSarif };
+
+int Usage(const char* problem, const std::string& what) {
+    std::fprintf(stderr, "ibislint: %s '%s'\n%s", problem, what.c_str(), kUsage);
+    return 2;
+}
+
+// "902,1010" into numbers of the message table; false on anything else.
+bool ParseNumbers(const std::string& list, std::vector<std::int32_t>* numbers) {
+    std::size_t at = 0;
+    while (at <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', at), list.size());
+        const std::string item = list.substr(at, comma - at);
+        char* end = nullptr;
+        const long n = std::strtol(item.c_str(), &end, 10);
+        if (item.empty() || *end != '\0' || n <= 0 || n > 9999 || !FindMessage(static_cast<std::int32_t>(n)))
+            return false;
+        numbers->push_back(static_cast<std::int32_t>(n));
+        at = comma + 1;
+    }
+    return true;
+}
+
+// Checks one file; the findings are printed (text) or recorded in `checked`.
+// False when the check was abandoned and the run must end.
+bool CheckOne(const std::string& path, Format format, CheckedFile* checked) {
+    ResetCounts();
+    checked->path = path;
+    const int kind = FileKindOf(path);
+    bool abandoned = false;
+    if (kind == 0) {
+        const char* why = "not a .ibs, .pkg, .ebd or .ami file";
+        if (format == Format::kText) {
+            std::printf("\nibislint: %s: %s\n\nFile Failed\n", path.c_str(), why);
+            checked->failed = true;
+            return true;
+        }
+        Finding f;
+        f.file = path;
+        f.text = why;
+        checked->findings.push_back(f);
+        checked->errors = 1;
+        checked->failed = true;
+    } else {
+        try {
+            CheckIbisFile(path.c_str(), kind);
+        } catch (const std::exception& e) {
+            // Memory ran out (or the like): the checker's state is not to be trusted
+            // for further files, so the run ends here with a clear verdict.
+            std::fflush(stdout);
+            std::fprintf(stderr, "ibislint: %s: check abandoned (%s)\n", path.c_str(), e.what());
+            abandoned = true;
+        }
+        const ReportState& s = Reporting();
+        checked->bugs = s.bugs;
+        checked->errors = s.errors;
+        checked->warnings = s.warnings;
+        checked->cautions = s.cautions;
+        checked->failed = abandoned || CheckFailed();
+    }
+    if (format != Format::kText) {
+        OrderFindings(checked->findings, path);
+        FoldFindings(checked->findings);
+    }
+    if (format == Format::kText || format == Format::kGnu) {
+        if (format == Format::kGnu) WriteGnu(stdout, *checked);
+        if (abandoned || kind == 0) {
+            std::printf("\nFile Failed\n");
+        } else {
+            std::printf("\nSummary of %s:\n", path.c_str());
+            PrintSummary();
+        }
+        std::fflush(stdout);
+    }
+    return !abandoned;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> files;
+    std::vector<std::int32_t> disabled;
+    Format format = Format::kText;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        // The value of an option: the next argument, or after '=' in the same one.
+        auto value = [&](const char* option, std::string* out) {
+            const std::size_t n = std::strlen(option);
+            if (arg == option && i + 1 < argc) *out = argv[++i];
+            else if (arg.compare(0, n + 1, std::string(option) + "=") == 0) *out = arg.substr(n + 1);
+            else return false;
+            return true;
+        };
+        std::string text;
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -41,11 +144,20 @@ int main(int argc, char** argv) {
         if (arg == "--numbered") SetWordStyle(false);
         else if (arg == "--no-warnings") SetWarningsQuiet(true);
         else if (arg == "--quiet") Frame().quiet = true;
-        else if (arg == "--") {
+        else if (arg == "--warnings-as-errors") SetWarningsAsErrors(true);
+        else if (arg == "--no-file-checks") Frame().noFileChecks = true;
+        else if (value("--format", &text)) {
+            if (text == "text") format = Format::kText;
+            else if (text == "gnu") format = Format::kGnu;
+            else if (text == "json") format = Format::kJson;
+            else if (text == "sarif") format = Format::kSarif;
+            else return Usage("unknown format", text);
+        } else if (value("--disable", &text)) {
+            if (!ParseNumbers(text, &disabled)) return Usage("not a list of message numbers:", text);
+        } else if (arg == "--") {
             for (++i; i < argc; ++i) files.push_back(argv[i]);
         } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "ibislint: unknown option '%s'\n%s", arg.c_str(), kUsage);
-            return 2;
+            return Usage("unknown option or missing value", arg);
         } else {
             files.push_back(arg);
         }
@@ -54,31 +166,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ibislint: no file to check\n%s", kUsage);
         return 2;
     }
+    SetDisabledMessages(disabled);
+    if (format != Format::kText) Frame().quiet = true;  // the banners are for people reading words
+    std::vector<CheckedFile> checked;
     bool allPassed = true;
     for (const std::string& file : files) {
-        ResetCounts();
-        const int kind = FileKindOf(file);
-        if (kind == 0) {
-            std::printf("\nibislint: %s: not a .ibs, .pkg, .ebd or .ami file\n\nFile Failed\n", file.c_str());
-            allPassed = false;
-            continue;
-        }
-        try {
-            CheckIbisFile(file.c_str(), kind);
-        } catch (const std::exception& e) {
-            // Memory ran out (or the like): the checker's state is not to be trusted
-            // for further files, so the run ends here with a clear verdict.
-            std::fflush(stdout);
-            std::fprintf(stderr, "ibislint: %s: check abandoned (%s)\n", file.c_str(), e.what());
-            std::printf("\nFile Failed\n");
-            return 1;
-        }
-        std::printf("\nSummary of %s:\n", file.c_str());
-        PrintSummary();
-        std::uint32_t bugs = 0, errors = 0;
-        GetCounts(&bugs, &errors, nullptr);
-        if (bugs || errors) allPassed = false;
-        std::fflush(stdout);
+        checked.emplace_back();
+        SetFindingRecords(format == Format::kText ? nullptr : &checked.back().findings);
+        const bool goOn = CheckOne(file, format, &checked.back());
+        SetFindingRecords(nullptr);
+        if (checked.back().failed) allPassed = false;
+        if (!goOn) break;
     }
+    if (format == Format::kJson) WriteJson(stdout, checked, disabled);
+    if (format == Format::kSarif) WriteSarif(stdout, checked, disabled);
     return allPassed ? 0 : 1;
 }
