@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "IbisParser/messages.h"
 #include "IbisParser/report.h"
@@ -154,4 +155,55 @@ TEST_F(Reports, Summaries) {
     EXPECT_EQ(Output(),
               "PROGRAM BUG - Internal error while parsing AMI Parameter file\n\nBugs    : 1\nErrors  : 0\n"
               "Warnings: 1\n\nFile Failed\n");
+}
+
+TEST_F(Reports, RecordsCarryFileLineAndItemAndPrintNothing) {
+    std::vector<Finding> records;
+    SetFindingRecords(&records);
+    Reporting().currentFile = "dir/x.ami";
+    ReportErrorAtLine(902);  // the current line, 7
+    ReportError(4622);       // no line and no item: none
+    {
+        const ItemLineScope item(12);
+        ReportWarning(921);  // the item's line
+        ReportErrorAtLine(902);  // a line variant keeps the current line
+    }
+    ReportError(1906, 24u);  // the text's own line end is dropped
+    ReportError(12345);      // not in the table: neither recorded nor counted
+    SetFindingRecords(nullptr);
+    EXPECT_EQ(Output(), "");
+    const struct {
+        std::uint32_t line;
+        std::int32_t kind, number;
+        const char* text;
+    } expected[] = {
+        {7, kError, 902, "Non-comment line exists after 'End' keyword."},
+        {0, kError, 4622, "No Reserved_Parameters found"},
+        {12, kWarning, 921, "IBIS files should not contain tab characters."},
+        {7, kError, 902, "Non-comment line exists after 'End' keyword."},
+        {0, kError, 1906, "Memory allocation failed.  This request 24."},
+    };
+    ASSERT_EQ(records.size(), std::size(expected));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].file, "dir/x.ami") << i;
+        EXPECT_EQ(records[i].line, expected[i].line) << i;
+        EXPECT_EQ(records[i].kind, expected[i].kind) << i;
+        EXPECT_EQ(records[i].number, expected[i].number) << i;
+        EXPECT_EQ(records[i].text, expected[i].text) << i;
+    }
+    EXPECT_EQ(Reporting().itemLine, 0u);
+}
+
+TEST_F(Reports, DisabledNumbersAndWarningsAsErrors) {
+    SetDisabledMessages({902, 921});
+    ReportErrorAtLine(902);
+    ReportWarning(921);
+    ReportWarning(925, "8.0", "x.ibs", "7.2");
+    PrintSummary();
+    EXPECT_EQ(Output(),
+              "WARNING - IBIS Version '8.0' of file x.ibs is not supported; checking it by the IBIS 7.2 rules\n\n"
+              "Errors  : 0\nWarnings: 1\nDisabled: 902 921\n\nFile Passed\n");
+    EXPECT_FALSE(CheckFailed());
+    SetWarningsAsErrors(true);
+    EXPECT_TRUE(CheckFailed());
 }

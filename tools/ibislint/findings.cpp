@@ -18,8 +18,10 @@ namespace {
 
 bool Continues(const Finding& run, const Finding& next) {
     if (run.file != next.file || run.kind != next.kind || run.number != next.number) return false;
-    if (run.line == 0 || next.line == 0) return run.line == next.line && run.text == next.text;
-    return next.line == run.lastLine || next.line == run.lastLine + 1;
+    // One item (the same line) may draw one number many times; on the next line
+    // only the same text continues a run, so no name or value is lost.
+    if (next.line == run.lastLine) return run.line != 0 || run.text == next.text;
+    return run.line != 0 && next.line == run.lastLine + 1 && run.text == next.text;
 }
 
 }  // namespace
