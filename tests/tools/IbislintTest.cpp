@@ -2,10 +2,10 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -41,23 +41,42 @@ std::ostream& operator<<(std::ostream& o, const Row& r) {
 
 // "(3 times, lines 23-25)" at the end of a folded finding's text.
 void ReadFoldNote(const std::string& text, Row* row) {
-    static const std::regex note(R"(\((\d+) times(?:, lines \d+-(\d+))?\)$)");
-    std::smatch m;
-    if (!std::regex_search(text, m, note)) return;
-    row->count = std::stoi(m[1]);
-    if (m[2].matched) row->lastLine = std::stoi(m[2]);
+    const std::size_t open = text.rfind(" (");
+    if (open == std::string::npos || text.back() != ')') return;
+    int count = 0, first = 0, last = 0;
+    const std::string note = text.substr(open);
+    if (std::sscanf(note.c_str(), " (%d times, lines %d-%d)", &count, &first, &last) >= 1 && count > 1) {
+        row->count = count;
+        if (last > 0) row->lastLine = last;
+    }
 }
 
+// FILE:LINE: SEVERITY: TEXT [E1234], the line and the tag being optional.
 std::vector<Row> FromGnu(const std::string& out) {
-    static const std::regex finding(R"(^([^:]+):(?:(\d+):)? (error|warning|note): (.*?)(?: \[[BEWCN](\d{4})\])?$)");
     std::vector<Row> rows;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
-        std::smatch m;
-        if (!std::regex_match(line, m, finding)) continue;
-        Row r{m[1], m[2].matched ? std::stoi(m[2]) : 0, 0, 1, m[3], m[5].matched ? std::stoi(m[5]) : 0};
-        r.lastLine = r.line;
-        ReadFoldNote(m[4], &r);
+        std::size_t at = std::string::npos;
+        std::string severity;
+        for (const char* word : {": error: ", ": warning: ", ": note: "})
+            if (const std::size_t p = line.find(word); p != std::string::npos && p < at) {
+                at = p;
+                severity = std::string(word).substr(2, std::strlen(word) - 4);
+            }
+        if (at == std::string::npos) continue;
+        Row r;
+        r.severity = severity;
+        r.file = line.substr(0, at);
+        if (const std::size_t colon = r.file.rfind(':'); colon != std::string::npos) {
+            r.line = r.lastLine = std::stoi(r.file.substr(colon + 1));
+            r.file.erase(colon);
+        }
+        std::string text = line.substr(at + severity.size() + 4);
+        if (text.size() > 8 && text.compare(text.size() - 8, 2, " [") == 0 && text.back() == ']') {
+            r.number = std::stoi(text.substr(text.size() - 5, 4));
+            text.erase(text.size() - 8);
+        }
+        ReadFoldNote(text, &r);
         rows.push_back(r);
     }
     return rows;
