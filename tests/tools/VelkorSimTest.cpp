@@ -136,6 +136,14 @@ TEST_F(VelkorSim, BadInputsGiveMessagesAndNonZeroStatus) {
         {"--bits", "needs a value", 2},
         {"--samples-per-bit 2", "--samples-per-bit needs a number", 2},
         {"--frobnicate 1", "unknown option", 2},
+        {"--sj 0.3", "--sj needs UI@HZ", 2},
+        {"--sj 0.3@-5", "--sj needs UI@HZ", 2},
+        {"--sj x@1M", "--sj needs UI@HZ", 2},
+        {"--sj 0.1@6G", "--sj at 6e+09 Hz is above half the bit rate", 2},
+        {"--rj 1", "--rj needs a number from 0 to 0.3", 2},
+        {"--dj -0.1", "--dj needs a number from 0 to 1", 2},
+        {"--ppm 20000", "--ppm needs a number from -10000 to 10000", 2},
+        {"--ssc 5000 --ssc-freq 1G", "--ssc-freq must stay below a hundredth of the bit rate", 2},
     };
     for (const auto& c : cases) {
         const Outcome o = Simulate("--bits 20000 " + c.arguments);
@@ -274,6 +282,23 @@ TEST_F(VelkorSim, LostClockEdgeIsASlip) {
               std::string::npos)
         << clean.out;
     EXPECT_EQ(Simulate(common + " --param drop_edge=-3").status, 2);
+}
+
+// A transmitter off frequency by 300 ppm, within the loop's frequency range, is
+// tracked: lock, no errors, and a recovered period that follows the transmitter's.
+TEST_F(VelkorSim, FrequencyOffsetOf300PpmIsTracked) {
+    for (const double ppm : {300.0, -300.0}) {
+        const Outcome o = Simulate("--bits 60000 --param CDR_Threshold=2 --ppm " + std::to_string(ppm) + " --out offset");
+        ASSERT_EQ(o.status, 0) << o.out;
+        EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << ppm << "\n" << o.out;
+        EXPECT_EQ(o.out.find("Slips"), std::string::npos) << o.out;
+        const std::string json = Slurp("offset/metrics.json");
+        EXPECT_NE(json.find("\"locked\": true"), std::string::npos);
+        EXPECT_NEAR(Field(json, "\"clock_period_mean\": ") * 1e12, 100 / (1 + ppm * 1e-6), 0.002) << ppm;
+        EXPECT_EQ(Field(json, "\"tx_ppm\": "), ppm);
+        EXPECT_LT(Field(json, "\"tracking_error_rms_ui\": "), 0.1);
+        EXPECT_NE(Slurp("offset/report.html").find("id=\"tracking-spectrum\""), std::string::npos);
+    }
 }
 
 // A run that never locks still writes its summary and report; the lock point

@@ -1,7 +1,10 @@
 #include "tools/velkor-sim/Analysis.h"
 
+#include "tools/velkor-sim/Fft.h"
+
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <fstream>
 #include <sstream>
 
@@ -31,11 +34,47 @@ double GaussianBer(std::size_t n1, double s1, double s1sq, std::size_t n0, doubl
     return (static_cast<double>(n1) * tail(n1, s1, s1sq, 1) + static_cast<double>(n0) * tail(n0, s0, s0sq, -1)) / total;
 }
 
+// Amplitude spectrum (peak UI per frequency) of the windowed tracking error:
+// the longest power-of-two stretch of the trace, mean removed, Hann window.
+std::vector<std::pair<double, double>> TrackingSpectrum(const std::vector<std::pair<double, double>>& trace,
+                                                        double window) {
+    std::vector<std::pair<double, double>> spectrum;
+    std::size_t n = 1;
+    while (2 * n <= trace.size()) n *= 2;
+    if (n < 16 || window <= 0) return spectrum;
+    const std::size_t first = trace.size() - n;
+    double mean = 0;
+    for (std::size_t i = 0; i < n; ++i) mean += trace[first + i].second;
+    mean /= static_cast<double>(n);
+    std::vector<std::complex<double>> data(n);
+    const double pi = 3.14159265358979323846;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double hann = 0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i) / static_cast<double>(n));
+        data[i] = (trace[first + i].second - mean) * hann;
+    }
+    Fft(data, -1);
+    const double step = (trace[first + n - 1].first - trace[first].first) / static_cast<double>(n - 1);
+    for (std::size_t k = 1; k < n / 2; ++k)
+        spectrum.emplace_back(static_cast<double>(k) / (static_cast<double>(n) * step),
+                              4.0 * std::abs(data[k]) / static_cast<double>(n));  // Hann's coherent gain is 1/2
+    return spectrum;
+}
+
+// The clock counts as locked when its phase against the transmitter's holds
+// within this of its mean; jitter the loop is not meant to follow (fast SJ,
+// RJ, DJ) widens it, up to 0.45 UI.
+double LockTolerance(const AnalysisSettings& s) {
+    double jitter = 0.5 * s.impairments.djUi + 3 * s.impairments.rjUi;
+    for (const auto& sj : s.impairments.sj) jitter += sj.amplitudeUi;
+    return std::max(1.0 / s.samplesPerBit, 0.125 + std::min(jitter, 0.325));
+}
+
 }  // namespace
 
 LinkAnalyser::LinkAnalyser(const AnalysisSettings& settings)
     : s_(settings), spb_(settings.samplesPerBit), dt_(settings.bitTime / settings.samplesPerBit),
-      lock_(std::max(0.125, 1.0 / settings.samplesPerBit)), prbs_(settings.polynomial) {
+      lock_(LockTolerance(settings)), timing_(settings.impairments, settings.bitTime, settings.seed),
+      prbs_(settings.polynomial) {
     const auto slots = static_cast<std::size_t>(spb_);
     errorsAt_.assign(slots, 0);
     comparedAt_.assign(slots, 0);
@@ -79,7 +118,7 @@ void LinkAnalyser::Add(const double* input, const double* output, std::size_t n,
         lastTime_ = t;
         pending_.push_back({t, std::llround(t / dt_) + spb_ / 2});
         if (!lock_.Locked()) {
-            lock_.Add(t / s_.bitTime);
+            lock_.Add(PhaseAt(t));  // against the transmitter's clock, not the nominal grid
             while (pendingFirst_ < lock_.Start() && !pending_.empty()) {  // edges before the stable stretch
                 pending_.pop_front();
                 ++pendingFirst_;
@@ -114,7 +153,7 @@ void LinkAnalyser::OnLock() {
         if (d >= base_ && d < end) decision[j] = Out(d) > 0 ? 1 : 0;
     }
     const long long d0 = pending_.front().decision;
-    const long long grid = FloorDiv(d0, spb_);
+    const long long grid = GridBit(d0);
     std::size_t best = 0;
     long long bestLatency = 0;
     auto tryLatency = [&](long long latency) {
@@ -127,11 +166,13 @@ void LinkAnalyser::OnLock() {
     };
     for (long long latency = 0; latency <= static_cast<long long>(s_.maxLatencyBits) && best < window; ++latency)
         tryLatency(latency);
-    for (long long latency = -1; latency >= -2 && best < window; --latency) tryLatency(latency);
+    const auto early = static_cast<long long>(std::ceil(s_.impairments.BoundUi())) + 2;
+    for (long long latency = -1; latency >= -early && best < window; --latency) tryLatency(latency);
     m_.latencyBits = bestLatency;
     m_.alignmentAgreement = window ? static_cast<double>(best) / static_cast<double>(window) : 0;
     refBit_ = grid - bestLatency;
     refDecision_ = d0;
+    refTime_ = pending_.front().time;
     bitIndex_ = refBit_ - 1;
     aligned_ = true;
 
@@ -172,12 +213,13 @@ void LinkAnalyser::Measure(const Edge& edge) {
     // Each clock edge is the next bit; a drift of the edges by most of a unit
     // interval against the grid fixed at lock is a lost or an extra edge.
     ++bitIndex_;
-    const double drift = static_cast<double>(edge.decision - refDecision_) / spb_ - static_cast<double>(bitIndex_ - refBit_);
+    const double drift = PhaseAt(edge.time) - PhaseAt(refTime_) - static_cast<double>(bitIndex_ - refBit_);
     if (std::fabs(drift) > kSlipThreshold) {
         bitIndex_ += std::llround(drift);
         ++m_.slips;
         if (m_.slipTimes.size() < kMaxSlipTimes) m_.slipTimes.push_back(edge.time);
     }
+    Track(edge.time, drift - std::round(drift));
     const int bit = Bit(bitIndex_);
     if (bit > 1 || edge.decision < base_ || edge.decision >= end) return;
     ++m_.bitsCompared;
@@ -234,7 +276,7 @@ void LinkAnalyser::Trim() {
     // Transmitted bits still needed: before alignment those the latency search may
     // reach, after it from the current bit on.
     long long keepBit = aligned_ ? bitIndex_ - 1
-                                 : FloorDiv(pending_.empty() ? end : pending_.front().decision, spb_) -
+                                 : GridBit(pending_.empty() ? end : pending_.front().decision) -
                                        static_cast<long long>(s_.maxLatencyBits) - 4;
     while (bitsBase_ < keepBit) {
         if (bits_.empty()) {
@@ -244,6 +286,38 @@ void LinkAnalyser::Trim() {
             bits_.pop_front();
         }
         ++bitsBase_;
+    }
+}
+
+// The transmitted bit a data sample falls in.
+long long LinkAnalyser::GridBit(long long decision) const {
+    if (!s_.impairments.Any()) return FloorDiv(decision, spb_);
+    return static_cast<long long>(std::floor(timing_.Phase((static_cast<double>(decision) + 0.5) * dt_)));
+}
+
+// The recovered clock's phase error against the transmitter's, edge by edge:
+// summed for its rms, and averaged over windows of edges for the trace and
+// its spectrum (the window doubles when the trace is full, so memory stays fixed).
+void LinkAnalyser::Track(double time, double error) {
+    trackSum_ += error;
+    trackSum2_ += error * error;
+    ++tracked_;
+    m_.trackingPeak = std::max(m_.trackingPeak, std::fabs(error));
+    windowSum_ += error;
+    windowTx_ += s_.impairments.Any() ? (time - refTime_) / s_.bitTime - (PhaseAt(time) - PhaseAt(refTime_)) : 0;
+    if (++windowCount_ < trackWindow_) return;
+    const double n = static_cast<double>(windowCount_);
+    m_.trackingTrace.emplace_back(time, windowSum_ / n);
+    m_.transmitTrace.emplace_back(time, windowTx_ / n);
+    windowSum_ = windowTx_ = 0;
+    windowCount_ = 0;
+    if (m_.trackingTrace.size() >= 2 * kMaxTracePoints) {
+        for (auto* trace : {&m_.trackingTrace, &m_.transmitTrace}) {
+            for (std::size_t i = 0; 2 * i + 1 < trace->size(); ++i)
+                (*trace)[i] = {(*trace)[2 * i + 1].first, 0.5 * ((*trace)[2 * i].second + (*trace)[2 * i + 1].second)};
+            trace->resize(trace->size() / 2);
+        }
+        trackWindow_ *= 2;
     }
 }
 
@@ -261,6 +335,12 @@ LinkMetrics LinkAnalyser::Finish() {
         m_.periodSpread =
             std::sqrt(std::max(0.0, periodSum2_ / static_cast<double>(periods_) - m_.periodMean * m_.periodMean));
     }
+    if (tracked_) {
+        const double mean = trackSum_ / static_cast<double>(tracked_);
+        m_.trackingRms = std::sqrt(std::max(0.0, trackSum2_ / static_cast<double>(tracked_) - mean * mean));
+    }
+    m_.trackingWindow = static_cast<double>(trackWindow_) * s_.bitTime;
+    m_.trackingSpectrum = TrackingSpectrum(m_.trackingTrace, m_.trackingWindow);
     const int centre = spb_ / 2;
     for (int slot = 0; slot < spb_; ++slot) {
         const auto k = static_cast<std::size_t>(slot);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tools/velkor-sim/Confidence.h"
+#include "tools/velkor-sim/Jitter.h"
 #include "tools/velkor-sim/LockDetector.h"
 #include "tools/velkor-sim/Prbs.h"
 
@@ -20,6 +21,8 @@ struct AnalysisSettings {
     int samplesPerBit = 16;
     PrbsPolynomial polynomial{15, 14};
     std::size_t maxLatencyBits = 256;  // longest delay of channel and model to search, whole bits
+    Impairments impairments;  // of the transmitter, whose clock the recovered one is held against
+    unsigned seed = 1;
 };
 
 struct EyeDensity {
@@ -60,6 +63,13 @@ struct LinkMetrics {
     double periodMean = 0, periodSpread = 0;  // seconds, after lock
     std::vector<std::pair<double, double>> periodTrace;  // (time, mean period over a window)
     EyeDensity eyeBefore, eyeAfter;   // at the receiver input and at the model output
+    // Recovered clock against the transmitter's (its frequency offset, spread and
+    // sinusoidal jitter; random and deterministic jitter count as error), after lock.
+    double trackingRms = 0, trackingPeak = 0;  // UI, about the phase at lock
+    std::vector<std::pair<double, double>> trackingTrace;  // (time, mean error over a window), UI
+    std::vector<std::pair<double, double>> transmitTrace;  // (time, transmitter phase deviation), UI
+    std::vector<std::pair<double, double>> trackingSpectrum;  // (Hz, UI peak) of the windowed error
+    double trackingWindow = 0;  // seconds per trace point
 };
 
 class LinkAnalyser {
@@ -84,11 +94,18 @@ private:
     double In(long long i) const { return in_[static_cast<std::size_t>(i - base_)]; }
     void Density(EyeDensity& eye, const std::vector<double>& ring, long long decision);
     void Trim();
+    double PhaseAt(double t) const { return s_.impairments.Any() ? timing_.Phase(t) : t / s_.bitTime; }
+    long long GridBit(long long decision) const;
+    void Track(double time, double error);
 
     AnalysisSettings s_;
     int spb_;
     double dt_;
     LockDetector lock_;
+    EdgeTiming timing_;
+    double refTime_ = 0;
+    double trackSum_ = 0, trackSum2_ = 0, windowSum_ = 0, windowTx_ = 0;
+    std::size_t tracked_ = 0, windowCount_ = 0, trackWindow_ = 64;
     LinkMetrics m_;
     // Samples kept from index base_ on, as far back as pending edges need.
     std::vector<double> in_, out_;

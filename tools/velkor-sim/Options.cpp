@@ -47,7 +47,14 @@ const char* Usage() {
            "  --samples-per-bit N   samples per unit interval (default 16)\n"
            "  --amplitude V         NRZ amplitude at the transmitter, volts (default 0.4)\n"
            "  --noise V             rms of Gaussian noise added at the receiver input (default 0)\n"
-           "  --seed N              seed of the noise (default 1)\n"
+           "  --seed N              seed of the noise and of the random jitter (default 1)\n"
+           "Transmitter impairments (all off by default):\n"
+           "  --ppm X               frequency offset of the transmitter, ppm (positive: faster)\n"
+           "  --ssc PPM             down-spread spread-spectrum clocking of that depth, triangular\n"
+           "  --ssc-freq F          its modulation frequency (default 33k)\n"
+           "  --sj UI@HZ            sinusoidal jitter, peak amplitude in UI at a frequency (repeatable)\n"
+           "  --rj UI               random jitter, rms, Gaussian\n"
+           "  --dj UI               deterministic jitter, peak-to-peak, uniform within +-DJ/2\n"
            "Channel:\n"
            "  --loss DB             loss of the built-in backplane trace at the Nyquist frequency (default 12)\n"
            "  --channel FILE        channel response as time-value pairs instead (impulse response in 1/s),\n"
@@ -127,6 +134,32 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
         } else if (name == "--seed") {
             if (!needNumber(0, 4294967295.0)) return false;
             o.seed = static_cast<unsigned>(number);
+        } else if (name == "--ppm") {
+            if (!needNumber(-10000, 10000)) return false;
+            o.impairments.ppm = number;
+        } else if (name == "--ssc") {
+            if (!needNumber(0, 50000)) return false;
+            o.impairments.sscPpm = number;
+        } else if (name == "--ssc-freq") {
+            if (!needNumber(1, 1e9)) return false;
+            o.impairments.sscFrequency = number;
+        } else if (name == "--sj") {
+            const auto at = value.find('@');
+            double amplitude = 0, frequency = 0;
+            if (at == std::string::npos || !ParseNumber(value.substr(0, at), amplitude) ||
+                !ParseNumber(value.substr(at + 1), frequency) || amplitude < 0 || amplitude > 1000 || frequency <= 0 ||
+                frequency > 1e12) {
+                error = "option --sj needs UI@HZ, an amplitude from 0 to 1000 UI and a positive frequency (e.g. 0.3@1M), got '" +
+                        value + "'";
+                return false;
+            }
+            o.impairments.sj.push_back({amplitude, frequency});
+        } else if (name == "--rj") {
+            if (!needNumber(0, 0.3)) return false;
+            o.impairments.rjUi = number;
+        } else if (name == "--dj") {
+            if (!needNumber(0, 1)) return false;
+            o.impairments.djUi = number;
         } else if (name == "--loss") {
             if (!needNumber(0, 80)) return false;
             o.lossDb = number;
@@ -151,6 +184,18 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
         std::snprintf(text, sizeof text, "--bit-rate %g with --samples-per-bit %d asks for a sample interval below %g s",
                       o.bitRate, o.samplesPerBit, 1 / kMaxSampleRate);
         error = text;
+        return false;
+    }
+    // Jitter faster than half the bit rate is not jitter of a bit stream.
+    for (const auto& sj : o.impairments.sj)
+        if (sj.frequency > o.bitRate / 2) {
+            char text[160];
+            std::snprintf(text, sizeof text, "--sj at %g Hz is above half the bit rate (%g Hz)", sj.frequency, o.bitRate / 2);
+            error = text;
+            return false;
+        }
+    if (o.impairments.sscFrequency > o.bitRate / 100) {
+        error = "--ssc-freq must stay below a hundredth of the bit rate";
         return false;
     }
     return true;

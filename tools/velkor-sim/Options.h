@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/velkor-sim/Jitter.h"
+
 namespace sim {
 
 struct Options {
@@ -17,6 +19,7 @@ struct Options {
     double amplitude = 0.4;
     double noise = 0.0;
     unsigned seed = 1;
+    Impairments impairments;  // of the transmitter
     double lossDb = 12.0;
     std::string channelFile;
     bool stepResponse = false;

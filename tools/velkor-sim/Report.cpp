@@ -200,6 +200,18 @@ std::string DensitySvg(const EyeDensity& e, const std::string& title, bool locke
     return plot.Svg();
 }
 
+// The transmitter's impairments in words; empty for an ideal transmitter.
+std::string DescribeImpairments(const Impairments& imp) {
+    std::string text;
+    auto add = [&](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
+    if (imp.ppm != 0) add(Format("%+g ppm", imp.ppm));
+    if (imp.sscPpm != 0) add(Format("SSC %g ppm down-spread", imp.sscPpm) + Format(" at %g kHz", imp.sscFrequency / 1e3));
+    for (const auto& sj : imp.sj) add(Format("SJ %g UI", sj.amplitudeUi) + Format(" at %g Hz", sj.frequency));
+    if (imp.rjUi != 0) add(Format("RJ %g UI rms", imp.rjUi));
+    if (imp.djUi != 0) add(Format("DJ %g UI p-p (uniform)", imp.djUi));
+    return text;
+}
+
 }  // namespace
 
 std::string EyeSvg(const LinkMetrics& m) {
@@ -212,6 +224,7 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
       << r.samplesPerBit << " samples per bit, " << Format("%.3g", r.amplitude) << " V";
     if (r.noise > 0) s << " with " << Format("%.3g", r.noise * 1e3) << " mV rms noise";
     s << "\nChannel:    " << r.channel << "\n";
+    if (r.impairments.Any()) s << "Transmitter: " << DescribeImpairments(r.impairments) << "\n";
     s << "Model:      " << r.library << "\nParameters: " << r.parameters << "\n";
     if (!r.modelMessage.empty()) s << "Model says: " << r.modelMessage << "\n";
     s << "Time:       " << Format("%.2f", r.seconds) << " s in the model, "
@@ -230,6 +243,8 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
           << " mV, width " << Format("%.2f", m.eyeWidth) << " UI at the recovered clock\n";
         s << "Clock:      period " << Format("%.3f", m.periodMean * 1e12) << " ps, spread "
           << Format("%.2f", m.periodSpread * 1e12) << " ps rms after lock\n";
+        s << "Tracking:   error " << Format("%.4f", m.trackingRms) << " UI rms, " << Format("%.4f", m.trackingPeak)
+          << " UI peak against the transmitter's clock\n";
     }
     s << "Gain code:  " << Format("%g", r.initialGainCode) << " -> " << Format("%g", r.finalGainCode) << "\n";
     if (!r.modelState.empty()) s << "Model state: " << r.modelState << "\n";
@@ -255,6 +270,13 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
       << ",\n  \"eye_open\": " << (m.eyeOpen ? "true" : "false")
       << ",\n  \"eye_height\": " << Number(m.eyeHeight) << ",\n  \"eye_width_ui\": " << Number(m.eyeWidth)
       << ",\n  \"clock_period_mean\": " << Number(m.periodMean) << ",\n  \"clock_period_spread\": " << Number(m.periodSpread)
+      << ",\n  \"tx_ppm\": " << Number(r.impairments.ppm) << ",\n  \"tx_ssc_ppm\": " << Number(r.impairments.sscPpm)
+      << ",\n  \"tx_ssc_frequency\": " << Number(r.impairments.sscFrequency) << ",\n  \"tx_rj_ui_rms\": " << Number(r.impairments.rjUi)
+      << ",\n  \"tx_dj_ui_pp\": " << Number(r.impairments.djUi) << ",\n  \"tx_dj_distribution\": \"uniform\""
+      << ",\n  \"tx_sj\": [";
+    for (std::size_t i = 0; i < r.impairments.sj.size(); ++i)
+        s << (i ? ", " : "") << "{\"ui\": " << Number(r.impairments.sj[i].amplitudeUi) << ", \"hz\": " << Number(r.impairments.sj[i].frequency) << "}";
+    s << "],\n  \"tracking_error_rms_ui\": " << Number(m.trackingRms) << ",\n  \"tracking_error_peak_ui\": " << Number(m.trackingPeak)
       << ",\n  \"initial_gain_code\": " << Number(r.initialGainCode) << ",\n  \"final_gain_code\": " << Number(r.finalGainCode)
       << ",\n  \"bathtub\": [";
     for (std::size_t i = 0; i < m.bathtub.size(); ++i)
@@ -353,6 +375,36 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
     pulse.Line(before, "#7f7f7f", "channel output");
     pulse.Line(after, "#1f77b4", "after the equaliser");
 
+    // Recovered clock against the transmitter's: the error the loop leaves, and
+    // its spectrum (what remains of sinusoidal jitter at each frequency).
+    std::vector<std::pair<double, double>> error, txPhase, spectrum;
+    double eLo = -0.01, eHi = 0.01;
+    for (const auto& [t, e] : m.trackingTrace) {
+        error.emplace_back(t * 1e6, e);
+        eLo = std::min(eLo, e);
+        eHi = std::max(eHi, e);
+    }
+    Plot tracking("Recovered clock against the transmitter's", "time (us)", "phase error (UI)", 0, runUs, eLo * 1.1,
+                  eHi * 1.1);
+    tracking.Line(error, "#ff7f0e", Format("error, mean over %.3g ns", m.trackingWindow * 1e9));
+    markLock(tracking);
+    double sLo = 0, sHi = -12, fLo = 1e300, fHi = 0;
+    for (const auto& [f, a] : m.trackingSpectrum) {
+        const double l = std::log10(std::max(a, 1e-12));
+        spectrum.emplace_back(std::log10(f), l);
+        sHi = std::max(sHi, l);
+        sLo = std::min(sLo, l);
+        fLo = std::min(fLo, std::log10(f));
+        fHi = std::max(fHi, std::log10(f));
+    }
+    if (spectrum.empty()) fLo = 3, fHi = 8;
+    Plot errorSpectrum("Spectrum of the tracking error", "log10 frequency (Hz)", "UI peak", fLo, fHi,
+                       std::max(sLo, sHi - 8), sHi + 0.5, true);
+    errorSpectrum.Line(spectrum, "#ff7f0e", "tracking error");
+    for (const auto& sj : r.impairments.sj)
+        errorSpectrum.Line({{std::log10(sj.frequency), std::max(sLo, sHi - 8)}, {std::log10(sj.frequency), std::log10(sj.amplitudeUi)}},
+                           "#7f7f7f", Format("SJ sent: %g UI", sj.amplitudeUi) + Format(" at %g Hz", sj.frequency), "2 3");
+
     std::ostringstream s;
     s << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>velkor-sim report</title>\n"
       << "<style>body{font-family:sans-serif;max-width:1340px;margin:2em auto;color:#222}"
@@ -365,6 +417,8 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
       << "<figure id=\"clock\">" << clock.Svg() << "</figure>\n"
       << "<figure id=\"pulse\">" << pulse.Svg() << "</figure>\n"
       << "<figure id=\"frequency\">" << frequency.Svg() << "</figure>\n"
+      << "<figure id=\"tracking\">" << tracking.Svg() << "</figure>\n"
+      << "<figure id=\"tracking-spectrum\">" << errorSpectrum.Svg() << "</figure>\n"
       << "</body>\n</html>\n";
     return s.str();
 }

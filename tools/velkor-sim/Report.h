@@ -20,6 +20,7 @@ struct RunDescription {
     double initialGainCode = 0, finalGainCode = 0;
     std::vector<AdaptationPoint> adaptation;
     std::vector<double> pulseBefore, pulseAfter;  // one value per sample
+    Impairments impairments;  // of the transmitter
 };
 
 std::string Summary(const RunDescription& run, const LinkMetrics& m);
@@ -27,5 +28,9 @@ std::string MetricsJson(const RunDescription& run, const LinkMetrics& m);
 std::string ReportHtml(const RunDescription& run, const LinkMetrics& m);
 // The eye density plot alone (also inside the report).
 std::string EyeSvg(const LinkMetrics& m);
+// A sweep's report: its table, and each figure against each swept value. The
+// header holds "point", the grid's names (gridColumns of them), then the figures.
+std::string SweepReportHtml(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows,
+                            std::size_t gridColumns);
 
 }  // namespace sim

@@ -6,16 +6,20 @@ namespace sim {
 
 Stimulus::Stimulus(const StimulusSettings& s, const std::vector<double>& taps)
     : settings_(s), prbs_(s.polynomial), channel_(taps), rng_(s.seed), gauss_(0.0, s.noise > 0 ? s.noise : 1.0),
-      total_(s.bits * static_cast<std::size_t>(s.samplesPerBit)) {}
+      total_(s.bits * static_cast<std::size_t>(s.samplesPerBit)),
+      jittered_(s.impairments, s.bitTime, s.samplesPerBit, s.seed) {}
 
 void Stimulus::Refill() {
     const std::size_t n = std::min(channel_.Segment(), total_ - done_);
     const auto spb = static_cast<std::size_t>(settings_.samplesPerBit);
     ready_.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        if ((done_ + i) % spb == 0) level_ = prbs_.Next() ? settings_.amplitude : -settings_.amplitude;
-        ready_[i] = level_;
-    }
+    if (settings_.impairments.Any())
+        jittered_.Render(ready_.data(), n, settings_.amplitude, [&] { return prbs_.Next(); });
+    else
+        for (std::size_t i = 0; i < n; ++i) {
+            if ((done_ + i) % spb == 0) level_ = prbs_.Next() ? settings_.amplitude : -settings_.amplitude;
+            ready_[i] = level_;
+        }
     channel_.Process(ready_.data(), n);
     if (settings_.noise > 0)
         for (double& v : ready_) v += gauss_(rng_);

@@ -1,5 +1,6 @@
 // The signal at the receiver's input, made block by block: a PRBS as NRZ
-// through the channel, plus Gaussian noise. Memory does not grow with the run.
+// from a transmitter with the impairments asked for, through the channel, plus
+// Gaussian noise. Memory does not grow with the run.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "tools/velkor-sim/Fft.h"
+#include "tools/velkor-sim/Jitter.h"
 #include "tools/velkor-sim/Prbs.h"
 
 namespace sim {
@@ -15,9 +17,11 @@ struct StimulusSettings {
     PrbsPolynomial polynomial{15, 14};
     std::size_t bits = 0;
     int samplesPerBit = 16;
+    double bitTime = 1e-10;  // nominal, seconds
     double amplitude = 0.4;
     double noise = 0.0;  // rms, volts
     unsigned seed = 1;
+    Impairments impairments;
 };
 
 class Stimulus {
@@ -35,6 +39,7 @@ private:
     std::normal_distribution<double> gauss_;
     std::size_t total_, done_ = 0;
     double level_ = 0;  // the NRZ level of the current bit
+    JitteredNrz jittered_;  // used when the transmitter has impairments
     std::vector<double> ready_;  // made a transform segment at a time, handed out in any block size
     std::size_t used_ = 0;
     void Refill();

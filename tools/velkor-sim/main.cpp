@@ -188,12 +188,16 @@ int Run(int argc, char** argv) {
     stimulusSettings.amplitude = opt.amplitude;
     stimulusSettings.noise = opt.noise;
     stimulusSettings.seed = opt.seed;
+    stimulusSettings.bitTime = bitTime;
+    stimulusSettings.impairments = opt.impairments;
     sim::Stimulus stimulus(stimulusSettings, channel.taps);
 
     sim::AnalysisSettings analysisSettings;
     analysisSettings.bitTime = bitTime;
     analysisSettings.samplesPerBit = opt.samplesPerBit;
     analysisSettings.polynomial = stimulusSettings.polynomial;
+    analysisSettings.impairments = opt.impairments;
+    analysisSettings.seed = opt.seed;
     analysisSettings.maxLatencyBits =
         std::min<std::size_t>(channel.taps.size() / static_cast<std::size_t>(opt.samplesPerBit) + kModelLatencyBits, 1 << 16);
     sim::LinkAnalyser analyser(analysisSettings);
@@ -208,6 +212,7 @@ int Run(int argc, char** argv) {
     run.samplesPerBit = opt.samplesPerBit;
     run.amplitude = opt.amplitude;
     run.noise = opt.noise;
+    run.impairments = opt.impairments;
 
     CatchStopSignals();
     WorkingDirectory work;
