@@ -383,3 +383,66 @@ TEST_F(VelkorSim, InterruptedRunCleansUpAndSaysWhereItStopped) {
     EXPECT_NE(log.find("Stopped:    interrupted by SIGINT at sample "), std::string::npos) << log;
     EXPECT_NE(Slurp("stopped/metrics.json").find("\"stopped\": \"interrupted by SIGINT"), std::string::npos);
 }
+
+// A point's figures depend on its values and seed alone: shards run apart and
+// merged give the unsharded sweep's table row for row, whatever the job count.
+TEST_F(VelkorSim, ShardedSweepMergesIntoTheUnshardedOne) {
+    const std::string grid = "sweep --grid noise=0,0.08 --grid CDR_Threshold=2,3 --bits 16000 --loss 6 --seed 7";
+    const Outcome whole = Simulate(grid + " --jobs 2 --out whole");
+    ASSERT_EQ(whole.status, 0) << whole.out;
+    EXPECT_NE(whole.out.find("4 of 4 points (shard 1/1), 0 failed"), std::string::npos) << whole.out;
+    for (const char* shard : {"1/2", "2/2"}) {
+        const Outcome o = Simulate(grid + " --jobs 1 --shard " + shard + " --out shard" + std::string(1, shard[0]));
+        ASSERT_EQ(o.status, 0) << o.out;
+        EXPECT_NE(o.out.find("2 of 4 points"), std::string::npos) << o.out;
+    }
+    EXPECT_TRUE(std::filesystem::exists("shard1/points/0002/metrics.json"));
+    EXPECT_FALSE(std::filesystem::exists("shard1/points/0001"));
+    const Outcome merged = Simulate("merge shard2 shard1 --out merged");
+    ASSERT_EQ(merged.status, 0) << merged.out;
+    const std::string table = Slurp("whole/sweep.csv");
+    EXPECT_EQ(Slurp("merged/sweep.csv"), table);
+    std::istringstream lines(table);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line.rfind("point,noise,CDR_Threshold,status,locked,", 0), 0u) << line;
+    std::getline(lines, line);
+    EXPECT_EQ(line.rfind("0000,0,2,0,true,", 0), 0u) << line;
+    // The grid value reached the point: the noisy point's run says so.
+    EXPECT_NE(Slurp("whole/points/0003/report.html").find("with 80 mV rms noise"), std::string::npos);
+    EXPECT_NE(Slurp("merged/report.html").find("<svg"), std::string::npos);
+    // Joining two different sweeps is refused.
+    ASSERT_EQ(Simulate("sweep --grid loss=6 --bits 2000 --out other").status, 0);
+    EXPECT_NE(Simulate("merge whole other --out bad").out.find("not the same sweep"), std::string::npos);
+}
+
+TEST_F(VelkorSim, MalformedSweepsAreUsageErrors) {
+    const struct {
+        std::string arguments, message;
+    } cases[] = {
+        {"sweep --out s", "at least one --grid"},
+        {"sweep --grid loss=6,12", "needs --out DIR"},
+        {"sweep --grid =1,2 --out s", "--grid needs NAME=V1,V2"},
+        {"sweep --grid loss --out s", "--grid needs NAME=V1,V2"},
+        {"sweep --grid loss=6,,12 --out s", "no empty value"},
+        {"sweep --grid loss=6, --out s", "no empty value"},
+        {"sweep --grid loss=6 --grid loss=7 --out s", "--grid names 'loss' twice"},
+        {"sweep --grid loss=6 --shard 0/2 --out s", "--shard needs K/N with 1 <= K <= N"},
+        {"sweep --grid loss=6 --shard 3/2 --out s", "--shard needs K/N with 1 <= K <= N"},
+        {"sweep --grid loss=6 --shard 1 --out s", "--shard needs K/N"},
+        {"sweep --grid loss=6 --jobs 0 --out s", "--jobs needs a whole number"},
+        {"sweep --grid loss=6,abc --out s", "--loss needs a number from 0 to 80, got 'abc'"},
+        {"sweep --grid sj=0.3 --out s", "--sj needs UI@HZ"},
+        {"sweep --grid nonsense=1 --out s", "unknown parameter 'nonsense'"},
+        {"sweep --grid corner=0,7 --out s", "not in the List of corner"},
+        {"merge --out m", "merge needs DIR... and --out DIR"},
+        {"merge nowhere --out m", "cannot read 'nowhere/sweep.csv'"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = Simulate(c.arguments);
+        EXPECT_NE(o.status, 0) << c.arguments;
+        EXPECT_NE(o.out.find(c.message), std::string::npos) << c.arguments << "\n" << o.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists("s"));
+    EXPECT_NE(Simulate("sweep --help").out.find("--shard K/N"), std::string::npos);
+}

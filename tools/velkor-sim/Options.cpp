@@ -32,6 +32,8 @@ bool ParseNumber(const std::string& text, double& value) {
 
 const char* Usage() {
     return "usage: velkor-sim [options]\n"
+           "       velkor-sim sweep --grid NAME=V1,V2,... [--jobs N] [--shard K/N] --out DIR [options]\n"
+           "       velkor-sim merge DIR... --out DIR\n"
            "Drives the Velkor_Rx IBIS-AMI model as a channel simulator does: a PRBS bit stream\n"
            "through a lossy channel into AMI_Init / AMI_GetWave / AMI_Close, then reports lock,\n"
            "bit errors, the eye at the recovered clock and the equaliser's adaptation.\n"

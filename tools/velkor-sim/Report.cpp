@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <sstream>
 
 namespace sim {
@@ -420,6 +422,90 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
       << "<figure id=\"tracking\">" << tracking.Svg() << "</figure>\n"
       << "<figure id=\"tracking-spectrum\">" << errorSpectrum.Svg() << "</figure>\n"
       << "</body>\n</html>\n";
+    return s.str();
+}
+
+}  // namespace sim
+
+namespace sim {
+
+std::string SweepReportHtml(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows,
+                            std::size_t gridColumns) {
+    static const char* const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#8c564b", "#e377c2", "#7f7f7f"};
+    const char* const figures[] = {"ber", "bit_errors", "eye_height", "eye_width_ui", "lock_bits", "clock_period_mean",
+                                   "tracking_error_rms_ui"};
+    auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+    };
+    auto number = [](const std::string& text, double& value) {
+        char* end = nullptr;
+        value = std::strtod(text.c_str(), &end);
+        return !text.empty() && end && *end == '\0' && std::isfinite(value);
+    };
+    std::ostringstream s;
+    s << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>velkor-sim sweep</title>\n"
+      << "<style>body{font-family:sans-serif;max-width:1340px;margin:2em auto;color:#222}"
+      << "figure{display:inline-block;margin:0.5em}table{border-collapse:collapse}td,th{border:1px solid #ccc;padding:2px 6px}</style>\n"
+      << "</head>\n<body>\n<h1>Velkor_Rx sweep: " << rows.size() << " points</h1>\n<table>\n<tr>";
+    for (const auto& h : header) s << "<th>" << Escape(h) << "</th>";
+    s << "</tr>\n";
+    for (const auto& row : rows) {
+        s << "<tr>";
+        for (const auto& v : row) s << "<td>" << Escape(v) << "</td>";
+        s << "</tr>\n";
+    }
+    s << "</table>\n";
+    // Each figure against each swept value; one line per combination of the other swept values.
+    for (std::size_t g = 1; g <= gridColumns && g < header.size(); ++g) {
+        std::vector<std::string> order;  // the swept values in the order they appear
+        for (const auto& row : rows)
+            if (std::find(order.begin(), order.end(), row[g]) == order.end()) order.push_back(row[g]);
+        bool numericX = true;
+        double x = 0;
+        for (const auto& v : order) numericX = numericX && number(v, x);
+        auto xOf = [&](const std::string& v) {
+            double value = 0;
+            if (numericX && number(v, value)) return value;
+            return static_cast<double>(std::find(order.begin(), order.end(), v) - order.begin());
+        };
+        for (const char* figure : figures) {
+            const std::size_t f = column(figure);
+            if (f >= header.size()) continue;
+            std::map<std::string, std::vector<std::pair<double, double>>> lines;
+            double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
+            const bool logY = std::string(figure) == "ber";
+            for (const auto& row : rows) {
+                double y = 0;
+                if (row.size() != header.size() || !number(row[f], y)) continue;
+                if (logY) {
+                    if (y <= 0) continue;
+                    y = std::log10(y);
+                }
+                std::string others;
+                for (std::size_t k = 1; k <= gridColumns; ++k)
+                    if (k != g) others += (others.empty() ? "" : ", ") + header[k] + "=" + row[k];
+                const double xv = xOf(row[g]);
+                lines[others].emplace_back(xv, y);
+                x0 = std::min(x0, xv), x1 = std::max(x1, xv), y0 = std::min(y0, y), y1 = std::max(y1, y);
+            }
+            if (lines.empty()) continue;
+            if (logY) y0 = std::floor(y0), y1 = std::ceil(y1) + (std::ceil(y1) == std::floor(y0) ? 1 : 0);
+            else {
+                const double pad = std::max(1e-3 * std::fabs(y1), 0.1 * (y1 - y0));
+                y0 -= pad, y1 += pad;
+            }
+            Plot plot(std::string(figure) + " against " + header[g], header[g] + (numericX ? "" : " (value number)"), figure,
+                      x0 - 0.05 * std::max(x1 - x0, 1e-9), x1 + 0.05 * std::max(x1 - x0, 1e-9), y0, y1, logY);
+            std::size_t colour = 0;
+            for (auto& [label, points] : lines) {
+                std::sort(points.begin(), points.end());
+                plot.Line(points, kColours[colour % 8], colour < 8 ? (label.empty() ? std::string(figure) : label) : "");
+                ++colour;
+            }
+            s << "<figure class=\"sweep\">" << plot.Svg() << "</figure>\n";
+        }
+    }
+    s << "</body>\n</html>\n";
     return s.str();
 }
 

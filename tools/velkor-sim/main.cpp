@@ -26,6 +26,7 @@
 #include "tools/velkor-sim/Prbs.h"
 #include "tools/velkor-sim/Report.h"
 #include "tools/velkor-sim/Stimulus.h"
+#include "tools/velkor-sim/Sweep.h"
 
 namespace fs = std::filesystem;
 
@@ -269,11 +270,37 @@ int Run(int argc, char** argv) {
     return status;
 }
 
+// This tool's own path, for running the points of a sweep.
+std::string SelfPath(const char* argv0) {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::absolute(argv0).string() : self.string();
+}
+
+int Dispatch(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "sweep") {
+        sim::SweepOptions options;
+        std::string error;
+        if (!sim::ParseSweepOptions(argc - 2, argv + 2, options, error)) {
+            std::fprintf(stderr, "velkor-sim: %s\n%s", error.c_str(), sim::SweepUsage());
+            return 2;
+        }
+        if (options.help) {
+            std::fputs(sim::SweepUsage(), stdout);
+            return 0;
+        }
+        return sim::RunSweep(options, SelfPath(argv[0]));
+    }
+    if (command == "merge") return sim::RunMerge(argc - 2, argv + 2);
+    return Run(argc, argv);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     try {
-        return Run(argc, argv);
+        return Dispatch(argc, argv);
     } catch (const std::bad_alloc&) {
         return Fail("out of memory");
     } catch (const std::exception& e) {

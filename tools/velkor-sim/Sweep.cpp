@@ -1,0 +1,417 @@
+#include "tools/velkor-sim/Sweep.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "tools/velkor-sim/KitParameters.h"
+#include "tools/velkor-sim/Options.h"
+#include "tools/velkor-sim/Report.h"
+
+namespace sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) parts.push_back(part);
+    if (!text.empty() && text.back() == separator) parts.emplace_back();
+    return parts;
+}
+
+bool ParseInt(const std::string& text, int lo, int hi, int& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 9) return false;
+    value = std::atoi(text.c_str());
+    return value >= lo && value <= hi;
+}
+
+// Whether NAME is one of the run's own options rather than a model parameter.
+bool IsRunOption(const std::string& name) {
+    Options probe;
+    std::string error, option = "--" + name, value = "1";
+    char* argv[] = {option.data(), option.data(), value.data()};
+    ParseOptions(3, argv, probe, error);
+    return error.find("unknown option") == std::string::npos;
+}
+
+// The value after "key": in a metrics.json text, up to the next comma or line end.
+std::string JsonValue(const std::string& json, const std::string& key) {
+    const std::string quoted = "\"" + key + "\": ";
+    const auto p = json.find(quoted);
+    if (p == std::string::npos) return "";
+    const auto start = p + quoted.size();
+    auto end = json.find_first_of(",\n", start);
+    std::string v = json.substr(start, end - start);
+    if (v.size() >= 2 && v.front() == '"') v = v.substr(1, v.size() - 2);
+    return v;
+}
+
+std::string CsvField(const std::string& v) {
+    if (v.find_first_of(",\"\n") == std::string::npos) return v;
+    std::string out = "\"";
+    for (char c : v) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string CsvLine(const std::vector<std::string>& fields) {
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "," : "") + CsvField(fields[i]);
+    return line + "\n";
+}
+
+std::vector<std::string> ParseCsvLine(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') fields.back() += '"', ++i;
+            else if (c == '"') quoted = false;
+            else fields.back() += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields.emplace_back();
+        } else if (c != '\r') {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+bool WriteText(const fs::path& path, const std::string& text, std::string& error) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    out.flush();
+    if (!out) {
+        error = "cannot write '" + path.string() + "'";
+        return false;
+    }
+    return true;
+}
+
+int Fail(const std::string& message, int status = 1) {
+    std::fprintf(stderr, "velkor-sim: %s\n", message.c_str());
+    return status;
+}
+
+std::string PointId(std::size_t index, std::size_t total) {
+    const int width = static_cast<int>(std::to_string(total > 0 ? total - 1 : 0).size());
+    char text[32];
+    std::snprintf(text, sizeof text, "%0*zu", std::max(width, 4), index);
+    return text;
+}
+
+// Starts one point as a child process writing its own folder; its terminal
+// output goes to run.log there.
+pid_t StartPoint(const std::string& self, const std::vector<std::string>& arguments, const fs::path& folder) {
+    std::vector<std::string> args = arguments;
+    args.insert(args.begin(), self);
+    args.push_back("--out");
+    args.push_back(folder.string());
+    const std::string log = (folder / "run.log").string();
+    const pid_t child = fork();
+    if (child != 0) return child;
+    const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        dup2(fd, 1);
+        dup2(fd, 2);
+    }
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(self.c_str(), argv.data());
+    _exit(127);
+}
+
+}  // namespace
+
+const char* SweepUsage() {
+    return "usage: velkor-sim sweep --grid NAME=V1,V2,... [--grid ...] [--jobs N] [--shard K/N] --out DIR [run options]\n"
+           "Runs every point of the product grid, each as its own velkor-sim run writing DIR/points/<id>/\n"
+           "(metrics.json, report.html, run.log), then DIR/sweep.csv (one row per point) and DIR/report.html.\n"
+           "  --grid NAME=V1,V2,...  a run option without its dashes (loss, ppm, noise, sj, ...) or a model\n"
+           "                         parameter of the .ami (CDR_Threshold, corner, ...); repeatable\n"
+           "  --jobs N               points run at once on this machine (default 1)\n"
+           "  --shard K/N            run only points K-1, K-1+N, K-1+2N ... (1 <= K <= N), for spreading a\n"
+           "                         sweep over machines; join the outputs with velkor-sim merge\n"
+           "  --out DIR              output folder (required)\n"
+           "Every other option is passed to each point (see velkor-sim --help); every point uses the same\n"
+           "--seed, so a point's figures depend on its values alone, never on the shard or the job count.\n"
+           "\n"
+           "usage: velkor-sim merge DIR... --out DIR\n"
+           "Joins the sweep.csv of shard outputs into one sweep.csv, sorted by point, and writes its report.\n";
+}
+
+bool ParseSweepOptions(int argc, char** argv, SweepOptions& o, std::string& error) {
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+            return true;
+        }
+        std::string name = arg, value;
+        const bool own = arg == "--grid" || arg == "--jobs" || arg == "--shard" || arg == "--out" ||
+                         arg.rfind("--grid=", 0) == 0 || arg.rfind("--jobs=", 0) == 0 || arg.rfind("--shard=", 0) == 0 ||
+                         arg.rfind("--out=", 0) == 0;
+        if (!own) {
+            o.runArguments.push_back(arg);
+            continue;
+        }
+        const auto eq = arg.find('=');
+        if (eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            error = "option " + arg + " needs a value";
+            return false;
+        }
+        if (name == "--out") {
+            o.outDir = value;
+        } else if (name == "--jobs") {
+            if (!ParseInt(value, 1, 256, o.jobs)) {
+                error = "option --jobs needs a whole number from 1 to 256, got '" + value + "'";
+                return false;
+            }
+        } else if (name == "--shard") {
+            const auto slash = value.find('/');
+            if (slash == std::string::npos || !ParseInt(value.substr(0, slash), 1, 1000000, o.shard) ||
+                !ParseInt(value.substr(slash + 1), 1, 1000000, o.shards) || o.shard > o.shards) {
+                error = "option --shard needs K/N with 1 <= K <= N (e.g. 1/4), got '" + value + "'";
+                return false;
+            }
+        } else {  // --grid
+            const auto at = value.find('=');
+            GridAxis axis;
+            axis.name = at == std::string::npos ? "" : value.substr(0, at);
+            if (at != std::string::npos) axis.values = Split(value.substr(at + 1), ',');
+            const bool emptyValue = std::any_of(axis.values.begin(), axis.values.end(), [](const std::string& v) { return v.empty(); });
+            if (axis.name.empty() || axis.values.empty() || emptyValue || axis.name.find_first_of(" ,\"") != std::string::npos) {
+                error = "option --grid needs NAME=V1,V2,... with a name and no empty value, got '" + value + "'";
+                return false;
+            }
+            for (const auto& other : o.grid)
+                if (other.name == axis.name) {
+                    error = "--grid names '" + axis.name + "' twice";
+                    return false;
+                }
+            if (axis.name == "out" || axis.name == "help") {
+                error = "--grid cannot sweep '" + axis.name + "'";
+                return false;
+            }
+            o.grid.push_back(axis);
+        }
+    }
+    if (o.grid.empty()) {
+        error = "a sweep needs at least one --grid NAME=V1,V2,...";
+        return false;
+    }
+    if (o.outDir.empty()) {
+        error = "a sweep needs --out DIR";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::vector<std::string>> GridPoints(const std::vector<GridAxis>& grid) {
+    std::vector<std::vector<std::string>> points{{}};
+    for (const auto& axis : grid) {
+        std::vector<std::vector<std::string>> next;
+        for (const auto& p : points)
+            for (const auto& v : axis.values) {
+                next.push_back(p);
+                next.back().push_back(v);
+            }
+        points = std::move(next);
+    }
+    return points;
+}
+
+std::vector<std::string> PointArguments(const SweepOptions& o, const std::vector<std::string>& values) {
+    std::vector<std::string> args = o.runArguments;
+    for (std::size_t k = 0; k < o.grid.size() && k < values.size(); ++k) {
+        if (IsRunOption(o.grid[k].name)) {
+            args.push_back("--" + o.grid[k].name);
+            args.push_back(values[k]);
+        } else {
+            args.push_back("--param");
+            args.push_back(o.grid[k].name + "=" + values[k]);
+        }
+    }
+    return args;
+}
+
+std::vector<std::string> SweepFigureNames() {
+    return {"status",        "locked",         "lock_bits",          "bits_compared",        "bit_errors",
+            "slips",         "ber",            "ber_high",           "eye_height",           "eye_width_ui",
+            "clock_period_mean", "tracking_error_rms_ui", "final_gain_code"};
+}
+
+std::vector<std::string> SweepFigures(const std::string& json) {
+    std::vector<std::string> figures;
+    for (const auto& name : SweepFigureNames())
+        if (name != "status") figures.push_back(JsonValue(json, name));
+    return figures;
+}
+
+int RunSweep(const SweepOptions& o, const std::string& self) {
+    const auto points = GridPoints(o.grid);
+    // Every point's options are checked before any runs: a bad value is a usage
+    // error now, not a failed point an hour later.
+    for (const auto& values : points) {
+        auto args = PointArguments(o, values);
+        args.insert(args.begin(), self);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        Options run;
+        std::string error;
+        if (!ParseOptions(static_cast<int>(argv.size()), argv.data(), run, error)) return Fail(error, 2);
+        if (!run.outDir.empty()) return Fail("--out is the sweep's own option: give it once, for the sweep", 2);
+        ModelParameters model;
+        if (!ReadAmiDefaults(run.ami, model, error)) return Fail(error);
+        if (!ApplyOverrides(model, run.params, error)) return Fail(error, 2);
+    }
+    const fs::path out = fs::absolute(o.outDir);
+    std::error_code ec;
+    fs::create_directories(out / "points", ec);
+    if (ec) return Fail("cannot create the folder '" + (out / "points").string() + "': " + ec.message());
+
+    std::vector<std::size_t> mine;
+    for (std::size_t k = 0; k < points.size(); ++k)
+        if (k % static_cast<std::size_t>(o.shards) == static_cast<std::size_t>(o.shard - 1)) mine.push_back(k);
+    std::map<pid_t, std::size_t> running;
+    std::map<std::size_t, int> status;
+    std::size_t next = 0;
+    while (next < mine.size() || !running.empty()) {
+        while (next < mine.size() && running.size() < static_cast<std::size_t>(o.jobs)) {
+            const std::size_t k = mine[next++];
+            const fs::path folder = out / "points" / PointId(k, points.size());
+            fs::create_directories(folder, ec);
+            if (ec) return Fail("cannot create the folder '" + folder.string() + "': " + ec.message());
+            const pid_t child = StartPoint(self, PointArguments(o, points[k]), folder);
+            if (child < 0) return Fail(std::string("cannot start a point: ") + std::strerror(errno));
+            running[child] = k;
+        }
+        int raw = 0;
+        const pid_t done = waitpid(-1, &raw, 0);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        const auto it = running.find(done);
+        if (it == running.end()) continue;
+        status[it->second] = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        std::fprintf(stderr, "point %s: %s\n", PointId(it->second, points.size()).c_str(),
+                     status[it->second] == 0 ? "done" : ("failed, status " + std::to_string(status[it->second])).c_str());
+        running.erase(it);
+    }
+
+    std::vector<std::string> header{"point"};
+    for (const auto& axis : o.grid) header.push_back(axis.name);
+    for (const auto& name : SweepFigureNames()) header.push_back(name);
+    std::vector<std::vector<std::string>> rows;
+    std::string csv = CsvLine(header);
+    int failed = 0;
+    for (const std::size_t k : mine) {
+        const std::string id = PointId(k, points.size());
+        std::ifstream in(out / "points" / id / "metrics.json");
+        std::stringstream json;
+        json << in.rdbuf();
+        std::vector<std::string> row{id};
+        row.insert(row.end(), points[k].begin(), points[k].end());
+        row.push_back(std::to_string(status[k]));
+        const auto figures = SweepFigures(json.str());
+        row.insert(row.end(), figures.begin(), figures.end());
+        failed += status[k] != 0;
+        csv += CsvLine(row);
+        rows.push_back(row);
+    }
+    std::string error;
+    if (!WriteText(out / "sweep.csv", csv, error) ||
+        !WriteText(out / "report.html", SweepReportHtml(header, rows, o.grid.size()), error))
+        return Fail(error);
+    std::printf("Sweep:      %zu of %zu points (shard %d/%d), %d failed\nTable:      %s\n", mine.size(), points.size(),
+                o.shard, o.shards, failed, (out / "sweep.csv").string().c_str());
+    return failed ? 1 : 0;
+}
+
+int RunMerge(int argc, char** argv) {
+    std::vector<std::string> inputs;
+    std::string outDir;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(SweepUsage(), stdout);
+            return 0;
+        }
+        if (arg == "--out") {
+            if (i + 1 >= argc) return Fail("option --out needs a value", 2);
+            outDir = argv[++i];
+        } else if (arg.rfind("--out=", 0) == 0) {
+            outDir = arg.substr(6);
+        } else if (arg.rfind("--", 0) == 0) {
+            return Fail("unknown option '" + arg + "' for merge (see velkor-sim merge --help)", 2);
+        } else {
+            inputs.push_back(arg);
+        }
+    }
+    if (inputs.empty() || outDir.empty()) return Fail("merge needs DIR... and --out DIR", 2);
+    std::vector<std::string> header;
+    std::map<std::string, std::vector<std::string>> rows;  // by point id, which sorts as the grid's order
+    for (const auto& dir : inputs) {
+        std::ifstream in(fs::path(dir) / "sweep.csv");
+        if (!in) return Fail("cannot read '" + (fs::path(dir) / "sweep.csv").string() + "'");
+        std::string line;
+        std::getline(in, line);
+        const auto h = ParseCsvLine(line);
+        if (header.empty()) header = h;
+        if (h != header) return Fail("'" + dir + "/sweep.csv' has other columns than '" + inputs.front() + "/sweep.csv': not the same sweep");
+        while (std::getline(in, line)) {
+            if (line.empty()) continue;
+            auto row = ParseCsvLine(line);
+            if (row.size() != header.size()) return Fail("'" + dir + "/sweep.csv' has a row of " + std::to_string(row.size()) + " fields, not " + std::to_string(header.size()));
+            const auto [it, fresh] = rows.emplace(row.front(), row);
+            if (!fresh && it->second != row) return Fail("point " + row.front() + " appears twice with different figures (in '" + dir + "')");
+        }
+    }
+    const auto figures = SweepFigureNames();
+    const auto fixedColumns = 1 + figures.size();
+    if (header.size() < fixedColumns + 1 || header.front() != "point")
+        return Fail("'" + inputs.front() + "/sweep.csv' is not a velkor-sim sweep table");
+    std::string csv = CsvLine(header);
+    std::vector<std::vector<std::string>> table;
+    for (const auto& [id, row] : rows) {
+        csv += CsvLine(row);
+        table.push_back(row);
+    }
+    const fs::path out(outDir);
+    std::error_code ec;
+    fs::create_directories(out, ec);
+    if (ec) return Fail("cannot create the folder '" + outDir + "': " + ec.message());
+    std::string error;
+    if (!WriteText(out / "sweep.csv", csv, error) ||
+        !WriteText(out / "report.html", SweepReportHtml(header, table, header.size() - fixedColumns), error))
+        return Fail(error);
+    std::printf("Merged:     %zu points from %zu folders\nTable:      %s\n", table.size(), inputs.size(),
+                (out / "sweep.csv").string().c_str());
+    return 0;
+}
+
+}  // namespace sim
