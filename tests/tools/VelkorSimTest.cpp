@@ -446,3 +446,58 @@ TEST_F(VelkorSim, MalformedSweepsAreUsageErrors) {
     EXPECT_FALSE(std::filesystem::exists("s"));
     EXPECT_NE(Simulate("sweep --help").out.find("--shard K/N"), std::string::npos);
 }
+
+// The loop follows slow jitter: the tolerated SJ at 300 kHz is far above that at
+// 30 MHz, past the loop's bandwidth; a mask gives a verdict per point.
+TEST_F(VelkorSim, JitterToleranceFallsAboveTheLoopBandwidth) {
+#ifdef VELKOR_SANITIZED
+    GTEST_SKIP() << "a dozen runs: Release build only";
+#else
+    std::ofstream("mask.txt") << "# frequency amplitude\n1e5 1.5\n1e6, 0.5\n3e7 0.4\n";
+    const Outcome o = Simulate(
+        "jtol --sj-freqs 300k,30M --bits 30000 --param CDR_Threshold=3 --max-sj 2 --resolution 0.05 --jobs 2 "
+        "--mask mask.txt --out jtol");
+    EXPECT_EQ(o.status, 3) << o.out;  // 30 MHz falls below the mask's 0.4 UI
+    std::istringstream table(Slurp("jtol/jtol.csv"));
+    std::string header, slow, fast;
+    std::getline(table, header);
+    std::getline(table, slow);
+    std::getline(table, fast);
+    EXPECT_EQ(header, "frequency_hz,amplitude_ui,mask_ui,pass");
+    const double slowUi = Field(slow, "300000,"), fastUi = Field(fast, "3e+07,");
+    EXPECT_GE(slowUi, 1.0) << slow;
+    EXPECT_GT(fastUi, 0.05) << fast;
+    EXPECT_GT(slowUi, 4 * fastUi) << slow << " / " << fast;
+    EXPECT_NE(slow.find(",pass"), std::string::npos) << slow;
+    EXPECT_NE(fast.find(",fail"), std::string::npos) << fast;
+    EXPECT_NE(Slurp("jtol/report.html").find("id=\"jtol\""), std::string::npos);
+#endif
+}
+
+TEST_F(VelkorSim, MalformedJitterToleranceRunsAreUsageErrors) {
+    std::ofstream("descending.txt") << "1e6 1\n1e5 2\n";
+    std::ofstream("words.txt") << "1e6 one\n";
+    std::ofstream("empty.txt") << "# nothing\n";
+    const struct {
+        std::string arguments, message;
+    } cases[] = {
+        {"jtol --out j", "jtol needs --sj-freqs"},
+        {"jtol --sj-freqs 1M", "jtol needs --out DIR"},
+        {"jtol --sj-freqs 1M,,2M --out j", "--sj-freqs needs positive frequencies"},
+        {"jtol --sj-freqs -1M --out j", "--sj-freqs needs positive frequencies"},
+        {"jtol --sj-freqs 1M --target-ber 0.7 --out j", "--target-ber needs a BER above 0 and below 0.5"},
+        {"jtol --sj-freqs 1M --resolution 0 --out j", "--resolution needs a number above 0"},
+        {"jtol --sj-freqs 1M --sj 0.1@1M --out j", "jtol sets the SJ itself"},
+        {"jtol --sj-freqs 9G --out j", "--sj at 9e+09 Hz is above half the bit rate"},
+        {"jtol --sj-freqs 1M --mask descending.txt --out j", "descending.txt:2: frequencies must ascend strictly"},
+        {"jtol --sj-freqs 1M --mask words.txt --out j", "words.txt:1: expected a frequency above 0 Hz and an amplitude"},
+        {"jtol --sj-freqs 1M --mask empty.txt --out j", "holds no frequency and amplitude"},
+        {"jtol --sj-freqs 1M --mask /nonexistent --out j", "cannot read the mask file '/nonexistent'"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = Simulate(c.arguments);
+        EXPECT_EQ(o.status, 2) << c.arguments << "\n" << o.out;
+        EXPECT_NE(o.out.find(c.message), std::string::npos) << c.arguments << "\n" << o.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists("j"));
+}

@@ -62,11 +62,12 @@ std::vector<std::pair<double, double>> TrackingSpectrum(const std::vector<std::p
 
 // The clock counts as locked when its phase against the transmitter's holds
 // within this of its mean; jitter the loop is not meant to follow (fast SJ,
-// RJ, DJ) widens it, up to 0.45 UI.
+// RJ, DJ; a loop limited in slew lags even behind slower SJ by more than its
+// amplitude) widens it, up to 0.45 UI.
 double LockTolerance(const AnalysisSettings& s) {
     double jitter = 0.5 * s.impairments.djUi + 3 * s.impairments.rjUi;
     for (const auto& sj : s.impairments.sj) jitter += sj.amplitudeUi;
-    return std::max(1.0 / s.samplesPerBit, 0.125 + std::min(jitter, 0.325));
+    return std::max(1.0 / s.samplesPerBit, 0.125 + std::min(4 * jitter, 0.325));
 }
 
 }  // namespace

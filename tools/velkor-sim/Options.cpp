@@ -13,6 +13,8 @@ constexpr double kMaxBlock = 1 << 20;       // samples per AMI_GetWave call
 constexpr double kMaxSamples = 4e9;         // in one run
 constexpr double kMaxSampleRate = 1e13;     // samples per second: 0.1 ps steps
 
+}  // namespace
+
 bool ParseNumber(const std::string& text, double& value) {
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
@@ -28,12 +30,12 @@ bool ParseNumber(const std::string& text, double& value) {
     return std::isfinite(value);
 }
 
-}  // namespace
-
 const char* Usage() {
     return "usage: velkor-sim [options]\n"
            "       velkor-sim sweep --grid NAME=V1,V2,... [--jobs N] [--shard K/N] --out DIR [options]\n"
            "       velkor-sim merge DIR... --out DIR\n"
+           "       velkor-sim jtol --sj-freqs F1,F2,... --out DIR [--target-ber B] [--mask FILE] [options]\n"
+           "       (each with --help for its own options)\n"
            "Drives the Velkor_Rx IBIS-AMI model as a channel simulator does: a PRBS bit stream\n"
            "through a lossy channel into AMI_Init / AMI_GetWave / AMI_Close, then reports lock,\n"
            "bit errors, the eye at the recovered clock and the equaliser's adaptation.\n"

@@ -31,5 +31,7 @@ struct Options {
 // Parses argv; false with a message for a usage error.
 bool ParseOptions(int argc, char** argv, Options& options, std::string& error);
 const char* Usage();
+// A number with an optional engineering suffix (G, M, k, m, u); false when not one.
+bool ParseNumber(const std::string& text, double& value);
 
 }  // namespace sim

@@ -510,3 +510,47 @@ std::string SweepReportHtml(const std::vector<std::string>& header, const std::v
 }
 
 }  // namespace sim
+
+namespace sim {
+
+std::string JtolReportHtml(const std::vector<JtolPoint>& points, const std::vector<std::pair<double, double>>& mask,
+                           double targetBer, double resolution) {
+    std::vector<std::pair<double, double>> curve, maskLine;
+    double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
+    auto extend = [&](double x, double y) {
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    };
+    for (const auto& p : points)
+        if (p.amplitude > 0) {
+            curve.emplace_back(std::log10(p.frequency), std::log10(p.amplitude));
+            extend(curve.back().first, curve.back().second);
+        }
+    for (const auto& [f, a] : mask)
+        if (a > 0) {
+            maskLine.emplace_back(std::log10(f), std::log10(a));
+            extend(maskLine.back().first, maskLine.back().second);
+        }
+    if (curve.empty() && maskLine.empty()) x0 = 4, x1 = 8, y0 = -2, y1 = 1;
+    Plot plot("Jitter tolerance", "log10 SJ frequency (Hz)", "SJ amplitude (UI peak)", x0 - 0.2, x1 + 0.2,
+              std::floor(y0 - 0.2), std::ceil(y1 + 0.2), true);
+    if (!maskLine.empty()) plot.Line(maskLine, "#d62728", "mask", "6 4");
+    plot.Line(curve, "#1f77b4", "largest SJ that passed");
+    std::ostringstream s;
+    s << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>velkor-sim jitter tolerance</title>\n"
+      << "<style>body{font-family:sans-serif;max-width:1340px;margin:2em auto;color:#222}"
+      << "table{border-collapse:collapse}td,th{border:1px solid #ccc;padding:2px 6px}</style>\n</head>\n<body>\n"
+      << "<h1>Velkor_Rx jitter tolerance</h1>\n<p>Largest sinusoidal jitter at which the run locks, slips no edge and "
+      << "counts a BER at or below " << Format("%g", targetBer) << ", by bisection to " << Format("%g", resolution)
+      << " UI.</p>\n<figure id=\"jtol\">" << plot.Svg() << "</figure>\n<table>\n<tr><th>frequency (Hz)</th><th>amplitude (UI)</th>"
+      << (mask.empty() ? "" : "<th>mask (UI)</th><th>verdict</th>") << "</tr>\n";
+    for (const auto& p : points) {
+        s << "<tr><td>" << Format("%g", p.frequency) << "</td><td>" << (p.capped ? "&ge; " : "") << Format("%.4g", p.amplitude)
+          << "</td>";
+        if (!mask.empty()) s << "<td>" << Format("%.4g", p.mask) << "</td><td>" << (p.amplitude >= p.mask ? "pass" : "fail") << "</td>";
+        s << "</tr>\n";
+    }
+    s << "</table>\n</body>\n</html>\n";
+    return s.str();
+}
+
+}  // namespace sim

@@ -30,6 +30,14 @@ std::string ReportHtml(const RunDescription& run, const LinkMetrics& m);
 std::string EyeSvg(const LinkMetrics& m);
 // A sweep's report: its table, and each figure against each swept value. The
 // header holds "point", the grid's names (gridColumns of them), then the figures.
+// One frequency of a jitter-tolerance curve.
+struct JtolPoint {
+    double frequency = 0, amplitude = 0;  // Hz, UI peak: the largest that passed
+    double mask = -1;                     // UI, -1 without a mask
+    bool capped = false;                  // passed at the largest amplitude tried
+};
+std::string JtolReportHtml(const std::vector<JtolPoint>& points, const std::vector<std::pair<double, double>>& mask,
+                           double targetBer, double resolution);
 std::string SweepReportHtml(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows,
                             std::size_t gridColumns);
 

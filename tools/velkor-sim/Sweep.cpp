@@ -117,9 +117,34 @@ std::string PointId(std::size_t index, std::size_t total) {
     return text;
 }
 
-// Starts one point as a child process writing its own folder; its terminal
-// output goes to run.log there.
-pid_t StartPoint(const std::string& self, const std::vector<std::string>& arguments, const fs::path& folder) {
+}  // namespace
+
+std::string MetricsValue(const std::string& json, const std::string& key) { return JsonValue(json, key); }
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool WaitPoint(long& id, int& status) {
+    for (;;) {
+        int raw = 0;
+        const pid_t done = waitpid(-1, &raw, 0);
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0) return false;
+        id = done;
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return true;
+    }
+}
+
+long StartPoint(const std::string& self, const std::vector<std::string>& arguments, const std::string& folderName) {
+    const fs::path folder(folderName);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) return -1;
     std::vector<std::string> args = arguments;
     args.insert(args.begin(), self);
     args.push_back("--out");
@@ -139,7 +164,6 @@ pid_t StartPoint(const std::string& self, const std::vector<std::string>& argume
     _exit(127);
 }
 
-}  // namespace
 
 const char* SweepUsage() {
     return "usage: velkor-sim sweep --grid NAME=V1,V2,... [--grid ...] [--jobs N] [--shard K/N] --out DIR [run options]\n"
@@ -303,21 +327,16 @@ int RunSweep(const SweepOptions& o, const std::string& self) {
         while (next < mine.size() && running.size() < static_cast<std::size_t>(o.jobs)) {
             const std::size_t k = mine[next++];
             const fs::path folder = out / "points" / PointId(k, points.size());
-            fs::create_directories(folder, ec);
-            if (ec) return Fail("cannot create the folder '" + folder.string() + "': " + ec.message());
-            const pid_t child = StartPoint(self, PointArguments(o, points[k]), folder);
-            if (child < 0) return Fail(std::string("cannot start a point: ") + std::strerror(errno));
-            running[child] = k;
+            const long child = StartPoint(self, PointArguments(o, points[k]), folder.string());
+            if (child < 0) return Fail("cannot start the point in '" + folder.string() + "': " + std::strerror(errno));
+            running[static_cast<pid_t>(child)] = k;
         }
-        int raw = 0;
-        const pid_t done = waitpid(-1, &raw, 0);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        const auto it = running.find(done);
+        long done = 0;
+        int code = 0;
+        if (!WaitPoint(done, code)) break;
+        const auto it = running.find(static_cast<pid_t>(done));
         if (it == running.end()) continue;
-        status[it->second] = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        status[it->second] = code;
         std::fprintf(stderr, "point %s: %s\n", PointId(it->second, points.size()).c_str(),
                      status[it->second] == 0 ? "done" : ("failed, status " + std::to_string(status[it->second])).c_str());
         running.erase(it);
@@ -331,13 +350,11 @@ int RunSweep(const SweepOptions& o, const std::string& self) {
     int failed = 0;
     for (const std::size_t k : mine) {
         const std::string id = PointId(k, points.size());
-        std::ifstream in(out / "points" / id / "metrics.json");
-        std::stringstream json;
-        json << in.rdbuf();
+        const std::string json = ReadText((out / "points" / id / "metrics.json").string());
         std::vector<std::string> row{id};
         row.insert(row.end(), points[k].begin(), points[k].end());
         row.push_back(std::to_string(status[k]));
-        const auto figures = SweepFigures(json.str());
+        const auto figures = SweepFigures(json);
         row.insert(row.end(), figures.begin(), figures.end());
         failed += status[k] != 0;
         csv += CsvLine(row);

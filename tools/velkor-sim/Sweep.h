@@ -42,6 +42,16 @@ int RunSweep(const SweepOptions& options, const std::string& self);
 // and writes its report. Returns the exit status.
 int RunMerge(int argc, char** argv);
 
+// Starts this tool (`self`) as a child process running one point that writes
+// its own folder (created first); its terminal output goes to run.log there.
+// Returns the child's id, or -1.
+long StartPoint(const std::string& self, const std::vector<std::string>& arguments, const std::string& folder);
+// Waits for any started point; its id and exit status (128 + signal when killed). False when none is left.
+bool WaitPoint(long& id, int& status);
+// The value of one figure in a metrics.json text ("" when absent).
+std::string MetricsValue(const std::string& json, const std::string& key);
+std::string ReadText(const std::string& path);
+
 // The figures of a point's metrics.json that go into a row of sweep.csv.
 std::vector<std::string> SweepFigureNames();
 std::vector<std::string> SweepFigures(const std::string& metricsJson);

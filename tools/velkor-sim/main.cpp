@@ -20,6 +20,7 @@
 #include "tools/velkor-sim/Analysis.h"
 #include "tools/velkor-sim/Channel.h"
 #include "tools/velkor-sim/Fft.h"
+#include "tools/velkor-sim/Jtol.h"
 #include "tools/velkor-sim/KitParameters.h"
 #include "tools/velkor-sim/ModelRun.h"
 #include "tools/velkor-sim/Options.h"
@@ -293,6 +294,19 @@ int Dispatch(int argc, char** argv) {
         return sim::RunSweep(options, SelfPath(argv[0]));
     }
     if (command == "merge") return sim::RunMerge(argc - 2, argv + 2);
+    if (command == "jtol") {
+        sim::JtolOptions options;
+        std::string error;
+        if (!sim::ParseJtolOptions(argc - 2, argv + 2, options, error)) {
+            std::fprintf(stderr, "velkor-sim: %s\n%s", error.c_str(), sim::JtolUsage());
+            return 2;
+        }
+        if (options.help) {
+            std::fputs(sim::JtolUsage(), stdout);
+            return 0;
+        }
+        return sim::RunJtol(options, SelfPath(argv[0]));
+    }
     return Run(argc, argv);
 }
 
