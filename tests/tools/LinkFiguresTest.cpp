@@ -73,3 +73,22 @@ TEST(LinkFigures, LockDetectorFindsTheStartOfTheStableStretch) {
         }
     }
 }
+
+// A stretch found wrong is rejected: the search starts again at the next edge,
+// counted over every edge given, also those that came after the lock.
+TEST(LinkFigures, RejectedLockStartsANewStretchAtTheNextEdge) {
+    const std::size_t n = sim::LockDetector::kEdges;
+    sim::LockDetector detector(0.125);
+    for (std::size_t k = 0; k < n + 500; ++k) detector.Add(0.3);
+    ASSERT_TRUE(detector.Locked());
+    EXPECT_EQ(detector.Start(), 0u);
+    detector.Reject();
+    EXPECT_FALSE(detector.Locked());
+    EXPECT_EQ(detector.Start(), n + 500);
+    for (std::size_t k = 0; k + 1 < n; ++k) detector.Add(0.7);
+    EXPECT_FALSE(detector.Locked());
+    detector.Add(0.7);
+    EXPECT_TRUE(detector.Locked());
+    EXPECT_EQ(detector.Start(), n + 500);
+    EXPECT_NEAR(detector.MeanPhase(), -0.3, 1e-12);  // 0.7 UI, as a circular mean
+}

@@ -297,8 +297,26 @@ TEST_F(VelkorSim, FrequencyOffsetOf300PpmIsTracked) {
         EXPECT_NEAR(Field(json, "\"clock_period_mean\": ") * 1e12, 100 / (1 + ppm * 1e-6), 0.002) << ppm;
         EXPECT_EQ(Field(json, "\"tx_ppm\": "), ppm);
         EXPECT_LT(Field(json, "\"tracking_error_rms_ui\": "), 0.1);
-        EXPECT_NE(Slurp("offset/report.html").find("id=\"tracking-spectrum\""), std::string::npos);
+        const std::string report = Slurp("offset/report.html");
+        for (const char* id : {"id=\"clock-phase\"", "id=\"tracking\"", "id=\"tracking-spectrum\""})
+            EXPECT_NE(report.find(id), std::string::npos) << id;
     }
+}
+
+// Under slow, large SJ a clock not yet acquired holds its phase against the
+// transmitter's well enough to pass for lock; its decisions give it away, and
+// the run locks later on the stretch that decides right. The tracking error is
+// not wrapped at half a UI.
+TEST_F(VelkorSim, StableStretchThatDecidesWrongIsNotALock) {
+    const Outcome o = Simulate("--bits 60000 --param CDR_Threshold=2 --sj 0.3@3e5 --out sj");
+    ASSERT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("1 earlier stable stretch rejected"), std::string::npos) << o.out;
+    const std::string json = Slurp("sj/metrics.json");
+    EXPECT_EQ(Field(json, "\"rejected_lock_stretches\": "), 1);
+    EXPECT_GE(Field(json, "\"alignment_agreement\": "), 0.99);
+    EXPECT_GT(Field(json, "\"lock_bits\": "), 0);
+    EXPECT_LT(Field(json, "\"tracking_error_peak_ui\": "), 0.5);
 }
 
 // A run that never locks still writes its summary and report; the lock point

@@ -15,6 +15,11 @@ namespace {
 constexpr double kSlipThreshold = 0.75;   // UI of clock-edge drift against the bit grid that makes a slip
 constexpr std::size_t kMaxTracePoints = 1024;
 constexpr std::size_t kMaxSlipTimes = 100;
+// A stable phase alone is not lock: a clock still free-running at the right
+// rate holds its phase too (and wide tolerances under heavy jitter accept it).
+// The stretch counts only if one latency explains this share of its decisions;
+// wrong alignment explains about half.
+constexpr double kMinAgreement = 0.9;
 constexpr double kDensityMargin = 0.25;   // of the range seen up to lock, added on each side
 
 long long FloorDiv(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
@@ -169,8 +174,17 @@ void LinkAnalyser::OnLock() {
         tryLatency(latency);
     const auto early = static_cast<long long>(std::ceil(s_.impairments.BoundUi())) + 2;
     for (long long latency = -1; latency >= -early && best < window; --latency) tryLatency(latency);
+    const double agreement = window ? static_cast<double>(best) / static_cast<double>(window) : 0;
+    if (agreement < kMinAgreement) {
+        ++m_.rejectedLocks;
+        m_.locked = false;
+        periodSum_ = periodSum2_ = 0;
+        periods_ = 0;
+        lock_.Reject();  // the pending edges before the new stretch are dropped as edges come
+        return;
+    }
     m_.latencyBits = bestLatency;
-    m_.alignmentAgreement = window ? static_cast<double>(best) / static_cast<double>(window) : 0;
+    m_.alignmentAgreement = agreement;
     refBit_ = grid - bestLatency;
     refDecision_ = d0;
     refTime_ = pending_.front().time;
@@ -214,13 +228,14 @@ void LinkAnalyser::Measure(const Edge& edge) {
     // Each clock edge is the next bit; a drift of the edges by most of a unit
     // interval against the grid fixed at lock is a lost or an extra edge.
     ++bitIndex_;
-    const double drift = PhaseAt(edge.time) - PhaseAt(refTime_) - static_cast<double>(bitIndex_ - refBit_);
+    double drift = PhaseAt(edge.time) - PhaseAt(refTime_) - static_cast<double>(bitIndex_ - refBit_);
     if (std::fabs(drift) > kSlipThreshold) {
         bitIndex_ += std::llround(drift);
+        drift -= std::round(drift);
         ++m_.slips;
         if (m_.slipTimes.size() < kMaxSlipTimes) m_.slipTimes.push_back(edge.time);
     }
-    Track(edge.time, drift - std::round(drift));
+    Track(edge.time, drift);  // not wrapped at half a UI: below the slip threshold it is the error
     const int bit = Bit(bitIndex_);
     if (bit > 1 || edge.decision < base_ || edge.decision >= end) return;
     ++m_.bitsCompared;
@@ -303,7 +318,8 @@ void LinkAnalyser::Track(double time, double error) {
     trackSum_ += error;
     trackSum2_ += error * error;
     ++tracked_;
-    m_.trackingPeak = std::max(m_.trackingPeak, std::fabs(error));
+    trackMin_ = tracked_ == 1 ? error : std::min(trackMin_, error);
+    trackMax_ = tracked_ == 1 ? error : std::max(trackMax_, error);
     windowSum_ += error;
     windowTx_ += s_.impairments.Any() ? (time - refTime_) / s_.bitTime - (PhaseAt(time) - PhaseAt(refTime_)) : 0;
     if (++windowCount_ < trackWindow_) return;
@@ -339,6 +355,8 @@ LinkMetrics LinkAnalyser::Finish() {
     if (tracked_) {
         const double mean = trackSum_ / static_cast<double>(tracked_);
         m_.trackingRms = std::sqrt(std::max(0.0, trackSum2_ / static_cast<double>(tracked_) - mean * mean));
+        // Both about the mean: the edge taken as zero at lock may sit anywhere in an SJ cycle.
+        m_.trackingPeak = std::max(trackMax_ - mean, mean - trackMin_);
     }
     m_.trackingWindow = static_cast<double>(trackWindow_) * s_.bitTime;
     m_.trackingSpectrum = TrackingSpectrum(m_.trackingTrace, m_.trackingWindow);

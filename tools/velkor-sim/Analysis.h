@@ -56,6 +56,7 @@ struct LinkMetrics {
     std::vector<double> slipTimes;    // the first ones, seconds
     long long latencyBits = 0;        // transmitted bit index minus clock-edge count at lock
     double alignmentAgreement = 0;    // share of the alignment window the chosen latency explains
+    std::size_t rejectedLocks = 0;    // stable stretches whose decisions no latency explained
     double eyeHeight = 0;             // volts about the 0 V threshold at the data sample; <= 0: closed
     bool eyeOpen = false;
     double eyeWidth = 0;              // unit intervals of error-free sampling phase
@@ -65,7 +66,7 @@ struct LinkMetrics {
     EyeDensity eyeBefore, eyeAfter;   // at the receiver input and at the model output
     // Recovered clock against the transmitter's (its frequency offset, spread and
     // sinusoidal jitter; random and deterministic jitter count as error), after lock.
-    double trackingRms = 0, trackingPeak = 0;  // UI, about the phase at lock
+    double trackingRms = 0, trackingPeak = 0;  // UI, about the mean error after lock
     std::vector<std::pair<double, double>> trackingTrace;  // (time, mean error over a window), UI
     std::vector<std::pair<double, double>> transmitTrace;  // (time, transmitter phase deviation), UI
     std::vector<std::pair<double, double>> trackingSpectrum;  // (Hz, UI peak) of the windowed error
@@ -105,6 +106,7 @@ private:
     EdgeTiming timing_;
     double refTime_ = 0;
     double trackSum_ = 0, trackSum2_ = 0, windowSum_ = 0, windowTx_ = 0;
+    double trackMin_ = 0, trackMax_ = 0;
     std::size_t tracked_ = 0, windowCount_ = 0, trackWindow_ = 64;
     LinkMetrics m_;
     // Samples kept from index base_ on, as far back as pending edges need.

@@ -10,8 +10,18 @@ constexpr double kTwoPi = 6.283185307179586;
 
 double LockDetector::MeanPhase() const { return std::atan2(sinSum_, cosSum_) / kTwoPi; }
 
+void LockDetector::Reject() {
+    locked_ = false;
+    count_ = 0;
+    cosSum_ = sinSum_ = 0;
+    start_ = edges_;
+}
+
 void LockDetector::Add(double phase) {
-    if (locked_) return;
+    if (locked_) {
+        ++edges_;
+        return;
+    }
     if (count_ > 0) {
         double d = phase - MeanPhase();
         d -= std::floor(d + 0.5);  // circular difference, -0.5 ... 0.5

@@ -19,6 +19,9 @@ public:
     // Index of the first edge of the stretch that has held (or holds so far).
     std::size_t Start() const { return start_; }
     double MeanPhase() const;
+    // The stretch that held was not a lock after all (its decisions were wrong):
+    // look for a new one from the next edge on.
+    void Reject();
 
 private:
     double tolerance_;

@@ -237,7 +237,11 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
         s << "Lock:       not locked after " << std::llround(m.runTime * r.bitRate)
           << " bits; loop settings 2 and 3 lock faster, or give more bits\n";
     } else {
-        s << "Lock:       after " << m.bitsSkipped << " bits (" << Format("%.3g", m.lockTime * 1e6) << " us)\n";
+        s << "Lock:       after " << m.bitsSkipped << " bits (" << Format("%.3g", m.lockTime * 1e6) << " us)";
+        if (m.rejectedLocks)
+            s << "; " << m.rejectedLocks << " earlier stable stretch" << (m.rejectedLocks > 1 ? "es" : "")
+              << " rejected: its decisions matched the bits sent at no delay";
+        s << "\n";
         s << "Bit errors: " << m.bitErrors << " in " << m.bitsCompared << " bits after lock; " << DescribeBer(m.ber)
           << "\n";
         if (m.slips) s << "Slips:      " << m.slips << " clock edges lost or gained after lock\n";
@@ -264,7 +268,8 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
       << ",\n  \"seconds_in_model\": " << Number(r.seconds) << ",\n  \"samples_per_second\": " << Number(r.samplesPerSecond)
       << ",\n  \"stopped\": " << JsonString(r.stopped) << ",\n  \"clock_edges\": " << m.edges
       << ",\n  \"locked\": " << (m.locked ? "true" : "false") << ",\n  \"lock_bits\": " << m.bitsSkipped
-      << ",\n  \"lock_time\": " << Number(m.lockTime) << ",\n  \"latency_bits\": " << m.latencyBits
+      << ",\n  \"lock_time\": " << Number(m.lockTime) << ",\n  \"latency_bits\": " << m.latencyBits << ",\n  \"alignment_agreement\": " << Number(m.alignmentAgreement)
+      << ",\n  \"rejected_lock_stretches\": " << m.rejectedLocks
       << ",\n  \"bits_compared\": " << m.bitsCompared << ",\n  \"bit_errors\": " << m.bitErrors
       << ",\n  \"slips\": " << m.slips << ",\n  \"ber\": " << Number(m.ber.ber)
       << ",\n  \"ber_confidence\": 0.95,\n  \"ber_low\": " << Number(m.ber.low) << ",\n  \"ber_high\": " << Number(m.ber.high)
@@ -386,6 +391,24 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
         eLo = std::min(eLo, e);
         eHi = std::max(eHi, e);
     }
+    // Both clocks against a nominal one: the transmitter's excursion (offset,
+    // spread spectrum, SJ) and the recovered clock following it.
+    std::vector<std::pair<double, double>> recovered;
+    double phLo = -0.01, phHi = 0.01;
+    for (std::size_t i = 0; i < m.transmitTrace.size() && i < m.trackingTrace.size(); ++i) {
+        const auto& [t, tx] = m.transmitTrace[i];
+        const double rx = tx + m.trackingTrace[i].second;
+        txPhase.emplace_back(t * 1e6, tx);
+        recovered.emplace_back(t * 1e6, rx);
+        phLo = std::min({phLo, tx, rx});
+        phHi = std::max({phHi, tx, rx});
+    }
+    const double phPad = 0.05 * (phHi - phLo);
+    Plot phases("Clock phases against a nominal clock", "time (us)", "lag behind nominal (UI)", 0, runUs, phLo - phPad,
+                phHi + phPad);
+    phases.Line(txPhase, "#7f7f7f", "transmitter");
+    phases.Line(recovered, "#1f77b4", "recovered clock");
+    markLock(phases);
     Plot tracking("Recovered clock against the transmitter's", "time (us)", "phase error (UI)", 0, runUs, eLo * 1.1,
                   eHi * 1.1);
     tracking.Line(error, "#ff7f0e", Format("error, mean over %.3g ns", m.trackingWindow * 1e9));
@@ -419,6 +442,7 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
       << "<figure id=\"clock\">" << clock.Svg() << "</figure>\n"
       << "<figure id=\"pulse\">" << pulse.Svg() << "</figure>\n"
       << "<figure id=\"frequency\">" << frequency.Svg() << "</figure>\n"
+      << "<figure id=\"clock-phase\">" << phases.Svg() << "</figure>\n"
       << "<figure id=\"tracking\">" << tracking.Svg() << "</figure>\n"
       << "<figure id=\"tracking-spectrum\">" << errorSpectrum.Svg() << "</figure>\n"
       << "</body>\n</html>\n";
