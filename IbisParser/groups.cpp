@@ -13,6 +13,8 @@
 #include "IbisParser/pkg.h"
 #include "IbisParser/ramp.h"
 #include "IbisParser/report.h"
+#include "IbisParser/tables.h"
+#include "IbisParser/xref.h"
 
 namespace {
 
@@ -37,6 +39,7 @@ char* NameAfterKeyword(const char* line) {
 void CloseComponent() {
     IbisComponent* c = State().component;
     if (c && c->package) PackageFinalCheck(c->package, c->name);
+    if (c) XrefComponentEnd(c->name ? c->name : "");
     if (c) PackageFree(&c->package);
     State().component = nullptr;
 }
@@ -46,6 +49,8 @@ void CloseModel() {
     if (!m) return;
     const char* name = m->name ? m->name : "";
     if (m->ramp) RampEndCheck(m->ramp);
+    TablesModelEnd();
+    ModelEndCheck();
     if (m->algorithmic) {
         AlgModEndChecks(m->algorithmic);
         AlgModFileChecks(m->algorithmic, name);
@@ -108,9 +113,14 @@ void OpenGroupFor(const KeywordInfo& row, const char* line) {
             }
             break;
         }
-        case KW_MODEL: s.model = NewModel(line); break;
+        case KW_MODEL:
+            s.model = NewModel(line);
+            if (s.model) ModelStart(s.model->name);
+            if (s.model) TablesModelStart(s.model->name);
+            break;
         case KW_SUBMODEL:
             s.model = NewModel(line);
+            if (s.model) TablesModelStart(s.model->name);
             Frame().submodelOpen = true;
             break;
         default: break;
@@ -149,11 +159,29 @@ void HandleAlgorithmicModelLine(const KeywordLine& l) {
 }
 
 void HandleModelLine(const KeywordLine& l) {
-    if (l.lineClass == kLineData && State().open == kGroupModel) ModelSubParameterLine(l.line);
+    if (l.lineClass == kLineKeyword) XrefLine(l);
+    else if (State().open == kGroupModel) ModelSubParameterLine(l.line);
+}
+
+void HandleReferenceLine(const KeywordLine& l) { XrefLine(l); }
+
+void HandleTableLine(const KeywordLine& l) {
+    const KeywordGroup open = State().open;
+    if ((open == kGroupModel || open == kGroupSubmodel) && State().model) TableLine(l);
+}
+
+void NoteKeyword(const KeywordInfo& row, const char* line) {
+    if (State().open == kGroupModel && row.group == kGroupModel) ModelKeywordSeen(row.code, line);
+}
+
+void ResetGroups() {
+    State() = GroupState{};
+    XrefReset();
 }
 
 void FinishIbis() {
     CloseOpenGroup(KW_END);
     IbisFile* ibis = CurrentIbis();
     if (ibis && Frame().kind == kFileIbs && !ibis->components) ReportError(MSG_COMPONENT_REQUIRED);
+    XrefFinish();
 }

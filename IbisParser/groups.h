@@ -17,6 +17,10 @@ void OpenGroupFor(const KeywordInfo& row, const char* line);
 KeywordGroup OpenGroup();
 // The file's final cross-checks, once every group is closed.
 void FinishIbis();
+// A keyword line read while its group is open (after OpenGroupFor).
+void NoteKeyword(const KeywordInfo& row, const char* line);
+// Forgets the groups and names of a previous file.
+void ResetGroups();
 
 // Handlers of the keyword table.
 void HandleHeaderLine(const KeywordLine& line);
@@ -24,3 +28,5 @@ void HandlePackageLine(const KeywordLine& line);
 void HandleRampLine(const KeywordLine& line);
 void HandleAlgorithmicModelLine(const KeywordLine& line);
 void HandleModelLine(const KeywordLine& line);
+void HandleReferenceLine(const KeywordLine& line);
+void HandleTableLine(const KeywordLine& line);

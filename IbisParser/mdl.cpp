@@ -6,37 +6,249 @@
 
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
-#include "IbisParser/report.h"
+#include "IbisParser/keywords.h"
+#include "IbisParser/messages.h"
+#include "IbisParser/reportat.h"
+#include "IbisParser/values.h"
+#include "IbisParser/words.h"
 
 namespace {
+
+enum SubId { kModelType, kPolarity, kEnable, kVinl, kVinh, kCComp, kSingle, kCCompPart };
 
 struct SubParameter {
     const char* name;
     int introduced;
+    SubId id;
 };
 
-// Rows that a later content check of [Model] can hang on.
 const SubParameter kSubParameters[] = {
-    {"Model_type", 11},      {"Polarity", 11},          {"Enable", 11},
-    {"Vinl", 11},            {"Vinh", 11},              {"C_comp", 11},
-    {"Vmeas", 20},           {"Cref", 20},              {"Rref", 20},
-    {"Vref", 20},            {"Rref_diff", 30},         {"Cref_diff", 30},
-    {"C_comp_pullup", 40},   {"C_comp_pulldown", 40},   {"C_comp_power_clamp", 40},
-    {"C_comp_gnd_clamp", 40},
+    {"Model_type", 11, kModelType},        {"Polarity", 11, kPolarity},           {"Enable", 11, kEnable},
+    {"Vinl", 11, kVinl},                   {"Vinh", 11, kVinh},                   {"C_comp", 11, kCComp},
+    {"Vmeas", 20, kSingle},                {"Cref", 20, kSingle},                 {"Rref", 20, kSingle},
+    {"Vref", 20, kSingle},                 {"Rref_diff", 30, kSingle},            {"Cref_diff", 30, kSingle},
+    {"C_comp_pullup", 40, kCCompPart},     {"C_comp_pulldown", 40, kCCompPart},
+    {"C_comp_power_clamp", 40, kCCompPart}, {"C_comp_gnd_clamp", 40, kCCompPart},
 };
+
+// What a Model_type asks of its model.
+enum : unsigned { kDrives = 1u, kReceives = 2u, kNoSupply = 4u };
+
+struct ModelType {
+    const char* name;
+    unsigned needs;
+};
+
+const ModelType kModelTypes[] = {
+    {"Input", kReceives},         {"Output", kDrives},           {"I/O", kDrives | kReceives},
+    {"3-state", kDrives},         {"Open_drain", kDrives},       {"I/O_open_drain", kDrives | kReceives},
+    {"Open_sink", kDrives},       {"I/O_open_sink", kDrives | kReceives},
+    {"Open_source", kDrives},     {"I/O_open_source", kDrives | kReceives},
+    {"Input_ECL", kReceives},     {"Output_ECL", kDrives},       {"I/O_ECL", kDrives | kReceives},
+    {"3-state_ECL", kDrives},     {"Terminator", 0},             {"Series", kNoSupply},
+    {"Series_switch", kNoSupply}, {"Input_diff", 0},             {"Output_diff", kDrives},
+    {"I/O_diff", kDrives},        {"3-state_diff", kDrives},
+};
+
+struct ModelState {
+    bool open = false;
+    std::string name;
+    std::uint32_t line = 0;
+    const ModelType* type = nullptr;
+    bool typeGiven = false;
+    bool vinl = false, vinh = false, cComp = false;
+    bool pulldown = false, pullup = false, ramp = false, voltageRange = false, reference = false;
+    bool thresholds = false, external = false;
+};
+
+ModelState& State() {
+    static ModelState state;
+    return state;
+}
+
+const ModelType* FindModelType(std::string_view text) {
+    for (const ModelType& t : kModelTypes)
+        if (SameIgnoringCase(text, t.name)) return &t;
+    return nullptr;
+}
+
+// The value after a sub-parameter name, with or without an equals sign.
+std::string ValueAfterName(const char* p, std::size_t nameLength) {
+    p += nameLength;
+    SkipBlanks(&p);
+    if (*p == '=') ++p;
+    SkipBlanks(&p);
+    return p;
+}
+
+void CheckEnumeration(SubId id, const std::string& value) {
+    const std::vector<std::string_view> w = Words(value.c_str());
+    const std::string_view first = w.empty() ? std::string_view() : w[0];
+    switch (id) {
+        case kModelType:
+            State().typeGiven = true;
+            State().type = FindModelType(first);
+            if (!State().type) ReportErrorAtLine(MSG_MODEL_UNKNOWN_TYPE, std::string(first).c_str());
+            break;
+        case kPolarity:
+            if (!SameIgnoringCase(first, "Inverting") && !SameIgnoringCase(first, "Non-Inverting"))
+                ReportErrorAtLine(MSG_MODEL_BAD_ENUM, "Polarity", std::string(first).c_str(),
+                                  "Inverting or Non-Inverting");
+            break;
+        case kEnable:
+            if (!SameIgnoringCase(first, "Active-High") && !SameIgnoringCase(first, "Active-Low"))
+                ReportErrorAtLine(MSG_MODEL_BAD_ENUM, "Enable", std::string(first).c_str(),
+                                  "Active-High or Active-Low");
+            break;
+        default: break;
+    }
+}
+
+void CheckSingleValue(const char* name, const std::string& value) {
+    const std::vector<std::string_view> w = Words(value.c_str());
+    if (w.size() != 1 || !IsStrictNumber(std::string(w[0]).c_str()))
+        ReportErrorAtLine(MSG_MODEL_BAD_VALUE, name, value.c_str());
+}
+
+
+// A keyword line with typical, minimum and maximum columns: numbers or NA,
+// the typical one a number.
+bool CheckColumns(const char* keyword, const char* text) {
+    static const char* const kColumns[] = {"typical", "minimum", "maximum"};
+    const std::vector<std::string_view> w = Words(text);
+    if (w.size() != 3) {
+        ReportErrorAtLine(MSG_COLUMNS_EXPECTED, keyword, static_cast<int>(w.size()));
+        return false;
+    }
+    bool sound = true;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::string item(w[i]);
+        if (IsStrictNumber(item.c_str())) continue;
+        if (SameIgnoringCase(item, "NA")) {
+            if (i > 0) continue;
+            ReportErrorAtLine(MSG_TABLE_NA_NOT_ALLOWED, kColumns[i], keyword);
+        } else {
+            ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, item.c_str(), kColumns[i], keyword);
+        }
+        sound = false;
+    }
+    return sound;
+}
+
+// Sound columns whose typical value must lie between the others (a warning).
+void CheckColumnsInOrder(const char* keyword, const char* text) {
+    if (!CheckColumns(keyword, text)) return;
+    TypMinMax* record = nullptr;
+    ReadTypMinMax(text, keyword, &record);
+    CheckFree(&record);
+}
+
+void Require(bool present, const char* what) {
+    const ModelState& s = State();
+    if (!present) ReportErrorAt(s.line, MSG_MODEL_REQUIRES, s.name.c_str(), s.type->name, what);
+}
+
+// Model keywords whose values stand on the keyword line as typical, minimum and
+// maximum columns; the ranges also keep the typical value between the others.
+void CheckColumnsOf(std::int32_t code, const char* line) {
+    static const std::int32_t kOnKeywordLine[] = {
+        KW_VOLTAGE_RANGE, KW_TEMPERATURE_RANGE, KW_PULLUP_REFERENCE, KW_PULLDOWN_REFERENCE,
+        KW_POWER_CLAMP_REFERENCE, KW_GND_CLAMP_REFERENCE, KW_RGND, KW_RPOWER, KW_RAC, KW_CAC, KW_TTGND,
+        KW_TTPOWER, KW_R_SERIES, KW_L_SERIES, KW_RL_SERIES, KW_C_SERIES, KW_LC_SERIES, KW_RC_SERIES};
+    bool listed = false;
+    for (std::int32_t c : kOnKeywordLine) listed = listed || c == code;
+    const KeywordInfo* info = KeywordInfoOf(code);
+    if (!listed || !info) return;
+    const char* rest = std::strchr(line, ']');
+    rest = rest ? rest + 1 : line + std::strlen(line);
+    if (code == KW_VOLTAGE_RANGE || code == KW_TEMPERATURE_RANGE) CheckColumnsInOrder(info->display, rest);
+    else CheckColumns(info->display, rest);
+}
 
 }  // namespace
+
+void ModelStart(const char* name) {
+    ModelState& s = State();
+    s = ModelState{};
+    s.open = true;
+    s.name = name ? name : "";
+    s.line = CurrentLine();
+}
 
 void ModelSubParameterLine(const char* line) {
     const char* p = line;
     SkipBlanks(&p);
     const std::size_t n = std::strcspn(p, " \t=");
     const std::string name(p, n);
-    for (const SubParameter& s : kSubParameters)
-        if (strcasecmp(name.c_str(), s.name) == 0) {
-            if (s.introduced > Frame().versionCode)
-                ReportErrorAtLine(924, s.name, "Model", IbisVersionText(s.introduced),
-                                  IbisVersionText(Frame().versionCode));
-            return;
+    for (const SubParameter& s : kSubParameters) {
+        if (strcasecmp(name.c_str(), s.name) != 0) continue;
+        if (s.introduced > Frame().versionCode)
+            ReportErrorAtLine(924, s.name, "Model", IbisVersionText(s.introduced),
+                              IbisVersionText(Frame().versionCode));
+        const std::string value = ValueAfterName(p, n);
+        switch (s.id) {
+            case kModelType:
+            case kPolarity:
+            case kEnable: CheckEnumeration(s.id, value); break;
+            case kVinl:
+                State().vinl = true;
+                CheckSingleValue(s.name, value);
+                break;
+            case kVinh:
+                State().vinh = true;
+                CheckSingleValue(s.name, value);
+                break;
+            case kSingle: CheckSingleValue(s.name, value); break;
+            case kCComp:
+            case kCCompPart:
+                State().cComp = true;
+                CheckColumnsInOrder(s.name, value.c_str());
+                break;
         }
+        return;
+    }
+    ReportWarningAtLine(MSG_MODEL_UNKNOWN_SUB, name.c_str());
+}
+
+void ModelKeywordSeen(std::int32_t code, const char* line) {
+    ModelState& s = State();
+    if (!s.open) return;
+    switch (code) {
+        case KW_PULLDOWN: s.pulldown = true; break;
+        case KW_PULLUP: s.pullup = true; break;
+        case KW_RAMP: s.ramp = true; break;
+        case KW_MODEL_SPEC:
+        case KW_RECEIVER_THRESHOLDS: s.thresholds = true; break;
+        case KW_EXTERNAL_MODEL: s.external = true; break;
+        case KW_PULLUP_REFERENCE:
+        case KW_PULLDOWN_REFERENCE:
+        case KW_POWER_CLAMP_REFERENCE:
+        case KW_GND_CLAMP_REFERENCE:
+        case KW_EXTERNAL_REFERENCE: s.reference = true; break;
+        case KW_VOLTAGE_RANGE: s.voltageRange = true; break;
+        default: break;
+    }
+    CheckColumnsOf(code, line);
+}
+
+void ModelEndCheck() {
+    ModelState& s = State();
+    if (!s.open) return;
+    s.open = false;
+    if (!s.typeGiven) {
+        ReportErrorAt(s.line, MSG_MODEL_TYPE_REQUIRED, s.name.c_str());
+        return;
+    }
+    // An unknown type was reported where it stands; an external model brings its own circuit.
+    if (!s.type || s.external) return;
+    const unsigned needs = s.type->needs;
+    if (needs & kDrives) {
+        Require(s.pulldown || s.pullup, "[Pulldown] or [Pullup]");
+        Require(s.ramp, "[Ramp]");
+    }
+    if (needs & kReceives) Require((s.vinl && s.vinh) || s.thresholds, "Vinl and Vinh (or [Model Spec])");
+    if (!(needs & kNoSupply)) {
+        Require(s.cComp, "C_comp");
+        Require(s.voltageRange || s.reference, "[Voltage Range] or the reference keywords");
+    }
 }

@@ -1,6 +1,16 @@
-// [Model] sub-parameters: each carries the IBIS version that introduced it.
+// [Model] content: the sub-parameters (each with the IBIS version that
+// introduced it, enumerated values checked), and at the model's end the
+// keywords and sub-parameters that its Model_type requires.
 #pragma once
 
+#include <cstdint>
+
+// A new [Model] starts (its keyword line).
+void ModelStart(const char* name);
 // Reads one data line of [Model]: a sub-parameter newer than the file's version
-// is an error. Other content is not checked here.
+// is an error, an unknown one a warning; enumerations and values are checked.
 void ModelSubParameterLine(const char* line);
+// A keyword read inside the open model.
+void ModelKeywordSeen(std::int32_t code, const char* line);
+// The model is complete: what its Model_type requires is checked.
+void ModelEndCheck();

@@ -155,6 +155,36 @@ const MessageRow kMessageTable[] = {
      "File name %s has a directory part; files named in [Algorithmic Model] for Model %s are looked up "
      "only in the folder of the IBIS file"},
     {MSG_AMI_FILE_TOO_LARGE, "AMI parameter file %s is larger than %lu bytes; it is not checked"},
+    // content checks: names and references
+    {MSG_XREF_DUPLICATE_NAME, "Duplicate %s name '%s'; first defined on line %d"},
+    {MSG_XREF_PIN_COLUMNS, "Pin line needs a pin name, a signal name and a model name; found %d column(s)"},
+    {MSG_XREF_PIN_MODEL, "%s names model '%s', which is no [Model], [Model Selector], POWER, GND, NC or NA"},
+    {MSG_XREF_MODEL_CASE, "%s names model '%s'; the file defines '%s', which differs only in case"},
+    {MSG_XREF_UNKNOWN_PIN, "[%s] names pin '%s', which is not in the [Pin] list of component '%s'"},
+    {MSG_XREF_UNKNOWN_MODEL, "%s names model '%s', which no [Model] defines"},
+    {MSG_XREF_UNKNOWN_SUBMODEL, "[Add Submodel] names submodel '%s', which no [Submodel] defines"},
+    {MSG_XREF_PACKAGE_MODEL_UNSEEN,
+     "[%s] %s is defined neither in this file nor in a file %s.pkg beside it; it could not be checked"},
+    {MSG_XREF_PACKAGE_MODEL_MISSING, "[%s] %s is defined neither in this file nor in %s.pkg"},
+    {MSG_XREF_SELECTOR_IS_MODEL, "[Model Selector] %s has the name of a [Model]"},
+    // content checks: models
+    {MSG_MODEL_UNKNOWN_TYPE, "Unknown Model_type '%s'"},
+    {MSG_MODEL_BAD_ENUM, "Invalid %s '%s'; expected %s"},
+    {MSG_MODEL_UNKNOWN_SUB, "Unknown [Model] sub-parameter '%s'"},
+    {MSG_MODEL_BAD_VALUE, "Invalid %s value '%s'"},
+    {MSG_MODEL_TYPE_REQUIRED, "Model '%s' has no Model_type"},
+    {MSG_MODEL_REQUIRES, "Model '%s' of Model_type %s requires %s"},
+    {MSG_COLUMNS_EXPECTED, "[%s] has typical, minimum and maximum columns; found %d"},
+    // content checks: I-V and V-T tables
+    {MSG_TABLE_EMPTY, "[%s] of model '%s' has no data rows"},
+    {MSG_TABLE_FIXTURE_MISSING, "[%s] of model '%s' lacks %s"},
+    {MSG_TABLE_UNKNOWN_SUB, "Unknown sub-parameter '%s' in [%s]"},
+    {MSG_TABLE_BAD_NUMBER, "'%s' is not a number (%s column of [%s])"},
+    {MSG_TABLE_COLUMNS, "A [%s] row has 4 columns; this one has %d"},
+    {MSG_TABLE_NA_NOT_ALLOWED, "'NA' is not allowed in the %s column of [%s]"},
+    {MSG_TABLE_NOT_INCREASING, "The %s column of [%s] must increase strictly; %s does not"},
+    {MSG_TABLE_DUPLICATE, "[%s] given twice in model '%s'"},
+    {MSG_TABLE_NOT_MONOTONIC, "The %s column of [%s] must rise or fall strictly throughout; %s does not"},
 };
 
 const std::int32_t kMessageCount = static_cast<std::int32_t>(sizeof kMessageTable / sizeof kMessageTable[0]);

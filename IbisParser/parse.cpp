@@ -278,6 +278,7 @@ void HandleLine(int lineClass, char* line) {
         }
         OpenGroupFor(row, line);
         CheckPlacement(row);
+        NoteKeyword(row, line);
     }
     const std::int32_t code = f.currentKeyword;
     if (code == KW_END) {
@@ -345,6 +346,7 @@ int CheckIbisFile(const char* path, int kind) {
         std::fclose(file);
         return 0;
     }
+    ResetGroups();
     std::string raw;
     std::size_t length = 0;
     while (ReadCheckedLine(file, raw, kReadLimit, length, true)) {

@@ -97,3 +97,31 @@ int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record) {
     *record = r;
     return ok;
 }
+
+bool ReadStrictNumber(const char* text, double* value) {
+    if (!text) return false;
+    const char first = text[0] == '+' || text[0] == '-' ? text[1] : text[0];
+    if (!std::isdigit(static_cast<unsigned char>(first)) && first != '.') return false;
+    char* end = nullptr;
+    double number = std::strtod(text, &end);
+    if (end == text) return false;
+    if (ScaleOf(*end) != 0) {
+        // Case matters for the scale ("1f" is femto, "1F" a farad). After a scale
+        // letter any unit text is read as a unit ("1.0Meg" is 1e6, as its author meant).
+        number *= ScaleOf(*end);
+        ++end;
+        const char* unit = end;
+        while (std::isalpha(static_cast<unsigned char>(*unit))) ++unit;
+        if (*unit == '\0') {
+            *value = number;
+            return true;
+        }
+    }
+    static const char* const kUnits[] = {"", "v", "a", "ohm", "ohms", "f", "h", "s", "sec", "w", "hz", "c"};
+    for (const char* unit : kUnits)
+        if (strcasecmp(end, unit) == 0) {
+            *value = number;
+            return true;
+        }
+    return false;
+}

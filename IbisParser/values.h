@@ -19,3 +19,13 @@ struct TypMinMax {
 int ReadScaledNumber(const char* text, double* value);
 int ReadValueOrNA(const char* text, const char* owner, const char* column, double* value, std::int32_t* kind);
 int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record);
+
+// A number as the tables of a model must write it: digits, then a scale letter
+// and any unit letters, or without a scale letter one of the units V, A, Ohm,
+// F, H, s, W, Hz, C (any case), or nothing. "1500hm" (a mistyped 150Ohm, 0 for
+// O) is not one. The value goes to `value`.
+bool ReadStrictNumber(const char* text, double* value);
+inline bool IsStrictNumber(const char* text) {
+    double v = 0;
+    return ReadStrictNumber(text, &v);
+}

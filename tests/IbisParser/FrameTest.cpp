@@ -233,7 +233,8 @@ TEST_P(ManyKeywordsTakeLinearTime, Check) {
 INSTANTIATE_TEST_SUITE_P(
     Frame_, ManyKeywordsTakeLinearTime,
     testing::Values(ManyKeywords{"Components", "", "[Component] c\n[Manufacturer] m\n", "[End]\n", "ERROR", 0},
-                    ManyKeywords{"Models", "[Component] c\n[Manufacturer] m\n", "[Model] m\n", "[End]\n", "ERROR", 0},
+                    ManyKeywords{"Models", "[Component] c\n[Manufacturer] m\n", "[Model] m\n" + kInputModelBody, "[End]\n",
+                                 "Duplicate Model name 'm'", 99999},
                     ManyKeywords{"IbisVer", "", "[IBIS Ver] 4.2\n", kBody, "Duplicate IBIS_Ver keyword.\n", 100000}),
     [](const testing::TestParamInfo<ManyKeywords>& info) { return std::string(info.param.name); });
 
@@ -243,7 +244,7 @@ TEST_F(Frame_, ComponentAndModelOnlyInIbsFiles) {
 }
 
 TEST_F(Frame_, KeywordsByTheVersionThatIntroducedThem) {
-    const std::string ms = "[Model] m\nModel_type Input\n";
+    const std::string ms = "[Model] m\n" + kInputModelBody;
     const std::string set = "[Interconnect Model Set] s\n[Interconnect Model] i\n[End Interconnect Model]\n";
     const struct {
         const char* version;
@@ -268,9 +269,9 @@ TEST_F(Frame_, KeywordsByTheVersionThatIntroducedThem) {
         {"7.2", "[Component] c\n[Pin EMI]\n", "Keyword [Pin EMI] may stand only inside [Begin EMI Component]."},
         {"4.2", "[Component] c\n" + ms + "[Pin]\n", "Keyword [Pin] may stand only inside [Component]."},
         {"4.2", "[Component] c\n[Ramp]\n", "Keyword [Ramp] may stand only inside [Model]."},
-        {"3.2", "[Component] c\n" + ms + "C_comp_pullup 1p 1p 1p\n",
+        {"3.2", "[Component] c\n[Model] m\nC_comp_pullup 1p 1p 1p\n" + kInputModelBody,
          "Sub-parameter C_comp_pullup of [Model] was introduced in IBIS 4.0; the file is IBIS 3.2."},
-        {"5.0", "[Component] c\n" + ms + "C_comp_pullup = 1p\n", ""},
+        {"5.0", "[Component] c\n[Model] m\nC_comp_pullup 1p 1p 1p\n" + kInputModelBody, ""},
     };
     for (const auto& c : cases) {
         const CheckerRun r = CheckText("k.ibs", Header("k.ibs", c.version) + c.body + "[End]\n");

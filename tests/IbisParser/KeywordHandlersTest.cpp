@@ -243,7 +243,7 @@ TEST_F(AlgorithmicModelFiles, NamedFilesAreCheckedBesideTheIbisFile) {
     std::filesystem::create_directory("kit/folder.ami");
     std::filesystem::create_symlink("/dev/zero", "kit/zero.ami");
     auto ibs = [](const std::string& entries) {
-        return Header("m.ibs", "5.0") + "[Component] c\n[Model] m\nModel_type Input\n[Algorithmic Model]\n" + entries +
+        return Header("m.ibs", "5.0") + "[Component] c\n[Model] m\n" + kInputModelBody + "[Algorithmic Model]\n" + entries +
                "[End Algorithmic Model]\n[End]\n";
     };
     std::string repeated;
@@ -275,7 +275,7 @@ TEST_F(AlgorithmicModelFiles, NamedFilesAreCheckedBesideTheIbisFile) {
           {"'kit/zero.ami' is not a regular file", 1}},
          3},
         // 1000 lines and a second model naming the same files: each is checked once.
-        {repeated + "[End Algorithmic Model]\n[Model] n\n[Algorithmic Model]\nExecutable Linux_gcc_32 gone.so bad.ami\n",
+        {repeated + "[End Algorithmic Model]\n[Model] n\n" + kInputModelBody + "[Algorithmic Model]\nExecutable Linux_gcc_32 gone.so bad.ami\n",
          {{"Code file gone.so not found.", 1}, {sideways, 1},
           {"Duplicate Sub-Parameter: Platform Linux Compiler gcc Bits 64", 999}},
          1002},
@@ -287,7 +287,7 @@ TEST_F(AlgorithmicModelFiles, NamedFilesAreCheckedBesideTheIbisFile) {
         EXPECT_EQ(r.errors, c.errors) << c.entries.substr(0, 200) << r.output.substr(0, 3000);
     }
     // The Rx and Tx halves of a repeater from IBIS 6.0 on; the same platform twice only within a form.
-    const std::string repeater = "[Component] c\n[Model] m\nModel_type Input\n[Algorithmic Model]\n"
+    const std::string repeater = "[Component] c\n[Model] m\n" + kInputModelBody + "[Algorithmic Model]\n"
                                  "Executable_Rx Linux_gcc_64 rx.so rx.ami\nExecutable_Tx Linux_gcc_64 rx.so rx.ami\n"
                                  "[End Algorithmic Model]\n[End]\n";
     const CheckerRun v60 = CheckText("kit/m.ibs", Header("m.ibs", "6.0") + repeater);

@@ -62,3 +62,7 @@ inline CheckerRun CheckText(const std::string& path, const std::string& content,
 inline std::string Header(const std::string& name, const std::string& version = "4.2") {
     return "[IBIS Ver] " + version + "\n[File Name] " + name + "\n[File Rev] 1.0\n";
 }
+
+// The sub-parameters and keywords that make an Input model complete.
+inline const std::string kInputModelBody =
+    "Model_type Input\nVinl = 0.8V\nVinh = 2.0V\nC_comp 1pF 1pF 1pF\n[Voltage Range] 3.3V 3.0V 3.6V\n";

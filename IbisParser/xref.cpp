@@ -1,0 +1,179 @@
+#include "IbisParser/xref.h"
+
+#include <fstream>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "IbisParser/frame.h"
+#include "IbisParser/messages.h"
+#include "IbisParser/reportat.h"
+#include "IbisParser/words.h"
+
+namespace {
+
+struct Reference {
+    std::string name;    // what is referenced
+    std::string holder;  // the keyword (or pin) that references it
+    std::uint32_t line;
+};
+
+struct XrefState {
+    // File-wide names, with the line that defined them.
+    std::unordered_map<std::string, std::uint32_t> models, selectors, submodels, packageModels;
+    std::unordered_map<std::string, std::string> lowerModels;  // lower-case name -> name as written
+    std::vector<Reference> pinModels, modelRefs, submodelRefs, packageRefs;
+    // The open component's pins, and the rows that name them.
+    std::unordered_map<std::string, std::uint32_t> pins;
+    std::vector<Reference> pinRefs;
+    std::string selector;  // the open [Model Selector]
+};
+
+XrefState& State() {
+    static XrefState state;
+    return state;
+}
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Records a name; a second definition of it is reported with the first one's line.
+void Define(std::unordered_map<std::string, std::uint32_t>& names, std::string_view name, const char* kind) {
+    if (name.empty()) return;
+    const auto [at, added] = names.emplace(std::string(name), CurrentLine());
+    if (!added) ReportErrorAtLine(MSG_XREF_DUPLICATE_NAME, kind, at->first.c_str(), static_cast<int>(at->second));
+}
+
+bool IsReservedModel(std::string_view name) {
+    for (const char* r : {"POWER", "GND", "NC", "NA"})
+        if (SameIgnoringCase(name, r)) return true;
+    return false;
+}
+
+// Whether a package model file beside the checked file defines the name: 1
+// yes, 0 no, -1 there is no such file.
+int PackageFileDefines(const std::string& name) {
+    for (const std::string& file : {name + ".pkg", Lower(name) + ".pkg"}) {
+        std::ifstream in(Frame().directory + file);
+        if (!in) continue;
+        std::string line;
+        while (std::getline(in, line)) {
+            const char* p = line.c_str();
+            while (IsBlank(*p)) ++p;
+            std::string_view text(p);
+            if (text.size() < 22 || !SameIgnoringCase(text.substr(0, 22), "[Define Package Model]")) continue;
+            if (AfterKeyword(p) == name) return 1;
+        }
+        return 0;
+    }
+    return -1;
+}
+
+void PinLine(const std::vector<std::string_view>& w) {
+    XrefState& s = State();
+    if (w.size() < 3) {
+        ReportErrorAtLine(MSG_XREF_PIN_COLUMNS, static_cast<int>(w.size()));
+        if (w.empty()) return;
+    }
+    Define(s.pins, w[0], "pin");
+    if (w.size() >= 3) s.pinModels.push_back({std::string(w[2]), "[Pin] " + std::string(w[0]), CurrentLine()});
+}
+
+void PinRefs(const char* keyword, const std::vector<std::string_view>& w, std::size_t count) {
+    for (std::size_t i = 0; i < count && i < w.size(); ++i) {
+        if (SameIgnoringCase(w[i], "NC") || SameIgnoringCase(w[i], "NA")) continue;
+        State().pinRefs.push_back({std::string(w[i]), keyword, CurrentLine()});
+    }
+}
+
+void DataLine(std::int32_t code, const char* line) {
+    XrefState& s = State();
+    const std::vector<std::string_view> w = Words(line);
+    if (w.empty()) return;
+    switch (code) {
+        case KW_PIN: PinLine(w); break;
+        case KW_PIN_MAPPING: PinRefs("Pin Mapping", w, 1); break;
+        case KW_DIFF_PIN: PinRefs("Diff Pin", w, 2); break;
+        case KW_SERIES_PIN_MAPPING:
+            PinRefs("Series Pin Mapping", w, 2);
+            if (w.size() >= 3) s.modelRefs.push_back({std::string(w[2]), "[Series Pin Mapping]", CurrentLine()});
+            break;
+        case KW_MODEL_SELECTOR: s.modelRefs.push_back({std::string(w[0]), "[Model Selector]", CurrentLine()}); break;
+        case KW_DRIVER_SCHEDULE: s.modelRefs.push_back({std::string(w[0]), "[Driver Schedule]", CurrentLine()}); break;
+        case KW_ADD_SUBMODEL: s.submodelRefs.push_back({std::string(w[0]), "Add Submodel", CurrentLine()}); break;
+        case KW_ALTERNATE_PACKAGE_MODELS:
+            s.packageRefs.push_back({std::string(w[0]), "Alternate Package Models", CurrentLine()});
+            break;
+        default: break;
+    }
+}
+
+void KeywordLineOf(std::int32_t code, const char* line) {
+    XrefState& s = State();
+    const std::string_view name = AfterKeyword(line);
+    switch (code) {
+        case KW_MODEL:
+            Define(s.models, name, "Model");
+            s.lowerModels.emplace(Lower(name), std::string(name));
+            break;
+        case KW_MODEL_SELECTOR: Define(s.selectors, name, "Model Selector"); break;
+        case KW_SUBMODEL: Define(s.submodels, name, "Submodel"); break;
+        case KW_DEFINE_PACKAGE_MODEL: Define(s.packageModels, name, "Define Package Model"); break;
+        case KW_PACKAGE_MODEL:
+            if (!name.empty()) s.packageRefs.push_back({std::string(name), "Package Model", CurrentLine()});
+            break;
+        default: break;
+    }
+}
+
+// A model reference that misses: an error, or a warning when only the case differs.
+void ReportMissingModel(const Reference& r, std::int32_t number) {
+    const auto folded = State().lowerModels.find(Lower(r.name));
+    if (folded != State().lowerModels.end())
+        ReportWarningAt(r.line, MSG_XREF_MODEL_CASE, r.holder.c_str(), r.name.c_str(), folded->second.c_str());
+    else
+        ReportErrorAt(r.line, number, r.holder.c_str(), r.name.c_str());
+}
+
+}  // namespace
+
+void XrefReset() { State() = XrefState{}; }
+
+void XrefLine(const KeywordLine& l) {
+    if (l.lineClass == kLineKeyword) KeywordLineOf(l.code, l.line);
+    else DataLine(l.code, l.line);
+}
+
+void XrefComponentEnd(const char* componentName) {
+    XrefState& s = State();
+    for (const Reference& r : s.pinRefs)
+        if (!s.pins.count(r.name))
+            ReportErrorAt(r.line, MSG_XREF_UNKNOWN_PIN, r.holder.c_str(), r.name.c_str(), componentName);
+    s.pins.clear();
+    s.pinRefs.clear();
+}
+
+void XrefFinish() {
+    XrefState& s = State();
+    for (const Reference& r : s.pinModels)
+        if (!IsReservedModel(r.name) && !s.models.count(r.name) && !s.selectors.count(r.name))
+            ReportMissingModel(r, MSG_XREF_PIN_MODEL);
+    for (const Reference& r : s.modelRefs)
+        if (!s.models.count(r.name)) ReportMissingModel(r, MSG_XREF_UNKNOWN_MODEL);
+    for (const Reference& r : s.submodelRefs)
+        if (!s.submodels.count(r.name)) ReportErrorAt(r.line, MSG_XREF_UNKNOWN_SUBMODEL, r.name.c_str());
+    for (const Reference& r : s.packageRefs) {
+        if (s.packageModels.count(r.name)) continue;
+        const int found = PackageFileDefines(r.name);
+        if (found < 0)
+            ReportWarningAt(r.line, MSG_XREF_PACKAGE_MODEL_UNSEEN, r.holder.c_str(), r.name.c_str(), r.name.c_str());
+        else if (found == 0)
+            ReportErrorAt(r.line, MSG_XREF_PACKAGE_MODEL_MISSING, r.holder.c_str(), r.name.c_str(), r.name.c_str());
+    }
+    for (const auto& [name, line] : s.selectors)
+        if (s.models.count(name)) ReportErrorAt(line, MSG_XREF_SELECTOR_IS_MODEL, name.c_str());
+    XrefReset();
+}

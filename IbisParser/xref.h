@@ -1,0 +1,16 @@
+// Names and references of an IBIS file: pins, models, model selectors,
+// submodels and package models are collected as their lines are read, checked
+// for duplicates at once, and the references between them are checked when the
+// component (pins) or the file (models, package models) is complete.
+#pragma once
+
+#include "IbisParser/keywords.h"
+
+// Forgets everything collected (a new file).
+void XrefReset();
+// A keyword or data line of a keyword that defines or references names.
+void XrefLine(const KeywordLine& line);
+// The component is complete: its pin references are checked.
+void XrefComponentEnd(const char* componentName);
+// The file is complete: the references to models and package models are checked.
+void XrefFinish();

@@ -1,0 +1,223 @@
+// The content checks, each on a valid file with one planted fault: a base file
+// that passes clean, and one edit per row.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/CheckerRun.h"
+#include "support/ScratchDirectory.h"
+
+namespace {
+
+class ContentChecks : public testing::Test {
+protected:
+    ScratchDirectory scratch;
+};
+
+// Every line is numbered in the comments of the rows below by its place here.
+const std::string kBaseIbs = Header("base.ibs") +  // lines 1-3
+                             "[Component] chip\n"                                        // 4
+                             "[Manufacturer] maker\n"                                    // 5
+                             "[Package]\n"                                               // 6
+                             "R_pkg 250m 225m 275m\n"                                    // 7
+                             "L_pkg 2.5nH NA 3.1nH\n"                                    // 8
+                             "C_pkg 1pF NA NA\n"                                         // 9
+                             "[Pin] signal_name model_name R_pin L_pin C_pin\n"          // 10
+                             "1 DQ sel\n"                                                // 11
+                             "2 DQN io\n"                                                // 12
+                             "3 VDD POWER\n"                                             // 13
+                             "4 VSS GND 10m 1nH 1pF\n"                                   // 14
+                             "[Diff Pin] inv_pin vdiff tdelay_typ tdelay_min tdelay_max\n"  // 15
+                             "1 2 150mV 0 NA NA\n"                                       // 16
+                             "[Model Selector] sel\n"                                    // 17
+                             "io fast\n"                                                 // 18
+                             "out slow\n"                                                // 19
+                             "[Model] io\n"                                              // 20
+                             "Model_type I/O\n"                                          // 21
+                             "Polarity Non-Inverting\n"                                  // 22
+                             "Enable Active-High\n"                                      // 23
+                             "Vinl = 0.8V\n"                                             // 24
+                             "Vinh = 2.0V\n"                                             // 25
+                             "C_comp 2pF 1pF 3pF\n"                                      // 26
+                             "[Voltage Range] 3.3V 3.0V 3.6V\n"                          // 27
+                             "[Temperature Range] 50 100 0\n"                            // 28
+                             "[Pulldown]\n"                                              // 29
+                             "-3.3 -10m -9m -11m\n"                                      // 30
+                             "0 0 0 0\n"                                                 // 31
+                             "3.3 10m 9m 11m\n"                                          // 32
+                             "[Pullup]\n"                                                // 33
+                             "-3.3 10m 9m 11m\n"                                         // 34
+                             "0 0 0 0\n"                                                 // 35
+                             "3.3 -10m -9m -11m\n"                                       // 36
+                             "[GND Clamp]\n"                                             // 37
+                             "-3.3 -50m NA NA\n"                                         // 38
+                             "0 0 NA NA\n"                                               // 39
+                             "[Ramp]\n"                                                  // 40
+                             "dV/dt_r 1.2/0.5n 1.0/0.6n 1.4/0.4n\n"                      // 41
+                             "dV/dt_f 1.2/0.5n 1.0/0.6n 1.4/0.4n\n"                      // 42
+                             "R_load = 50\n"                                             // 43
+                             "[Rising Waveform]\n"                                       // 44
+                             "R_fixture = 50\n"                                          // 45
+                             "V_fixture = 0\n"                                           // 46
+                             "0 0 0 0\n"                                                 // 47
+                             "1n 1.5 1.4 1.6\n"                                          // 48
+                             "2n 3.0 2.9 3.1\n"                                          // 49
+                             "[Falling Waveform]\n"                                      // 50
+                             "R_fixture = 50\n"                                          // 51
+                             "V_fixture = 3.3\n"                                         // 52
+                             "0 3.3 3.2 3.4\n"                                           // 53
+                             "1n 1.5 1.4 1.6\n"                                          // 54
+                             "2n 0 0 0\n"                                                // 55
+                             "[Model] out\n"                                             // 56
+                             "Model_type Output\n"                                       // 57
+                             "C_comp 2.5pF 2pF 3pF\n"                                    // 58
+                             "[Voltage Range] 3.3V 3.1V 3.5V\n"                          // 59
+                             "[Pulldown]\n"                                              // 60
+                             "0 0 0 0\n"                                                 // 61
+                             "3.3 12m 11m 13m\n"                                         // 62
+                             "[Ramp]\n"                                                  // 63
+                             "dV/dt_r 1.2/0.5n NA NA\n"                                  // 64
+                             "dV/dt_f 1.2/0.5n NA NA\n"                                  // 65
+                             "[End]\n";                                                  // 66
+
+struct Edit {
+    const char* family;
+    const char* find;     // unique text of the base file
+    const char* replace;  // what it becomes
+    const char* message;  // E5002, W3903, ...
+    int line;
+};
+
+std::string Applied(const std::string& base, const Edit& e) {
+    const std::size_t at = base.find(e.find);
+    EXPECT_NE(at, std::string::npos) << e.find;
+    EXPECT_EQ(base.find(e.find, at + 1), std::string::npos) << "not unique: " << e.find;
+    std::string text = base;
+    if (at != std::string::npos) text.replace(at, std::strlen(e.find), e.replace);
+    return text;
+}
+
+// The numbered report at a line, as "E5002 (line   11)".
+std::string At(const char* message, int line) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s (line %4d)", message, line);
+    return text;
+}
+
+CheckerRun CheckNumbered(const std::string& path, const std::string& content) {
+    WriteFile(path, content);
+    return CaptureReports([&] {
+        SetWordStyle(false);
+        return CheckIbisFile(path.c_str(), FileKindOf(path));
+    });
+}
+
+void RunFamily(const std::string& base, const std::string& path, const std::vector<Edit>& edits) {
+    const CheckerRun clean = CheckNumbered(path, base);
+    EXPECT_EQ(clean.errors + clean.warnings, 0u) << clean.output;
+    for (const Edit& e : edits) {
+        const CheckerRun r = CheckNumbered(path, Applied(base, e));
+        EXPECT_TRUE(r.Has(At(e.message, e.line))) << e.family << ": " << e.find << " -> " << e.replace << "\n"
+                                                   << r.output;
+    }
+}
+
+}  // namespace
+
+TEST_F(ContentChecks, References) {
+    RunFamily(kBaseIbs, "base.ibs",
+              {
+                  {"pin model", "1 DQ sel", "1 DQ nosuch", "E5002", 11},
+                  {"pin model case", "2 DQN io", "2 DQN IO", "W5003", 12},
+                  {"duplicate pin", "3 VDD POWER\n", "3 VDD POWER\n3 VDD2 POWER\n", "E5000", 14},
+                  {"diff pin", "1 2 150mV", "1 9 150mV", "E5004", 16},
+                  {"pin mapping", "[Model Selector]", "[Pin Mapping] pulldown_ref pullup_ref\n7 GNDBUS PWRBUS\n[Model Selector]",
+                   "E5004", 18},
+                  {"selector entry", "out slow", "gone slow", "E5005", 19},
+                  {"duplicate model", "[Model] out", "[Model] io", "E5000", 56},
+                  {"selector named like a model", "[Model Selector] sel", "[Model Selector] io", "E5009", 17},
+                  {"duplicate selector", "io fast\nout slow\n", "io fast\nout slow\n[Model Selector] sel\nio fast\n",
+                   "E5000", 20},
+                  {"driver schedule", "[Ramp]\ndV/dt_r 1.2/0.5n NA", "[Driver Schedule]\nghost 0 NA 0 NA\n[Ramp]\ndV/dt_r 1.2/0.5n NA",
+                   "E5005", 64},
+                  {"add submodel", "[Ramp]\ndV/dt_r 1.2/0.5n NA", "[Add Submodel]\nnosub Driving\n[Ramp]\ndV/dt_r 1.2/0.5n NA",
+                   "E5006", 64},
+                  {"package model unseen", "[Diff Pin]", "[Package Model] nopkg\n[Diff Pin]", "W5007", 15},
+                  {"pin columns", "3 VDD POWER", "3 VDD", "E5001", 13},
+              });
+}
+
+TEST_F(ContentChecks, ModelRequirements) {
+    RunFamily(kBaseIbs, "base.ibs",
+              {
+                  {"Model_type", "Model_type Output", "Model_type Ouput", "E5020", 57},
+                  {"Polarity", "Polarity Non-Inverting", "Polarity Sideways", "E5021", 22},
+                  {"Enable", "Enable Active-High", "Enable Sometimes", "E5021", 23},
+                  {"unknown sub-parameter", "Vinl = 0.8V", "Vlow = 0.8V", "W5022", 24},
+                  {"Vinl required", "Vinl = 0.8V", "Vlow = 0.8V", "E5026", 20},
+                  {"Vinh value", "Vinh = 2.0V", "Vinh = high", "E5023", 25},
+                  {"no Model_type", "Model_type Output\n", "", "E5025", 56},
+                  {"Ramp required", "[Ramp]\ndV/dt_r 1.2/0.5n NA NA\ndV/dt_f 1.2/0.5n NA NA\n", "", "E5026", 56},
+                  {"drive table required", "[Pulldown]\n0 0 0 0\n3.3 12m 11m 13m\n", "", "E5026", 56},
+                  {"C_comp required", "C_comp 2.5pF 2pF 3pF\n", "", "E5026", 56},
+                  {"supply required", "[Voltage Range] 3.3V 3.1V 3.5V\n", "", "E5026", 56},
+                  {"C_comp order", "C_comp 2pF 1pF 3pF", "C_comp 4pF 1pF 3pF", "W3903", 26},
+                  {"C_comp typical NA", "C_comp 2pF 1pF 3pF", "C_comp NA 1pF 3pF", "E5045", 26},
+                  {"Voltage Range order", "[Voltage Range] 3.3V 3.0V 3.6V", "[Voltage Range] 3.3V 3.4V 3.6V", "W3903",
+                   27},
+                  {"Voltage Range columns", "[Voltage Range] 3.3V 3.0V 3.6V", "[Voltage Range] 3.3V 3.0V", "E5027", 27},
+                  {"Rgnd number", "[Pulldown]\n-3.3", "[Rgnd] 1500hm 100Ohm NA\n[Pulldown]\n-3.3", "E5043", 29},
+              });
+}
+
+TEST_F(ContentChecks, Tables) {
+    RunFamily(kBaseIbs, "base.ibs",
+              {
+                  {"columns", "0 0 0 0\n3.3 10m 9m 11m", "0 0 0 0\n3.3 10m 9m", "E5044", 32},
+                  {"number", "-3.3 -10m -9m -11m", "-3.3 -10m x -11m", "E5043", 30},
+                  {"scale suffix", "-3.3 -10m -9m -11m", "-3.3 -10m -9m -11hm", "E5043", 30},
+                  {"voltage order", "0 0 0 0\n3.3 10m 9m 11m", "0 0 0 0\n-1 10m 9m 11m", "E5048", 32},
+                  {"typical NA", "-3.3 -50m NA NA", "-3.3 NA NA NA", "E5045", 38},
+                  {"duplicate table", "[GND Clamp]\n-3.3 -50m NA NA\n0 0 NA NA\n",
+                   "[GND Clamp]\n-3.3 -50m NA NA\n0 0 NA NA\n[GND Clamp]\n-3.3 -50m NA NA\n0 0 NA NA\n", "E5047", 40},
+                  {"empty table", "[GND Clamp]\n-3.3 -50m NA NA\n0 0 NA NA\n", "[GND Clamp]\n", "E5040", 37},
+                  {"time order", "1n 1.5 1.4 1.6\n2n 3.0", "1n 1.5 1.4 1.6\n0.5n 3.0", "E5046", 49},
+                  {"R_fixture missing", "R_fixture = 50\nV_fixture = 0\n", "V_fixture = 0\n", "E5041", 44},
+                  {"fixture number", "R_fixture = 50\nV_fixture = 3.3", "R_fixture = 1500hm\nV_fixture = 3.3", "E5043",
+                   51},
+                  {"fixture unknown", "V_fixture = 0\n", "V_fixture = 0\nZ_fixture = 1\n", "E5042", 47},
+              });
+}
+
+// The vendor files: every content finding is a fault of the file, listed in
+// docs/ibislint.md with its line; the other files draw none.
+TEST_F(ContentChecks, VendorFilesDrawOnlyTheirKnownFaults) {
+    const std::filesystem::path corpus = VELKOR_CORPUS_DIR;
+    if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no vendor corpus beside this checkout";
+    const std::map<std::string, std::string> known = {
+        {"ibis_v3_2.ibs",
+         "E5004:65 E5043:163 E5027:178 E5027:189 E5027:221 E5027:232 E5047:349 E5044:350 E5044:351 E5044:352 "
+         "E5044:378 E5047:388 E5044:389 E5044:390 E5044:391 E5002:44 E5002:45 E5002:46 E5002:47 E5005:66 E5005:67 "
+         "E5005:113 E5005:114 E5005:115 E5005:116 E5005:117 E5005:118 E5005:119 E5005:120 E5005:121 E5005:122 "
+         "E5006:108 E5006:109 E5006:110 W5007:49 "},
+    };
+    const std::regex finding("([EW]5[0-1][0-9][0-9]) \\(line +([0-9]+)\\)");
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        const std::string name = entry.path().filename().string();
+        if (FileKindOf(name) == 0 || FileKindOf(name) == kFileAmi) continue;
+        const CheckerRun r = CaptureReports([&] {
+            SetWordStyle(false);
+            return CheckIbisFile(entry.path().c_str(), FileKindOf(name));
+        });
+        std::string found;
+        for (std::sregex_iterator m(r.output.begin(), r.output.end(), finding), end; m != end; ++m)
+            found += (*m)[1].str() + ":" + (*m)[2].str() + " ";
+        const auto expected = known.find(name);
+        EXPECT_EQ(found, expected == known.end() ? "" : expected->second) << name;
+    }
+}
