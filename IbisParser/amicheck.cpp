@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "IbisParser/amivalues.h"
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
@@ -510,5 +511,6 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
         }
     }
     if (!reserved) ReportError(4622);
+    CheckAmiValues(root);
     return tree;
 }

@@ -185,6 +185,16 @@ const MessageRow kMessageTable[] = {
     {MSG_TABLE_NOT_INCREASING, "The %s column of [%s] must increase strictly; %s does not"},
     {MSG_TABLE_DUPLICATE, "[%s] given twice in model '%s'"},
     {MSG_TABLE_NOT_MONOTONIC, "The %s column of [%s] must rise or fall strictly throughout; %s does not"},
+    // content checks: AMI values
+    {MSG_AMI_DUPLICATE, "Parameter %s is given twice in %s"},
+    {MSG_AMI_DEFINITION_MISSING, "Model-specific parameter %s has no %s"},
+    {MSG_AMI_VALUE_TYPE, "%s: %s value %s does not match its Type %s"},
+    {MSG_AMI_NOT_IN_LIST, "%s: %s %s is not in its List"},
+    {MSG_AMI_RANGE_ORDER, "%s: typical value %s is not between minimum %s and maximum %s"},
+    {MSG_AMI_OUTSIDE_RANGE, "%s: %s %s lies outside its range %s to %s"},
+    {MSG_AMI_NEGATIVE, "%s must not be negative (%s)"},
+    {MSG_AMI_NO_RESPONSE, "Init_Returns_Impulse and GetWave_Exists are both False: the model returns nothing"},
+    {MSG_AMI_NO_VALUE, "Model-specific input %s has neither a Format nor a Default"},
 };
 
 const std::int32_t kMessageCount = static_cast<std::int32_t>(sizeof kMessageTable / sizeof kMessageTable[0]);

@@ -71,11 +71,13 @@ TEST_F(AmiCheck, Rules) {
         {Model(kGood + "(Stray 1)"), "Expected a branch but found 'Stray'  as a leaf of 'Reserved_Parameters'", 1},
         {Model(kGood, "(gain (Usage In) (Type Integer) (Format Range 0 10))"),
          "Range: Illegal Format for gain. Expected 3 number(s)", 1},
-        {Model(kGood, "(gain (Usage In) (Type Integer) (Format Range 0 10 5))"), "", 0},
+        {Model(kGood, "(gain (Usage In) (Type Integer) (Format Range 0 10 5))"),
+         "gain: typical value 0 is not between minimum 10 and maximum 5", 1},
         {Model(kGood, "(gain (Usage Bidirectional) (Type Integer))"),
          "Illegal Usage value Bidirectional specified for gain", 1},
         {Model(kGood, "(gain (Usage In) (Type Complex))"), "Illegal Type value Complex specified for gain", 1},
-        {Model(kGood, "(gain (Usage In) (Type Float) (Format List 1 2 x))"), "", 0},
+        {Model(kGood, "(gain (Usage In) (Type Float) (Format List 1 2 x))"),
+         "gain: Format value x does not match its Type Float", 1},
         {Model(kGood, "(gain (Usage In) (Type Float) (Format Spline 1 2))"),
          "Illegal Format value Spline specified for gain", 1},
         {Model(kGood, "(grp (inner (Format Steps 1 2 3)))"), "Steps: Illegal Format for inner. Expected 4 number(s)", 1},
@@ -184,7 +186,7 @@ TEST_F(AmiCheck, DeepNestingNeedsNoDeepStack) {
     // one bad definition at the bottom is found.
     std::string nest;
     for (int i = 0; i < 300000; ++i) nest += "(g";
-    nest += "(p (Usage Sideways))" + std::string(300000, ')');
+    nest += "(p (Usage Sideways) (Type Integer))" + std::string(300000, ')');
     WriteFile("deep.ami", Model(kGood, nest));
     const CheckerRun r = CaptureReports([] {
         int parsed = -1;
@@ -216,7 +218,7 @@ TEST_F(AmiCheck, CommentsDescriptionsAndLines) {
     // Findings are reported at their own line, also with CR-only line ends.
     for (const char* end : {"\n", "\r\n", "\r"}) {
         const CheckerRun bell = Check(std::string("\a(rx") + end + "(Reserved_Parameters" + end + kGood + ")" + end +
-                                      "(Model_Specific (g (Usage In)\a))" + end + "(Other (x 1)))" + end);
+                                      "(Model_Specific (g (Usage In) (Type Integer)\a))" + end + "(Other (x 1)))" + end);
         EXPECT_TRUE(bell.Has("ERROR (line    1) -\n    Found illegal control character (code 7).")) << bell.output;
         EXPECT_TRUE(bell.Has("ERROR (line    6) -\n    Found illegal control character (code 7).")) << bell.output;
         EXPECT_EQ(bell.errors, 3u) << bell.output;  // the two bells and the unknown branch

@@ -102,10 +102,11 @@ std::string Applied(const std::string& base, const Edit& e) {
     return text;
 }
 
-// The numbered report at a line, as "E5002 (line   11)".
+// The numbered report at a line, as "E5002 (line   11)"; line 0: a report without line.
 std::string At(const char* message, int line) {
     char text[64];
-    std::snprintf(text, sizeof text, "%s (line %4d)", message, line);
+    if (line == 0) std::snprintf(text, sizeof text, "%s - ", message);
+    else std::snprintf(text, sizeof text, "%s (line %4d)", message, line);
     return text;
 }
 
@@ -191,6 +192,39 @@ TEST_F(ContentChecks, Tables) {
                   {"fixture number", "R_fixture = 50\nV_fixture = 3.3", "R_fixture = 1500hm\nV_fixture = 3.3", "E5043",
                    51},
                   {"fixture unknown", "V_fixture = 0\n", "V_fixture = 0\nZ_fixture = 1\n", "E5042", 47},
+              });
+}
+
+const std::string kBaseAmi =
+    "(rx\n(Reserved_Parameters\n"
+    "(AMI_Version (Usage Info) (Type String) (Value \"5.1\") (Description \"v\"))\n"
+    "(Ignore_Bits (Usage Info) (Type Integer) (Default 4) (Description \"b\"))\n"
+    "(Max_Init_Aggressors (Usage Info) (Type Integer) (Default 10) (Description \"a\"))\n"
+    "(Init_Returns_Impulse (Usage Info) (Type Boolean) (Default True) (Description \"i\"))\n"
+    "(GetWave_Exists (Usage Info) (Type Boolean) (Default True) (Description \"g\"))\n"
+    ")\n(Model_Specific\n"
+    "(gain (Usage In) (Type Integer) (Range 2 0 7) (Default 3) (Description \"g\"))\n"
+    "(mode (Usage In) (Type Float) (List 0.5 1.0 1.5) (Default 1.0))\n"
+    "(enable (Usage In) (Type Boolean) (Default True))\n"
+    "))\n";
+
+TEST_F(ContentChecks, AmiValues) {
+    RunFamily(kBaseAmi, "base.ami",
+              {
+                  {"default outside range", "(Default 3)", "(Default 9)", "E5105", 0},
+                  {"default not in list", "(Default 1.0))", "(Default 2.0))", "E5103", 0},
+                  {"range order", "(Range 2 0 7)", "(Range 8 0 7)", "E5104", 0},
+                  {"integer", "(Default 3)", "(Default 3.5)", "E5102", 0},
+                  {"boolean", "(Type Boolean) (Default True))\n)", "(Type Boolean) (Default Maybe))\n)", "E5102", 0},
+                  {"float", "(List 0.5", "(List x", "E5102", 0},
+                  {"duplicate", "(enable (Usage In)", "(gain (Usage In)", "E5100", 0},
+                  {"usage missing", "(enable (Usage In) (Type Boolean)", "(enable (Type Boolean)", "E5101", 0},
+                  {"type missing", "(enable (Usage In) (Type Boolean)", "(enable (Usage In)", "E5101", 0},
+                  {"format or default missing", "(Type Boolean) (Default True))\n)", "(Type Boolean))\n)", "W5108", 0},
+                  {"negative", "(Default 4)", "(Default -1)", "E5106", 0},
+                  {"no response", "(Default True) (Description \"i\"))\n(GetWave_Exists (Usage Info) (Type Boolean) (Default True)",
+                   "(Default False) (Description \"i\"))\n(GetWave_Exists (Usage Info) (Type Boolean) (Default False)",
+                   "E5107", 0},
               });
 }
 

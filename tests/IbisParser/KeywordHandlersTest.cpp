@@ -237,8 +237,8 @@ TEST_F(AlgorithmicModelFiles, NamedFilesAreCheckedBesideTheIbisFile) {
         " (GetWave_Exists (Usage Info) (Type Boolean) (Default True) (Description t))))\n";
     std::filesystem::create_directory("kit");
     WriteFile("kit/rx.ami", good);
-    WriteFile("kit/bad.ami", "(rx (Model_Specific (g (Usage Sideways))))\n");
-    WriteFile("outside.ami", "(rx (Model_Specific (g (Usage Sideways))))\n");  // outside the folder of m.ibs
+    WriteFile("kit/bad.ami", "(rx (Model_Specific (g (Usage Sideways) (Type Integer))))\n");
+    WriteFile("outside.ami", "(rx (Model_Specific (g (Usage Sideways) (Type Integer))))\n");  // outside the folder of m.ibs
     WriteFile("kit/rx.so", "binary");
     std::filesystem::create_directory("kit/folder.ami");
     std::filesystem::create_symlink("/dev/zero", "kit/zero.ami");
