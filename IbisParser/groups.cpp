@@ -11,6 +11,7 @@
 #include "IbisParser/mdl.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/pkg.h"
+#include "IbisParser/pkgmodel.h"
 #include "IbisParser/ramp.h"
 #include "IbisParser/report.h"
 #include "IbisParser/tables.h"
@@ -68,6 +69,7 @@ void CloseOpenGroup(std::int32_t newCode) {
         case kGroupComponent: CloseComponent(); break;
         case kGroupModel:
         case kGroupSubmodel: CloseModel(); break;
+        case kGroupPackageModel: PackageModelEnd(); break;
         default: break;
     }
     s.open = kGroupNone;
@@ -164,6 +166,11 @@ void HandleModelLine(const KeywordLine& l) {
 }
 
 void HandleReferenceLine(const KeywordLine& l) { XrefLine(l); }
+
+void HandlePackageModelLine(const KeywordLine& l) {
+    if (l.code == KW_DEFINE_PACKAGE_MODEL) XrefLine(l);
+    PackageModelLine(l);
+}
 
 void HandleTableLine(const KeywordLine& l) {
     const KeywordGroup open = State().open;

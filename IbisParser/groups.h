@@ -30,3 +30,4 @@ void HandleAlgorithmicModelLine(const KeywordLine& line);
 void HandleModelLine(const KeywordLine& line);
 void HandleReferenceLine(const KeywordLine& line);
 void HandleTableLine(const KeywordLine& line);
+void HandlePackageModelLine(const KeywordLine& line);

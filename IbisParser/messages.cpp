@@ -185,6 +185,15 @@ const MessageRow kMessageTable[] = {
     {MSG_TABLE_NOT_INCREASING, "The %s column of [%s] must increase strictly; %s does not"},
     {MSG_TABLE_DUPLICATE, "[%s] given twice in model '%s'"},
     {MSG_TABLE_NOT_MONOTONIC, "The %s column of [%s] must rise or fall strictly throughout; %s does not"},
+    // content checks: package models
+    {MSG_PKG_PIN_COUNT, "Package model %s: [Number Of Pins] is %d, [Pin Numbers] lists %d"},
+    {MSG_PKG_MATRIX_TYPE, "Unknown matrix type '%s' for [%s]"},
+    {MSG_PKG_ROW_PIN, "Pin '%s' is not in [Pin Numbers] of package model %s"},
+    {MSG_PKG_ROW_LENGTH, "[%s] Full_matrix row %s needs %d values, has %d"},
+    {MSG_PKG_ROW_BAND, "[%s] Banded_matrix row %s has %d values, more than its [Bandwidth] %d allows"},
+    {MSG_PKG_NO_BANDWIDTH, "[%s] Banded_matrix has no [Bandwidth] before its rows"},
+    {MSG_PKG_DIAGONAL, "[%s] row %s: diagonal term %s must be positive"},
+    {MSG_PKG_MATRIX_MISSING, "Package model %s has no [%s]"},
     // content checks: AMI values
     {MSG_AMI_DUPLICATE, "Parameter %s is given twice in %s"},
     {MSG_AMI_DEFINITION_MISSING, "Model-specific parameter %s has no %s"},

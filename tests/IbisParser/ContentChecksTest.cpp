@@ -228,6 +228,41 @@ TEST_F(ContentChecks, AmiValues) {
               });
 }
 
+const std::string kBasePkg = Header("base.pkg") +     // lines 1-3
+                             "[Define Package Model] pk\n"  // 4
+                             "[Manufacturer] maker\n[OEM] oem\n[Description] three pins\n"
+                             "[Number Of Pins] 3\n"        // 8
+                             "[Pin Numbers]\n1\n2\n3\n"    // 9-12
+                             "[Model Data]\n"              // 13
+                             "[Inductance Matrix] Full_matrix\n"
+                             "[Row] 1\n5n 1n 0.5n\n"       // 15, 16
+                             "[Row] 2\n5n 1n\n"            // 17, 18
+                             "[Row] 3\n5n\n"               // 19, 20
+                             "[Capacitance Matrix] Banded_matrix\n"
+                             "[Bandwidth] 1\n"             // 22
+                             "[Row] 1\n1p 0.1p\n[Row] 2\n1p 0.1p\n[Row] 3\n1p\n"  // 23-28
+                             "[Resistance Matrix] Diagonal_matrix\n"
+                             "[Row] 1\n0.1\n[Row] 2\n0.1\n[Row] 3\n0.1\n"          // 30-35
+                             "[End Model Data]\n[End Package Model]\n[End]\n";
+
+TEST_F(ContentChecks, PackageModels) {
+    RunFamily(kBasePkg, "base.pkg",
+              {
+                  {"pin count", "[Number Of Pins] 3", "[Number Of Pins] 4", "E5060", 8},
+                  {"matrix type", "[Inductance Matrix] Full_matrix", "[Inductance Matrix] Half_matrix", "E5061", 14},
+                  {"row name", "[Row] 2\n5n 1n", "[Row] 9\n5n 1n", "E5062", 17},
+                  {"full row length", "[Row] 2\n5n 1n\n", "[Row] 2\n5n\n", "E5063", 17},
+                  {"band width", "[Row] 1\n1p 0.1p", "[Row] 1\n1p 0.1p 0.1p", "E5064", 23},
+                  {"no bandwidth", "[Bandwidth] 1\n", "", "E5065", 22},
+                  {"diagonal", "[Row] 3\n5n\n", "[Row] 3\n-5n\n", "E5066", 20},
+                  {"capacitance missing",
+                   "[Capacitance Matrix] Banded_matrix\n[Bandwidth] 1\n[Row] 1\n1p 0.1p\n[Row] 2\n1p 0.1p\n[Row] 3\n1p\n",
+                   "", "E5067", 4},
+                  {"duplicate pin", "1\n2\n3\n[Model Data]", "1\n2\n2\n[Model Data]", "E5000", 12},
+                  {"value", "[Row] 1\n5n 1n 0.5n", "[Row] 1\n5n 1x 0.5n", "E5043", 16},
+              });
+}
+
 // The vendor files: every content finding is a fault of the file, listed in
 // docs/ibislint.md with its line; the other files draw none.
 TEST_F(ContentChecks, VendorFilesDrawOnlyTheirKnownFaults) {
@@ -239,6 +274,7 @@ TEST_F(ContentChecks, VendorFilesDrawOnlyTheirKnownFaults) {
          "E5044:378 E5047:388 E5044:389 E5044:390 E5044:391 E5002:44 E5002:45 E5002:46 E5002:47 E5005:66 E5005:67 "
          "E5005:113 E5005:114 E5005:115 E5005:116 E5005:117 E5005:118 E5005:119 E5005:120 E5005:121 E5005:122 "
          "E5006:108 E5006:109 E5006:110 W5007:49 "},
+        {"ibis_v3_2.pkg", "E5067:32 E5067:32 "},
     };
     const std::regex finding("([EW]5[0-1][0-9][0-9]) \\(line +([0-9]+)\\)");
     for (const auto& entry : std::filesystem::directory_iterator(corpus)) {

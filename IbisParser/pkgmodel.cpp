@@ -1,0 +1,181 @@
+#include "IbisParser/pkgmodel.h"
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "IbisParser/messages.h"
+#include "IbisParser/reportat.h"
+#include "IbisParser/values.h"
+#include "IbisParser/words.h"
+
+namespace {
+
+enum MatrixType { kNoMatrix, kFull, kBanded, kSparse, kDiagonal };
+
+struct PackageModelState {
+    bool open = false;
+    std::string name;
+    std::uint32_t line = 0;
+    long declaredPins = -1;
+    std::uint32_t declaredLine = 0;
+    std::vector<std::string> pins;
+    std::unordered_map<std::string, std::size_t> pinIndex;
+    std::vector<std::uint32_t> pinLines;
+    bool inductance = false, capacitance = false;
+    // The matrix being read and its current row.
+    const char* matrix = "";
+    MatrixType type = kNoMatrix;
+    long bandwidth = -1;
+    bool rowOpen = false;
+    std::size_t rowIndex = 0;
+    std::size_t rowValues = 0;
+    std::uint32_t rowLine = 0;
+};
+
+PackageModelState& State() {
+    static PackageModelState state;
+    return state;
+}
+
+// A finished Full_matrix or Banded_matrix row: its length.
+void EndRow() {
+    PackageModelState& s = State();
+    if (!s.rowOpen) return;
+    s.rowOpen = false;
+    const std::size_t n = s.pins.size();
+    if (s.type == kFull && s.rowValues != n - s.rowIndex)
+        ReportErrorAt(s.rowLine, MSG_PKG_ROW_LENGTH, s.matrix, s.pins[s.rowIndex].c_str(),
+                      static_cast<int>(n - s.rowIndex), static_cast<int>(s.rowValues));
+    if (s.type == kBanded && s.bandwidth >= 0 && s.rowValues > static_cast<std::size_t>(s.bandwidth) + 1)
+        ReportErrorAt(s.rowLine, MSG_PKG_ROW_BAND, s.matrix, s.pins[s.rowIndex].c_str(),
+                      static_cast<int>(s.rowValues), static_cast<int>(s.bandwidth));
+}
+
+void MatrixKeyword(std::int32_t code, const char* line) {
+    PackageModelState& s = State();
+    EndRow();
+    if (code == KW_INDUCTANCE_MATRIX) s.inductance = true;
+    if (code == KW_CAPACITANCE_MATRIX) s.capacitance = true;
+    s.matrix = KeywordInfoOf(code)->display;
+    s.bandwidth = -1;
+    const std::string_view type = AfterKeyword(line);
+    s.type = SameIgnoringCase(type, "Full_matrix")       ? kFull
+             : SameIgnoringCase(type, "Banded_matrix")   ? kBanded
+             : SameIgnoringCase(type, "Sparse_matrix")   ? kSparse
+             : SameIgnoringCase(type, "Diagonal_matrix") ? kDiagonal
+                                                         : kNoMatrix;
+    if (s.type == kNoMatrix) ReportErrorAtLine(MSG_PKG_MATRIX_TYPE, std::string(type).c_str(), s.matrix);
+}
+
+void RowKeyword(const char* line) {
+    PackageModelState& s = State();
+    EndRow();
+    const std::string name(AfterKeyword(line));
+    const auto at = s.pinIndex.find(name);
+    if (at == s.pinIndex.end()) {
+        ReportErrorAtLine(MSG_PKG_ROW_PIN, name.c_str(), s.name.c_str());
+        return;
+    }
+    if (s.type == kBanded && s.bandwidth < 0) ReportErrorAtLine(MSG_PKG_NO_BANDWIDTH, s.matrix);
+    s.rowOpen = s.type == kFull || s.type == kBanded || s.type == kSparse || s.type == kDiagonal;
+    s.rowIndex = at->second;
+    s.rowValues = 0;
+    s.rowLine = CurrentLine();
+}
+
+// The values of a row: numbers; the first one of a row is its diagonal term.
+void RowData(const char* line) {
+    PackageModelState& s = State();
+    if (!s.rowOpen) return;
+    const std::vector<std::string_view> w = Words(line);
+    const bool sparse = s.type == kSparse;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        if (sparse && i % 2 == 0) {  // pin value pairs
+            if (!s.pinIndex.count(std::string(w[i])))
+                ReportErrorAtLine(MSG_PKG_ROW_PIN, std::string(w[i]).c_str(), s.name.c_str());
+            continue;
+        }
+        double value = 0;
+        const std::string text(w[i]);
+        if (!ReadStrictNumber(text.c_str(), &value)) {
+            ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), "value", s.matrix);
+            continue;
+        }
+        const bool diagonal = sparse ? w[i - 1] == s.pins[s.rowIndex] : s.rowValues == 0;
+        const bool resistance = std::string(s.matrix) == "Resistance Matrix";
+        if (diagonal && (resistance ? value < 0 : value <= 0))
+            ReportErrorAtLine(MSG_PKG_DIAGONAL, s.matrix, s.pins[s.rowIndex].c_str(), text.c_str());
+        ++s.rowValues;
+    }
+}
+
+}  // namespace
+
+void PackageModelEnd() {
+    PackageModelState& s = State();
+    if (!s.open) return;
+    EndRow();
+    s.open = false;
+    if (s.declaredPins >= 0 && static_cast<std::size_t>(s.declaredPins) != s.pins.size())
+        ReportErrorAt(s.declaredLine, MSG_PKG_PIN_COUNT, s.name.c_str(), static_cast<int>(s.declaredPins),
+                      static_cast<int>(s.pins.size()));
+    if (!s.inductance) ReportErrorAt(s.line, MSG_PKG_MATRIX_MISSING, s.name.c_str(), "Inductance Matrix");
+    if (!s.capacitance) ReportErrorAt(s.line, MSG_PKG_MATRIX_MISSING, s.name.c_str(), "Capacitance Matrix");
+}
+
+void PackageModelLine(const KeywordLine& l) {
+    PackageModelState& s = State();
+    if (l.code == KW_DEFINE_PACKAGE_MODEL && l.lineClass == kLineKeyword) {
+        PackageModelEnd();
+        s = PackageModelState{};
+        s.open = true;
+        s.name = std::string(AfterKeyword(l.line));
+        s.line = CurrentLine();
+        return;
+    }
+    if (!s.open) return;
+    if (l.lineClass == kLineKeyword) {
+        switch (l.code) {
+            case KW_NUMBER_OF_PINS: {
+                const std::string text(AfterKeyword(l.line));
+                double n = 0;
+                if (ReadStrictNumber(text.c_str(), &n) && n >= 0) s.declaredPins = static_cast<long>(n);
+                s.declaredLine = CurrentLine();
+                break;
+            }
+            case KW_RESISTANCE_MATRIX:
+            case KW_INDUCTANCE_MATRIX:
+            case KW_CAPACITANCE_MATRIX: MatrixKeyword(l.code, l.line); break;
+            case KW_BANDWIDTH: {
+                const std::string text(AfterKeyword(l.line));
+                double n = 0;
+                if (ReadStrictNumber(text.c_str(), &n) && n >= 0) s.bandwidth = static_cast<long>(n);
+                else ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), "value", "Bandwidth");
+                break;
+            }
+            case KW_ROW: RowKeyword(l.line); break;
+            case KW_END_MODEL_DATA: EndRow(); break;
+            case KW_END_PACKAGE_MODEL: PackageModelEnd(); break;
+            default: break;
+        }
+        return;
+    }
+    if (l.code == KW_PIN_NUMBERS) {
+        const std::vector<std::string_view> w = Words(l.line);
+        if (w.empty()) return;
+        const std::string pin(w[0]);
+        // A section line of [Number Of Sections] continues the pin before it.
+        if (pin.find('=') != std::string::npos || pin == "/" || pin.rfind("Fork", 0) == 0 ||
+            pin.rfind("Endfork", 0) == 0)
+            return;
+        const auto [at, added] = s.pinIndex.emplace(pin, s.pins.size());
+        if (!added) {
+            ReportErrorAtLine(MSG_XREF_DUPLICATE_NAME, "pin", pin.c_str(), static_cast<int>(s.pinLines[at->second]));
+            return;
+        }
+        s.pins.push_back(pin);
+        s.pinLines.push_back(CurrentLine());
+    }
+    if (l.code == KW_ROW) RowData(l.line);
+}
