@@ -281,7 +281,9 @@ TEST_F(Frame_, KeywordsByTheVersionThatIntroducedThem) {
     }
     // Package model sections: matrices inside [Model Data], which closes before the model ends.
     const std::string pkg = "[Define Package Model] p\n[Manufacturer] m\n[Number Of Pins] 1\n[Pin Numbers]\n1\n"
-                            "[Model Data]\n[Resistance Matrix] Diagonal_matrix\n[Row] 1\n1\n";
+                            "[Model Data]\n[Resistance Matrix] Diagonal_matrix\n[Row] 1\n1\n"
+                            "[Inductance Matrix] Diagonal_matrix\n[Row] 1\n1n\n[Capacitance Matrix] Diagonal_matrix\n"
+                            "[Row] 1\n1p\n";
     EXPECT_EQ(CheckText("p.pkg", Header("p.pkg") + pkg + "[End Model Data]\n[End Package Model]\n[End]\n").errors, 0u);
     EXPECT_TRUE(CheckText("p.pkg", Header("p.pkg") + pkg + "[End Package Model]\n[End]\n")
                     .Has("Missing [End Model Data] keyword for the [Model Data] of line 9"));
