@@ -4,7 +4,7 @@
 
 #include <filesystem>
 #include <map>
-#include <regex>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -276,7 +276,6 @@ TEST_F(ContentChecks, VendorFilesDrawOnlyTheirKnownFaults) {
          "E5006:108 E5006:109 E5006:110 W5007:49 "},
         {"ibis_v3_2.pkg", "E5067:32 E5067:32 "},
     };
-    const std::regex finding("([EW]5[0-1][0-9][0-9]) \\(line +([0-9]+)\\)");
     for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
         const std::string name = entry.path().filename().string();
         if (FileKindOf(name) == 0 || FileKindOf(name) == kFileAmi) continue;
@@ -284,9 +283,14 @@ TEST_F(ContentChecks, VendorFilesDrawOnlyTheirKnownFaults) {
             SetWordStyle(false);
             return CheckIbisFile(entry.path().c_str(), FileKindOf(name));
         });
+        // The content findings, as "E5002:44 ".
         std::string found;
-        for (std::sregex_iterator m(r.output.begin(), r.output.end(), finding), end; m != end; ++m)
-            found += (*m)[1].str() + ":" + (*m)[2].str() + " ";
+        for (std::size_t at = 0; (at = r.output.find(" (line ", at)) != std::string::npos; ++at) {
+            if (at < 5) continue;
+            const std::string number = r.output.substr(at - 5, 5);
+            const bool content = (number[0] == 'E' || number[0] == 'W') && number[1] == '5' && number[2] <= '1';
+            if (content) found += number + ":" + std::to_string(std::atoi(r.output.c_str() + at + 7)) + " ";
+        }
         const auto expected = known.find(name);
         EXPECT_EQ(found, expected == known.end() ? "" : expected->second) << name;
     }
