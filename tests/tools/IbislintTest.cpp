@@ -131,6 +131,7 @@ void WriteFaultyKit() {
                                   "L_pkg 1nH 0.8nH 1.2nH\nC_pkg 0.4pF 0.3pF 0.5pF\n"
                                   "[Pin] signal_name model_name R_pin L_pin C_pin\n1 RXP m_in\n[Model] m_in\n"
                                   "Model_type Input\nVinl = 0.45\nVinh = 0.55\nC_comp 0.3pF 0.25pF 0.35pF\n"
+                                  "[Voltage Range] 1.0 0.95 1.05\n"
                                   "[Algorithmic Model]\nExecutable Linux_gcc_64 m.so m.ami\n"
                                   "Executable Windows_VisualStudio_64 m.dll m.ami\n[End Algorithmic Model]\n"
                                   "[End]\njunk\njunk\njunk\n";
@@ -240,15 +241,15 @@ TEST_F(Ibislint, MachineFormatsGiveFileLineSeverityAndNumber) {
     // (once, under its own name); the three lines after [End] folded into one.
     const std::vector<Row> expected = {
         // Two missing libraries on consecutive lines stay two findings: their names differ.
-        {"kit/m.ibs", 4, 4, 1, "warning", 921},  {"kit/m.ibs", 19, 19, 1, "error", 4616},
-        {"kit/m.ibs", 20, 20, 1, "error", 4616},
-        {"kit/m.ibs", 23, 25, 3, "error", 902},  {"kit/m.ami", 8, 8, 1, "error", 4627},
+        {"kit/m.ibs", 4, 4, 1, "warning", 921},  {"kit/m.ibs", 20, 20, 1, "error", 4616},
+        {"kit/m.ibs", 21, 21, 1, "error", 4616},
+        {"kit/m.ibs", 24, 26, 3, "error", 902},  {"kit/m.ami", 8, 8, 1, "error", 4627},
         {"kit/m.ami", 9, 9, 1, "error", 4632},
     };
     const Lint gnu = RunLint("--format gnu kit/m.ibs");
     EXPECT_EQ(gnu.status, 1);
     EXPECT_EQ(FromGnu(gnu.out), expected) << gnu.out;
-    EXPECT_NE(gnu.out.find("kit/m.ibs:23: error: Non-comment line exists after 'End' keyword. (3 times, lines 23-25) "
+    EXPECT_NE(gnu.out.find("kit/m.ibs:24: error: Non-comment line exists after 'End' keyword. (3 times, lines 24-26) "
                            "[E0902]\n"),
               std::string::npos) << gnu.out;
     EXPECT_NE(gnu.out.find("Errors  : 7\nWarnings: 1\n\nFile Failed\n"), std::string::npos) << gnu.out;
@@ -272,7 +273,7 @@ TEST_F(Ibislint, MachineFormatsGiveFileLineSeverityAndNumber) {
     // The word style stays as it was: one report per line, no file names.
     const Lint text = RunLint("kit/m.ibs");
     EXPECT_EQ(text.status, 1);
-    EXPECT_NE(text.out.find("ERROR (line   24) - Non-comment line exists after 'End' keyword.\n"), std::string::npos)
+    EXPECT_NE(text.out.find("ERROR (line   25) - Non-comment line exists after 'End' keyword.\n"), std::string::npos)
         << text.out;
     EXPECT_NE(text.out.find("ERROR - Illegal Usage value Sideways specified for a\n"), std::string::npos) << text.out;
 }
