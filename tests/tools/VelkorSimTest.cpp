@@ -319,6 +319,30 @@ TEST_F(VelkorSim, StableStretchThatDecidesWrongIsNotALock) {
     EXPECT_LT(Field(json, "\"tracking_error_peak_ui\": "), 0.5);
 }
 
+// Slips and the tracking error are judged against what the transmitter sent
+// when the receiver decides it: from the mean phase of the stretch at lock (its
+// first edge may sit anywhere in an SJ cycle) and with the channel's delay taken
+// off. SJ of 0.3 UI at 5 MHz is followed, with no slip; through a channel of
+// 20 ns its error stays that of the short channel.
+TEST_F(VelkorSim, SinusoidalJitterTheLoopFollowsIsNeitherASlipNorError) {
+    std::ofstream step("late_step.txt");
+    for (int i = 0; i <= 20400; ++i) step << i * 1e-12 << " " << (i < 20000 ? 0.0 : 1 - std::exp(-(i - 20000) / 30.0)) << "\n";
+    step.close();
+    double rms[2] = {0, 0};
+    for (const int late : {0, 1}) {
+        const Outcome o = Simulate(std::string("--bits 60000 --param CDR_Threshold=2 --sj 0.3@5e6 --out follow") +
+                                   (late ? " --channel late_step.txt --step" : ""));
+        ASSERT_EQ(o.status, 0) << o.out;
+        EXPECT_EQ(o.out.find("Slips"), std::string::npos) << o.out;
+        const std::string json = Slurp("follow/metrics.json");
+        EXPECT_LT(Field(json, "\"ber_high\": "), 1e-2) << o.out;
+        rms[late] = Field(json, "\"tracking_error_rms_ui\": ");
+        EXPECT_GT(rms[late], 0.0);
+        EXPECT_LT(rms[late], 0.12) << o.out;
+    }
+    EXPECT_NEAR(rms[1], rms[0], 0.03);
+}
+
 // A run that never locks still writes its summary and report; the lock point
 // is decided while the run goes, so a longer run finds the same one.
 TEST_F(VelkorSim, LockIsCausalAndRunsThatDoNotLockStillReport) {

@@ -20,6 +20,7 @@ constexpr std::size_t kMaxSlipTimes = 100;
 // The stretch counts only if one latency explains this share of its decisions;
 // wrong alignment explains about half.
 constexpr double kMinAgreement = 0.9;
+constexpr std::size_t kAgreementPart = 1000;  // edges
 constexpr double kDensityMargin = 0.25;   // of the range seen up to lock, added on each side
 
 long long FloorDiv(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
@@ -175,7 +176,18 @@ void LinkAnalyser::OnLock() {
     const auto early = static_cast<long long>(std::ceil(s_.impairments.BoundUi())) + 2;
     for (long long latency = -1; latency >= -early && best < window; --latency) tryLatency(latency);
     const double agreement = window ? static_cast<double>(best) / static_cast<double>(window) : 0;
-    if (agreement < kMinAgreement) {
+    // Each part of the stretch must agree too: a clock drifting across the bit
+    // it counts decides right at first and at random later, which the whole
+    // stretch would average away.
+    double worst = agreement;
+    for (std::size_t b = 0; b < window; b += kAgreementPart) {
+        const std::size_t e = std::min(window, b + kAgreementPart);
+        std::size_t agree = 0;
+        for (std::size_t j = b; j < e; ++j)
+            agree += decision[j] == Bit(grid - bestLatency + static_cast<long long>(j));
+        worst = std::min(worst, static_cast<double>(agree) / static_cast<double>(e - b));
+    }
+    if (worst < kMinAgreement) {
         ++m_.rejectedLocks;
         m_.locked = false;
         periodSum_ = periodSum2_ = 0;
@@ -188,6 +200,14 @@ void LinkAnalyser::OnLock() {
     refBit_ = grid - bestLatency;
     refDecision_ = d0;
     refTime_ = pending_.front().time;
+    sendDelay_ = static_cast<double>(bestLatency) * s_.bitTime;
+    // The phase the drift is held against is the stretch's mean, where the loop
+    // centres its decisions, not its first edge, which may sit anywhere in the
+    // loop's dither or an SJ cycle: a slip is a drift of most of a UI from there.
+    double offset = 0;
+    for (std::size_t j = 0; j < window; ++j)
+        offset += SentPhase(pending_[j].time) - SentPhase(refTime_) - static_cast<double>(j);
+    refPhase_ = SentPhase(refTime_) + (window ? offset / static_cast<double>(window) : 0);
     bitIndex_ = refBit_ - 1;
     aligned_ = true;
 
@@ -228,7 +248,7 @@ void LinkAnalyser::Measure(const Edge& edge) {
     // Each clock edge is the next bit; a drift of the edges by most of a unit
     // interval against the grid fixed at lock is a lost or an extra edge.
     ++bitIndex_;
-    double drift = PhaseAt(edge.time) - PhaseAt(refTime_) - static_cast<double>(bitIndex_ - refBit_);
+    double drift = SentPhase(edge.time) - refPhase_ - static_cast<double>(bitIndex_ - refBit_);
     if (std::fabs(drift) > kSlipThreshold) {
         bitIndex_ += std::llround(drift);
         drift -= std::round(drift);
@@ -321,7 +341,7 @@ void LinkAnalyser::Track(double time, double error) {
     trackMin_ = tracked_ == 1 ? error : std::min(trackMin_, error);
     trackMax_ = tracked_ == 1 ? error : std::max(trackMax_, error);
     windowSum_ += error;
-    windowTx_ += s_.impairments.Any() ? (time - refTime_) / s_.bitTime - (PhaseAt(time) - PhaseAt(refTime_)) : 0;
+    windowTx_ += s_.impairments.Any() ? (time - refTime_) / s_.bitTime - (SentPhase(time) - SentPhase(refTime_)) : 0;
     if (++windowCount_ < trackWindow_) return;
     const double n = static_cast<double>(windowCount_);
     m_.trackingTrace.emplace_back(time, windowSum_ / n);

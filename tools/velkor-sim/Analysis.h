@@ -96,6 +96,10 @@ private:
     void Density(EyeDensity& eye, const std::vector<double>& ring, long long decision);
     void Trim();
     double PhaseAt(double t) const { return s_.impairments.Any() ? timing_.Phase(t) : t / s_.bitTime; }
+    // The transmitter's phase when it sent what the receiver decides at t: the
+    // channel and model delay (whole bits, found at lock) taken off, so that SJ
+    // fast against that delay is not mistaken for tracking error.
+    double SentPhase(double t) const { return PhaseAt(t - sendDelay_); }
     long long GridBit(long long decision) const;
     void Track(double time, double error);
 
@@ -104,7 +108,8 @@ private:
     double dt_;
     LockDetector lock_;
     EdgeTiming timing_;
-    double refTime_ = 0;
+    double refTime_ = 0, refPhase_ = 0;
+    double sendDelay_ = 0;  // seconds
     double trackSum_ = 0, trackSum2_ = 0, windowSum_ = 0, windowTx_ = 0;
     double trackMin_ = 0, trackMax_ = 0;
     std::size_t tracked_ = 0, windowCount_ = 0, trackWindow_ = 64;

@@ -240,7 +240,7 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
         s << "Lock:       after " << m.bitsSkipped << " bits (" << Format("%.3g", m.lockTime * 1e6) << " us)";
         if (m.rejectedLocks)
             s << "; " << m.rejectedLocks << " earlier stable stretch" << (m.rejectedLocks > 1 ? "es" : "")
-              << " rejected: its decisions matched the bits sent at no delay";
+              << " rejected: no one delay explained its decisions";
         s << "\n";
         s << "Bit errors: " << m.bitErrors << " in " << m.bitsCompared << " bits after lock; " << DescribeBer(m.ber)
           << "\n";
