@@ -4,6 +4,7 @@
 
 #include "IbisParser/algmod.h"
 #include "IbisParser/cmn.h"
+#include "IbisParser/ebd.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/hdr.h"
 #include "IbisParser/ibis.h"
@@ -13,6 +14,7 @@
 #include "IbisParser/pkg.h"
 #include "IbisParser/pkgmodel.h"
 #include "IbisParser/ramp.h"
+#include "IbisParser/rampslope.h"
 #include "IbisParser/report.h"
 #include "IbisParser/tables.h"
 #include "IbisParser/xref.h"
@@ -51,6 +53,8 @@ void CloseModel() {
     const char* name = m->name ? m->name : "";
     if (m->ramp) RampEndCheck(m->ramp);
     TablesModelEnd();
+    if (m->ramp && !Frame().submodelOpen)
+        CheckRampAgainstWaveforms(*m->ramp, ModelWaveforms(), CurrentModelSupplies(), name);
     ModelEndCheck();
     if (m->algorithmic) {
         AlgModEndChecks(m->algorithmic);
@@ -70,6 +74,7 @@ void CloseOpenGroup(std::int32_t newCode) {
         case kGroupModel:
         case kGroupSubmodel: CloseModel(); break;
         case kGroupPackageModel: PackageModelEnd(); break;
+        case kGroupBoard: BoardEnd(); break;
         default: break;
     }
     s.open = kGroupNone;
@@ -172,6 +177,8 @@ void HandlePackageModelLine(const KeywordLine& l) {
     PackageModelLine(l);
 }
 
+void HandleBoardLine(const KeywordLine& l) { BoardLine(l); }
+
 void HandleTableLine(const KeywordLine& l) {
     const KeywordGroup open = State().open;
     if ((open == kGroupModel || open == kGroupSubmodel) && State().model) TableLine(l);
@@ -184,6 +191,7 @@ void NoteKeyword(const KeywordInfo& row, const char* line) {
 void ResetGroups() {
     State() = GroupState{};
     XrefReset();
+    BoardReset();
 }
 
 void FinishIbis() {

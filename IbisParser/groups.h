@@ -31,3 +31,4 @@ void HandleModelLine(const KeywordLine& line);
 void HandleReferenceLine(const KeywordLine& line);
 void HandleTableLine(const KeywordLine& line);
 void HandlePackageModelLine(const KeywordLine& line);
+void HandleBoardLine(const KeywordLine& line);

@@ -59,6 +59,9 @@ struct ModelState {
     bool vinl = false, vinh = false, cComp = false;
     bool pulldown = false, pullup = false, ramp = false, voltageRange = false, reference = false;
     bool thresholds = false, external = false;
+    // Typical values of [Voltage Range], [Pullup Reference], [Pulldown Reference].
+    double range = 0, pullupRef = 0, pulldownRef = 0;
+    bool rangeRead = false, pullupRead = false;
 };
 
 ModelState& State() {
@@ -143,6 +146,17 @@ void CheckColumnsInOrder(const char* keyword, const char* text) {
     CheckFree(&record);
 }
 
+const char* AfterBracket(const char* line) {
+    const char* rest = std::strchr(line, ']');
+    return rest ? rest + 1 : line + std::strlen(line);
+}
+
+// The typical column of a keyword line, when it is a number.
+bool TypicalOf(const char* line, double* value) {
+    const std::vector<std::string_view> w = Words(AfterBracket(line));
+    return !w.empty() && ReadStrictNumber(std::string(w[0]).c_str(), value);
+}
+
 void Require(bool present, const char* what) {
     const ModelState& s = State();
     if (!present) ReportErrorAt(s.line, MSG_MODEL_REQUIRES, s.name.c_str(), s.type->name, what);
@@ -159,8 +173,7 @@ void CheckColumnsOf(std::int32_t code, const char* line) {
     for (std::int32_t c : kOnKeywordLine) listed = listed || c == code;
     const KeywordInfo* info = KeywordInfoOf(code);
     if (!listed || !info) return;
-    const char* rest = std::strchr(line, ']');
-    rest = rest ? rest + 1 : line + std::strlen(line);
+    const char* rest = AfterBracket(line);
     if (code == KW_VOLTAGE_RANGE || code == KW_TEMPERATURE_RANGE) CheckColumnsInOrder(info->display, rest);
     else CheckColumns(info->display, rest);
 }
@@ -213,6 +226,9 @@ void ModelSubParameterLine(const char* line) {
 void ModelKeywordSeen(std::int32_t code, const char* line) {
     ModelState& s = State();
     if (!s.open) return;
+    if (code == KW_VOLTAGE_RANGE) s.rangeRead = TypicalOf(line, &s.range);
+    if (code == KW_PULLUP_REFERENCE) s.pullupRead = TypicalOf(line, &s.pullupRef);
+    if (code == KW_PULLDOWN_REFERENCE) TypicalOf(line, &s.pulldownRef);
     switch (code) {
         case KW_PULLDOWN: s.pulldown = true; break;
         case KW_PULLUP: s.pullup = true; break;
@@ -251,4 +267,11 @@ void ModelEndCheck() {
         Require(s.cComp, "C_comp");
         Require(s.voltageRange || s.reference, "[Voltage Range] or the reference keywords");
     }
+}
+
+ModelSupplies CurrentModelSupplies() {
+    const ModelState& s = State();
+    ModelSupplies m{s.type ? s.type->name : nullptr, s.pullupRead || s.rangeRead, 0, s.pulldownRef};
+    m.vcc = s.pullupRead ? s.pullupRef : s.range;
+    return m;
 }

@@ -14,3 +14,13 @@ void ModelSubParameterLine(const char* line);
 void ModelKeywordSeen(std::int32_t code, const char* line);
 // The model is complete: what its Model_type requires is checked.
 void ModelEndCheck();
+
+// What the model read last says of its supplies and its type, for the checks
+// that run when it ends.
+struct ModelSupplies {
+    const char* type;  // Model_type as the standard writes it; null when unknown
+    bool high;         // a typical [Voltage Range] or [Pullup Reference] was read
+    double vcc;        // the typical [Pullup Reference], else [Voltage Range]
+    double gnd;        // the typical [Pulldown Reference], else 0
+};
+ModelSupplies CurrentModelSupplies();

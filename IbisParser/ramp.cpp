@@ -24,6 +24,7 @@ void ReadEdge(const char* line, const char* name, RampEdge** slot, const char* m
         return;
     }
     *slot = edge;
+    edge->line = Reporting().currentLine;
     const char* p = line;
     SkipBlanks(&p);
     p += std::strlen(name);

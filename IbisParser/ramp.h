@@ -6,6 +6,7 @@
 struct RampEdge {
     double dv[3], dt[3];       // typical, minimum, maximum
     std::int32_t kind[3];      // 0 absent or unreadable, 1 a ratio, 2 "NA"
+    std::uint32_t line;        // where it was read
 };
 
 struct RampData {

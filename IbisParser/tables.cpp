@@ -23,6 +23,7 @@ struct TableState {
     bool orderReported = false;
     bool fixtureR = false, fixtureV = false;
     unsigned seen = 0;  // I-V tables already read in this model, one bit per keyword
+    std::vector<Waveform> waveforms;
 };
 
 TableState& State() {
@@ -82,9 +83,22 @@ void FixtureLine(const char* line) {
     while (IsBlank(*p)) ++p;
     if (*p == '=') ++p;
     const std::vector<std::string_view> w = Words(p);
-    if (w.size() != 1 || !IsStrictNumber(std::string(w[0]).c_str()))
+    double value = 0;
+    if (w.size() != 1 || !ReadStrictNumber(std::string(w[0]).c_str(), &value)) {
         ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, w.empty() ? "" : std::string(w[0]).c_str(), name.c_str(),
                           s.keyword);
+        return;
+    }
+    Waveform& wave = s.waveforms.back();
+    if (SameIgnoringCase(name, "R_fixture")) {
+        wave.rFixture = value;
+        wave.rGiven = true;
+    } else if (SameIgnoringCase(name, "V_fixture")) {
+        wave.vFixture = value;
+        wave.vGiven = true;
+    } else if (!SameIgnoringCase(name, "V_fixture_min") && !SameIgnoringCase(name, "V_fixture_max") && value != 0) {
+        wave.reactive = true;
+    }
 }
 
 void RowLine(const char* line) {
@@ -109,6 +123,7 @@ void RowLine(const char* line) {
         else ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), columns[i], s.keyword);
     }
     if (!numbers[0]) return;
+    if (s.kind == kVT && numbers[1]) s.waveforms.back().typical.emplace_back(values[0], values[1]);
     // Times increase; voltages may be listed either way (POWER clamps are often
     // written from high to low) but never turn back or repeat.
     if (s.rows && !s.orderReported) {
@@ -138,6 +153,8 @@ void TablesModelEnd() {
     State().seen = 0;
 }
 
+const std::vector<Waveform>& ModelWaveforms() { return State().waveforms; }
+
 void TableLine(const KeywordLine& l) {
     TableState& s = State();
     if (l.lineClass == kLineKeyword) {
@@ -151,6 +168,11 @@ void TableLine(const KeywordLine& l) {
         s.fixtureR = s.fixtureV = false;
         s.direction = 0;
         s.orderReported = false;
+        if (s.kind == kVT) {
+            s.waveforms.emplace_back();
+            s.waveforms.back().rising = l.code == KW_RISING_WAVEFORM || l.code == KW_SUB_RISING_WAVEFORM;
+            s.waveforms.back().line = s.line;
+        }
         if (const unsigned bit = BitOf(l.code)) {
             if (s.seen & bit) ReportErrorAtLine(MSG_TABLE_DUPLICATE, s.keyword, s.model.c_str());
             s.seen |= bit;

@@ -1,6 +1,8 @@
 // The blank-separated words of a data line, as views into the line.
 #pragma once
 
+#include <cctype>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,4 +37,10 @@ inline bool SameIgnoringCase(std::string_view a, std::string_view b) {
         if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
+}
+
+inline std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
 }

@@ -1,13 +1,14 @@
 #include "IbisParser/xref.h"
 
-#include <fstream>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
+#include "IbisParser/namedfile.h"
 #include "IbisParser/reportat.h"
+#include "IbisParser/values.h"
 #include "IbisParser/words.h"
 
 namespace {
@@ -26,18 +27,17 @@ struct XrefState {
     // The open component's pins, and the rows that name them.
     std::unordered_map<std::string, std::uint32_t> pins;
     std::vector<Reference> pinRefs;
+    // The function_table_groups of [Series Pin Mapping], the groups that
+    // [Series Switch Groups] names, and the line of a switch group not yet ended by '/'.
+    std::unordered_map<std::string, std::uint32_t> switchGroups;
+    std::vector<Reference> switchRefs;
+    std::uint32_t switchOpen = 0;
     std::string selector;  // the open [Model Selector]
 };
 
 XrefState& State() {
     static XrefState state;
     return state;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 // Records a name; a second definition of it is reported with the first one's line.
@@ -57,15 +57,11 @@ bool IsReservedModel(std::string_view name) {
 // yes, 0 no, -1 there is no such file.
 int PackageFileDefines(const std::string& name) {
     for (const std::string& file : {name + ".pkg", Lower(name) + ".pkg"}) {
-        std::ifstream in(Frame().directory + file);
-        if (!in) continue;
-        std::string line;
-        while (std::getline(in, line)) {
-            const char* p = line.c_str();
-            while (IsBlank(*p)) ++p;
-            std::string_view text(p);
-            if (text.size() < 22 || !SameIgnoringCase(text.substr(0, 22), "[Define Package Model]")) continue;
-            if (AfterKeyword(p) == name) return 1;
+        const auto names = NamesInFile(Frame().directory + file, "[Define Package Model]");
+        if (!names) continue;
+        for (const std::string& defined : *names) {
+            const std::vector<std::string_view> w = Words(defined.c_str());
+            if (!w.empty() && w[0] == name) return 1;
         }
         return 0;
     }
@@ -89,6 +85,40 @@ void PinRefs(const char* keyword, const std::vector<std::string_view>& w, std::s
     }
 }
 
+// "On 1 2 /": a state, function_table_group names and a slash; a group may
+// run on over several lines.
+void SwitchGroupsLine(const std::vector<std::string_view>& w) {
+    XrefState& s = State();
+    for (std::string_view word : w) {
+        const bool ends = !word.empty() && word.back() == '/';
+        if (ends) word.remove_suffix(1);
+        if (!word.empty()) {
+            if (!s.switchOpen) {
+                if (!SameIgnoringCase(word, "On") && !SameIgnoringCase(word, "Off"))
+                    ReportErrorAtLine(MSG_XREF_SWITCH_STATE, std::string(word).c_str());
+                s.switchOpen = CurrentLine();
+            } else {
+                s.switchRefs.push_back({std::string(word), "Series Switch Groups", CurrentLine()});
+            }
+        }
+        if (ends) s.switchOpen = 0;
+    }
+}
+
+// pin inv_pin vdiff tdelay_typ tdelay_min tdelay_max: values are numbers or NA.
+void DiffPinValues(const std::vector<std::string_view>& w) {
+    if (w.size() != 6) {
+        ReportErrorAtLine(MSG_XREF_DIFF_COLUMNS, static_cast<int>(w.size()));
+        return;
+    }
+    static const char* const kColumns[] = {"vdiff", "tdelay_typ", "tdelay_min", "tdelay_max"};
+    for (std::size_t i = 2; i < 6; ++i) {
+        const std::string text(w[i]);
+        if (!SameIgnoringCase(text, "NA") && !IsStrictNumber(text.c_str()))
+            ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), kColumns[i - 2], "Diff Pin");
+    }
+}
+
 void DataLine(std::int32_t code, const char* line) {
     XrefState& s = State();
     const std::vector<std::string_view> w = Words(line);
@@ -96,11 +126,16 @@ void DataLine(std::int32_t code, const char* line) {
     switch (code) {
         case KW_PIN: PinLine(w); break;
         case KW_PIN_MAPPING: PinRefs("Pin Mapping", w, 1); break;
-        case KW_DIFF_PIN: PinRefs("Diff Pin", w, 2); break;
+        case KW_DIFF_PIN:
+            PinRefs("Diff Pin", w, 2);
+            DiffPinValues(w);
+            break;
         case KW_SERIES_PIN_MAPPING:
             PinRefs("Series Pin Mapping", w, 2);
             if (w.size() >= 3) s.modelRefs.push_back({std::string(w[2]), "[Series Pin Mapping]", CurrentLine()});
+            if (w.size() >= 4) s.switchGroups.emplace(std::string(w[3]), CurrentLine());
             break;
+        case KW_SERIES_SWITCH_GROUPS: SwitchGroupsLine(w); break;
         case KW_MODEL_SELECTOR: s.modelRefs.push_back({std::string(w[0]), "[Model Selector]", CurrentLine()}); break;
         case KW_DRIVER_SCHEDULE: s.modelRefs.push_back({std::string(w[0]), "[Driver Schedule]", CurrentLine()}); break;
         case KW_ADD_SUBMODEL: s.submodelRefs.push_back({std::string(w[0]), "Add Submodel", CurrentLine()}); break;
@@ -152,8 +187,14 @@ void XrefComponentEnd(const char* componentName) {
     for (const Reference& r : s.pinRefs)
         if (!s.pins.count(r.name))
             ReportErrorAt(r.line, MSG_XREF_UNKNOWN_PIN, r.holder.c_str(), r.name.c_str(), componentName);
+    for (const Reference& r : s.switchRefs)
+        if (!s.switchGroups.count(r.name)) ReportErrorAt(r.line, MSG_XREF_SWITCH_GROUP, r.name.c_str());
+    if (s.switchOpen) ReportErrorAt(s.switchOpen, MSG_XREF_SWITCH_END);
     s.pins.clear();
     s.pinRefs.clear();
+    s.switchGroups.clear();
+    s.switchRefs.clear();
+    s.switchOpen = 0;
 }
 
 void XrefFinish() {

@@ -1,0 +1,21 @@
+// [Ramp] against the model's waveforms: the typical dV/dt of each edge is
+// compared with the 20 %-80 % slope of the typical column of a waveform of the
+// same edge measured into the ramp's load (R_fixture equal to R_load, no
+// reactive fixture, V_fixture at the rail the ramp's load goes to).
+#pragma once
+
+#include <vector>
+
+#include "IbisParser/mdl.h"
+#include "IbisParser/ramp.h"
+#include "IbisParser/tables.h"
+
+// Beyond this relative difference from every matching waveform a ramp draws a warning.
+constexpr double kRampSlopeTolerance = 0.20;
+
+// The 20 %-80 % slope (volts per second, not negative) of a waveform's typical
+// column from its first to its last value; 0 when it has none.
+double WaveformSlope(const Waveform& wave);
+
+void CheckRampAgainstWaveforms(const RampData& ramp, const std::vector<Waveform>& waves,
+                               const ModelSupplies& supplies, const char* modelName);
