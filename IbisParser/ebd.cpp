@@ -56,13 +56,15 @@ struct BoardState {
     std::vector<PathPin> pathPins;
     std::vector<NodeRef> nodes;
     std::unordered_map<std::string, std::uint32_t> refdes;
+    // The component each designator was found as, in the named files kept by EbdFile.
+    std::unordered_map<std::string, const NamedEntry*> components;
     Path path;
 };
 
 // File-wide: the board names, and the files a map named (their names, once read).
 struct EbdFile {
     std::unordered_map<std::string, std::uint32_t> boards;
-    std::unordered_map<std::string, std::optional<std::vector<std::string>>> namedFiles;
+    std::unordered_map<std::string, std::optional<std::vector<NamedEntry>>> namedFiles;
 };
 
 BoardState& Board() {
@@ -230,16 +232,19 @@ void PinListData(const char* line) {
     b.pins.push_back({std::string(w[0]), w.size() >= 2 ? std::string(w[1]) : std::string(), CurrentLine()});
 }
 
-// The names that a named file defines for a map row; nothing when it is not there.
-const std::optional<std::vector<std::string>>& NamesOfNamedFile(const std::string& file, bool board) {
+using NamedFile = std::optional<std::vector<NamedEntry>>;
+
+// What a file named by a map row defines: its components (or, for an .ebd
+// file, its board descriptions) with their pins; nothing when it is not there.
+const NamedFile& ReadOnce(const std::string& file, bool board) {
     EbdFile& f = File();
-    const std::string key = file + (board ? "|board" : "|component");
-    auto at = f.namedFiles.find(key);
+    auto at = f.namedFiles.find(file);
     if (at == f.namedFiles.end()) {
         const char* keyword = board ? "[Begin Board Description]" : "[Component]";
-        std::optional<std::vector<std::string>> names = NamesInFile(Frame().directory + file, keyword);
-        if (!names) names = NamesInFile(Frame().directory + Lower(file), keyword);
-        at = f.namedFiles.emplace(key, std::move(names)).first;
+        const char* pins = board ? "[Pin List]" : "[Pin]";
+        NamedFile entries = ReadNamedFile(Frame().directory + file, keyword, pins);
+        if (!entries) entries = ReadNamedFile(Frame().directory + Lower(file), keyword, pins);
+        at = f.namedFiles.emplace(file, std::move(entries)).first;
     }
     return at->second;
 }
@@ -252,16 +257,18 @@ void MapData(const char* line) {
     const std::string refdes(w[0]);
     const std::string file(w[1]);
     // The component name is the rest of the line: component names may hold blanks.
-    const char* rest = w[2].data();
-    std::string component(rest);
+    const std::string component(w[2].data());
     const bool board = file.size() > 4 && SameIgnoringCase(std::string_view(file).substr(file.size() - 4), ".ebd");
-    const auto& names = NamesOfNamedFile(file, board);
-    if (!names) {
+    const NamedFile& entries = ReadOnce(file, board);
+    if (!entries) {
         ReportErrorAtLine(MSG_EBD_MAP_FILE_MISSING, refdes.c_str(), file.c_str());
         return;
     }
-    for (const std::string& defined : *names)
-        if (defined == component) return;
+    for (const NamedEntry& defined : *entries)
+        if (defined.name == component) {
+            b.components.emplace(refdes, &defined);
+            return;
+        }
     ReportErrorAtLine(MSG_EBD_MAP_COMPONENT_MISSING, refdes.c_str(), file.c_str(),
                       board ? "board description" : "component", component.c_str());
 }
@@ -338,9 +345,18 @@ void BoardEnd() {
     for (const ListedPin& p : b.pins)
         if (!IsSupplyOrNC(p.signal) && !b.pathOfPin.count(p.name) && !p.signal.empty())
             ReportWarningAt(p.line, MSG_EBD_PIN_WITHOUT_PATH, p.name.c_str(), p.signal.c_str());
-    for (const NodeRef& n : b.nodes)
-        if (!b.refdes.count(n.refdes))
+    for (const NodeRef& n : b.nodes) {
+        if (!b.refdes.count(n.refdes)) {
             ReportErrorAt(n.line, MSG_EBD_UNMAPPED_REFDES, n.node.c_str(), n.refdes.c_str());
+            continue;
+        }
+        const auto found = b.components.find(n.refdes);
+        if (found == b.components.end()) continue;  // its file or component could not be read
+        const std::string pin = n.node.substr(n.refdes.size() + 1);
+        bool listed = false;
+        for (const std::string& p : found->second->pins) listed = listed || SameIgnoringCase(p, pin);
+        if (!listed) ReportErrorAt(n.line, MSG_EBD_NODE_PIN, n.node.c_str(), found->second->name.c_str(), pin.c_str());
+    }
 }
 
 void BoardReset() {

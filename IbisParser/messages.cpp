@@ -223,6 +223,7 @@ const MessageRow kMessageTable[] = {
      "column(s)"},
     {MSG_EBD_MAP_FILE_MISSING, "Reference designator %s: file %s is not beside this file"},
     {MSG_EBD_MAP_COMPONENT_MISSING, "Reference designator %s: file %s defines no %s '%s'"},
+    {MSG_EBD_NODE_PIN, "Node %s: %s has no pin '%s'"},
     // content checks: AMI values
     {MSG_AMI_DUPLICATE, "Parameter %s is given twice in %s"},
     {MSG_AMI_DEFINITION_MISSING, "Model-specific parameter %s has no %s"},

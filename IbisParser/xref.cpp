@@ -57,10 +57,10 @@ bool IsReservedModel(std::string_view name) {
 // yes, 0 no, -1 there is no such file.
 int PackageFileDefines(const std::string& name) {
     for (const std::string& file : {name + ".pkg", Lower(name) + ".pkg"}) {
-        const auto names = NamesInFile(Frame().directory + file, "[Define Package Model]");
-        if (!names) continue;
-        for (const std::string& defined : *names) {
-            const std::vector<std::string_view> w = Words(defined.c_str());
+        const auto entries = ReadNamedFile(Frame().directory + file, "[Define Package Model]");
+        if (!entries) continue;
+        for (const NamedEntry& defined : *entries) {
+            const std::vector<std::string_view> w = Words(defined.name.c_str());
             if (!w.empty() && w[0] == name) return 1;
         }
         return 0;

@@ -147,6 +147,7 @@ void RunFamily(const std::string& base, const std::string& path, const std::vect
 }  // namespace
 
 TEST_F(ContentChecks, References) {
+    WriteFile("nopk.pkg", "[IBIS Ver] 4.2\n[Define_Package_Model] other | not nopk\n");
     RunFamily(kBaseIbs, "base.ibs",
               {
                   {"pin model", "1 DQ sel", "1 DQ nosuch", "E5002", 11},
@@ -165,6 +166,7 @@ TEST_F(ContentChecks, References) {
                   {"add submodel", "[Ramp]\ndV/dt_r 1.2/0.5n NA", "[Add Submodel]\nnosub Driving\n[Ramp]\ndV/dt_r 1.2/0.5n NA",
                    "E5006", 64},
                   {"package model unseen", "[Diff Pin]", "[Package Model] nopkg\n[Diff Pin]", "W5007", 15},
+                  {"package model not in its file", "[Diff Pin]", "[Package Model] nopk\n[Diff Pin]", "E5008", 15},
                   {"pin columns", "3 VDD POWER", "3 VDD", "E5001", 13},
                   {"diff pin value", "1 2 150mV", "1 2 150xV", "E5043", 16},
                   {"diff pin delay", "150mV 0 NA NA", "150mV 0 NA 1500hm", "E5043", 16},
@@ -340,6 +342,7 @@ TEST_F(ContentChecks, BoardDescriptions) {
                   {"segment value", "R=0.01", "R=0.0x", "E5091", 14},
                   {"negative length", "Len = 0.2", "Len = -0.2", "E5091", 18},
                   {"node form", "Node u2.2", "Node u2", "E5092", 24},
+                  {"node pin", "Node u2.2", "Node u2.7", "E5099", 24},
                   {"unknown sub-parameter", "Endfork", "Endfrok", "E5093", 22},
                   {"unmapped reference designator", "u2 base.ibs chip\n", "", "E5094", 24},
                   {"map columns", "u2 base.ibs chip", "u2 base.ibs", "E5096", 27},
