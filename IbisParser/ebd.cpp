@@ -1,5 +1,6 @@
 #include "IbisParser/ebd.h"
 
+#include <cmath>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -279,7 +280,7 @@ void NumberOfPins(const char* line) {
     b.declaredLine = CurrentLine();
     const std::string text = RestAfterKeyword(line);
     double n = 0;
-    if (ReadStrictNumber(text.c_str(), &n) && n >= 1 && n == static_cast<double>(static_cast<long>(n)))
+    if (ReadStrictNumber(text.c_str(), &n) && n >= 1 && n <= kMaxCount && n == std::floor(n))
         b.declaredPins = static_cast<long>(n);
     else
         ReportErrorAtLine(MSG_EBD_NUMBER_OF_PINS, text.c_str());

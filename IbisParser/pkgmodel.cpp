@@ -140,7 +140,8 @@ void PackageModelLine(const KeywordLine& l) {
             case KW_NUMBER_OF_PINS: {
                 const std::string text(AfterKeyword(l.line));
                 double n = 0;
-                if (ReadStrictNumber(text.c_str(), &n) && n >= 0) s.declaredPins = static_cast<long>(n);
+                if (ReadStrictNumber(text.c_str(), &n) && n >= 0 && n <= kMaxCount) s.declaredPins = static_cast<long>(n);
+                else ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), "value", "Number Of Pins");
                 s.declaredLine = CurrentLine();
                 break;
             }
@@ -150,7 +151,7 @@ void PackageModelLine(const KeywordLine& l) {
             case KW_BANDWIDTH: {
                 const std::string text(AfterKeyword(l.line));
                 double n = 0;
-                if (ReadStrictNumber(text.c_str(), &n) && n >= 0) s.bandwidth = static_cast<long>(n);
+                if (ReadStrictNumber(text.c_str(), &n) && n >= 0 && n <= kMaxCount) s.bandwidth = static_cast<long>(n);
                 else ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), "value", "Bandwidth");
                 break;
             }

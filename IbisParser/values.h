@@ -29,3 +29,7 @@ inline bool IsStrictNumber(const char* text) {
     double v = 0;
     return ReadStrictNumber(text, &v);
 }
+
+// The largest pin count or bandwidth taken as a number: larger ones are not
+// counts (and would not convert to an integer).
+constexpr double kMaxCount = 1e9;

@@ -275,6 +275,7 @@ TEST_F(ContentChecks, PackageModels) {
     RunFamily(kBasePkg, "base.pkg",
               {
                   {"pin count", "[Number Of Pins] 3", "[Number Of Pins] 4", "E5060", 8},
+                  {"pin count value", "[Number Of Pins] 3", "[Number Of Pins] 1e30", "E5043", 8},
                   {"matrix type", "[Inductance Matrix] Full_matrix", "[Inductance Matrix] Half_matrix", "E5061", 14},
                   {"row name", "[Row] 2\n5n 1n", "[Row] 9\n5n 1n", "E5062", 17},
                   {"full row length", "[Row] 2\n5n 1n\n", "[Row] 2\n5n\n", "E5063", 17},
@@ -324,6 +325,7 @@ TEST_F(ContentChecks, BoardDescriptions) {
               {
                   {"pin count", "[Number Of Pins] 4", "[Number Of Pins] 5", "E5081", 6},
                   {"pin count value", "[Number Of Pins] 4", "[Number Of Pins] four", "E5082", 6},
+                  {"pin count too large", "[Number Of Pins] 4", "[Number Of Pins] 1e30", "E5082", 6},
                   {"pin columns", "A2 DATA1", "A2", "E5083", 9},
                   {"duplicate pin", "A2 DATA1", "A1 DATA1", "E5000", 9},
                   {"pin without path", "A4 GND", "A4 DATA3", "W5095", 11},
