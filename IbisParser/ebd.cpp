@@ -36,7 +36,6 @@ struct Path {
     std::string name;
     std::uint32_t line = 0;
     std::string pin;  // its Pin, once read
-    std::uint32_t pinLine = 0;
     bool beganWithoutPin = false;  // something came before the Pin (reported once)
     std::vector<std::uint32_t> forks;  // lines of the open Forks
     bool segmentOpen = false;  // a Len not yet ended by '/'
@@ -133,7 +132,7 @@ void PathKeyword(const char* line) {
                           static_cast<int>(at->second));
 }
 
-// Whether the value after a Len, L, R or C (at `i`, past an optional '=') is a
+// The value after a Len, L, R or C (at `i`, past an optional '=') must be a
 // number not below zero; `i` moves past it.
 void SegmentValue(const std::vector<std::string>& t, std::size_t& i, const std::string& what) {
     const char* name = Board().path.name.c_str();
@@ -154,7 +153,6 @@ void PinOfPath(const std::string& pin) {
         return;
     }
     path.pin = pin;
-    path.pinLine = CurrentLine();
     const auto [at, added] = b.pathOfPin.emplace(pin, path.line);
     if (!added) ReportErrorAtLine(MSG_EBD_PIN_SECOND_PATH, pin.c_str(), static_cast<int>(at->second));
     b.pathPins.push_back({pin, path.name, CurrentLine()});
