@@ -141,6 +141,11 @@ std::int32_t Refined(std::int32_t found, std::int32_t currentCode) {
         if (currentCode >= KW_DEFINE_PACKAGE_MODEL && currentCode <= KW_OEM + 1) found = KW_PKG_MANUFACTURER;
         if (currentCode == KW_BEGIN_BOARD_DESCRIPTION || currentCode == KW_EBD_MANUFACTURER)
             found = KW_EBD_MANUFACTURER;
+        // A board description file has no components: inside a board description
+        // [Manufacturer] is the board's wherever it stands.
+        if (Frame().kind == kFileEbd && currentCode > KW_BEGIN_BOARD_DESCRIPTION &&
+            currentCode < KW_END_BOARD_DESCRIPTION)
+            found = KW_EBD_MANUFACTURER;
     }
     if (found == KW_NUMBER_OF_PINS && Frame().kind == kFileEbd) found = KW_EBD_NUMBER_OF_PINS;
     if (Frame().submodelOpen) {

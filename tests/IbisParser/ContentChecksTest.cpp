@@ -354,6 +354,11 @@ TEST_F(ContentChecks, BoardDescriptions) {
                   {"duplicate path", "[Path Description] data1", "[Path Description] data0", "E5000", 16},
                   {"end missing", "[End Board Description]\n", "", "E0912", 28},
               });
+    // [Manufacturer] is the board's wherever it stands in the board description.
+    const CheckerRun reordered =
+        CheckNumbered("base.ebd", Applied(kBaseEbd, {"manufacturer later", "[Manufacturer] maker\n[Number Of Pins] 4\n",
+                                                     "[Number Of Pins] 4\n[Manufacturer] maker\n", "", 0}));
+    EXPECT_EQ(reordered.errors + reordered.warnings, 0u) << reordered.output;
 }
 
 // The vendor files: every content finding is a fault of the file, listed in
