@@ -1,5 +1,7 @@
 #include "IbisParser/amivalues.h"
 
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -85,12 +87,21 @@ Definition Read(const AmiBranch* b) {
 
 bool IsParameter(const Definition& d) { return d.usage || d.type || d.format || d.value; }
 
+// A number that a model can hold: an Integer within 64 bits, a finite Float
+// (strtod also reads "nan" and "inf").
+bool Representable(const AmiValue& v) {
+    if (v.type != kAmiInteger) return std::isfinite(std::strtod(v.text, nullptr));
+    errno = 0;
+    (void)std::strtoll(v.text, nullptr, 10);
+    return errno != ERANGE;
+}
+
 bool Fits(std::int32_t typeKeyword, const AmiValue& v) {
     switch (typeKeyword) {
-        case kKwInteger: return v.type == kAmiInteger;
+        case kKwInteger: return v.type == kAmiInteger && Representable(v);
         case kKwFloat:
         case kKwUI:
-        case kKwTap: return v.type == kAmiInteger || v.type == kAmiFloat;
+        case kKwTap: return (v.type == kAmiInteger || v.type == kAmiFloat) && Representable(v);
         case kKwBoolean: return v.type == kAmiBoolean;
         default: return true;
     }

@@ -85,12 +85,6 @@ std::string RestAfterKeyword(const char* line) {
     return p;
 }
 
-bool IsSupplyOrNC(std::string_view signal) {
-    for (const char* r : {"POWER", "GND", "NC"})
-        if (SameIgnoringCase(signal, r)) return true;
-    return false;
-}
-
 // The words of a path line, with '=' and '/' as words of their own.
 std::vector<std::string> PathTokens(const char* line) {
     std::vector<std::string> tokens;
@@ -341,9 +335,6 @@ void BoardEnd() {
     for (const PathPin& p : b.pathPins)
         if (b.pinList && !b.pinLines.count(p.pin))
             ReportErrorAt(p.line, MSG_EBD_PATH_UNKNOWN_PIN, p.path.c_str(), p.pin.c_str());
-    for (const ListedPin& p : b.pins)
-        if (!IsSupplyOrNC(p.signal) && !b.pathOfPin.count(p.name) && !p.signal.empty())
-            ReportWarningAt(p.line, MSG_EBD_PIN_WITHOUT_PATH, p.name.c_str(), p.signal.c_str());
     for (const NodeRef& n : b.nodes) {
         if (!b.refdes.count(n.refdes)) {
             ReportErrorAt(n.line, MSG_EBD_UNMAPPED_REFDES, n.node.c_str(), n.refdes.c_str());

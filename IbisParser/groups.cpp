@@ -4,6 +4,7 @@
 
 #include "IbisParser/algmod.h"
 #include "IbisParser/cmn.h"
+#include "IbisParser/columns.h"
 #include "IbisParser/ebd.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/hdr.h"
@@ -115,6 +116,7 @@ void OpenGroupFor(const KeywordInfo& row, const char* line) {
             IbisComponent* c = nullptr;
             if (ibis && CheckAlloc(&c, sizeof(IbisComponent))) {
                 c->name = NameAfterKeyword(line);
+                XrefComponentStart(c->name);
                 AppendToList(&ibis->components, &ibis->componentsTail, c);
                 s.component = c;
             }
@@ -145,6 +147,7 @@ void HandlePackageLine(const KeywordLine& l) {
         if (!s.component->package) PackageCreate(&s.component->package);
     } else if (s.component->package) {
         PackageLine(s.component->package, l.line);
+        CheckSubParameterColumns("Package", l.line, false, true);
     }
 }
 
@@ -155,7 +158,10 @@ void HandleRampLine(const KeywordLine& l) {
     if (!here || !s.model) return;
     const char* name = s.model->name ? s.model->name : "";
     if (l.lineClass == kLineKeyword) RampKeyword(l.line, &s.model->ramp, name);
-    else if (s.model->ramp) RampDataLine(l.line, s.model->ramp, name);
+    else if (s.model->ramp) {
+        RampDataLine(l.line, s.model->ramp, name);
+        CheckRampColumns(l.line);
+    }
 }
 
 void HandleAlgorithmicModelLine(const KeywordLine& l) {
@@ -171,6 +177,14 @@ void HandleModelLine(const KeywordLine& l) {
 }
 
 void HandleReferenceLine(const KeywordLine& l) { XrefLine(l); }
+
+void HandleSpecLine(const KeywordLine& l) {
+    const KeywordGroup open = State().open;
+    if (l.lineClass == kLineKeyword || (open != kGroupModel && open != kGroupSubmodel)) return;
+    const bool model = l.code == KW_MODEL_SPEC;
+    CheckSubParameterColumns(model ? "Model Spec" : "Submodel Spec", l.line, true, false);
+    if (model) ModelSpecLine(l.line);
+}
 
 void HandlePackageModelLine(const KeywordLine& l) {
     if (l.code == KW_DEFINE_PACKAGE_MODEL) XrefLine(l);

@@ -29,6 +29,7 @@ void HandleRampLine(const KeywordLine& line);
 void HandleAlgorithmicModelLine(const KeywordLine& line);
 void HandleModelLine(const KeywordLine& line);
 void HandleReferenceLine(const KeywordLine& line);
+void HandleSpecLine(const KeywordLine& line);
 void HandleTableLine(const KeywordLine& line);
 void HandlePackageModelLine(const KeywordLine& line);
 void HandleBoardLine(const KeywordLine& line);

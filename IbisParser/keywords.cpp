@@ -107,7 +107,7 @@ const Row kRows[] = {
     {"FALLING_WAVEFORM", "Falling Waveform", KW_FALLING_WAVEFORM, 20, kGroupModel, 0, N, N, HandleTableLine},
     {"TTGND", "TTgnd", KW_TTGND, 30, kGroupModel, 0, N, N, nullptr},
     {"TTPOWER", "TTpower", KW_TTPOWER, 30, kGroupModel, 0, N, N, nullptr},
-    {"MODEL_SPEC", "Model Spec", KW_MODEL_SPEC, 30, kGroupModel, 0, N, N, nullptr},
+    {"MODEL_SPEC", "Model Spec", KW_MODEL_SPEC, 30, kGroupModel, 0, N, N, HandleSpecLine},
     {"RECEIVER_THRESHOLDS", "Receiver Thresholds", KW_RECEIVER_THRESHOLDS, 40, kGroupModel, 0, N, N, nullptr},
     {"DRIVER_SCHEDULE", "Driver Schedule", KW_DRIVER_SCHEDULE, 30, kGroupModel, 0, N, N, HandleReferenceLine},
     {"ON", "On", KW_ON, 30, kGroupModel, 0, N, N, nullptr},
@@ -172,7 +172,7 @@ const Row kRows[] = {
     // Model selectors and submodels
     {"MODEL_SELECTOR", "Model Selector", KW_MODEL_SELECTOR, 30, kGroupSelector, S, N, N, HandleReferenceLine},
     {"SUBMODEL", "Submodel", KW_SUBMODEL, 30, kGroupSubmodel, S, N, N, HandleReferenceLine},
-    {"SUBMODEL_SPEC", "Submodel Spec", KW_SUBMODEL_SPEC, 30, kGroupSubmodel, 0, N, N, nullptr},
+    {"SUBMODEL_SPEC", "Submodel Spec", KW_SUBMODEL_SPEC, 30, kGroupSubmodel, 0, N, N, HandleSpecLine},
     {"GND_PULSE_TABLE", "GND Pulse Table", KW_GND_PULSE_TABLE, 30, kGroupSubmodel, 0, N, N, nullptr},
     {"POWER_PULSE_TABLE", "POWER Pulse Table", KW_POWER_PULSE_TABLE, 30, kGroupSubmodel, 0, N, N, nullptr},
     {"PULLDOWN", "Pulldown", KW_SUB_PULLDOWN, 30, kGroupSubmodel, R, N, N, HandleTableLine},

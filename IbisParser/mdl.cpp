@@ -3,8 +3,10 @@
 #include <cstring>
 #include <string>
 #include <strings.h>
+#include <vector>
 
 #include "IbisParser/cmn.h"
+#include "IbisParser/columns.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/keywords.h"
 #include "IbisParser/messages.h"
@@ -58,7 +60,10 @@ struct ModelState {
     bool typeGiven = false;
     bool vinl = false, vinh = false, cComp = false;
     bool pulldown = false, pullup = false, ramp = false, voltageRange = false, reference = false;
-    bool thresholds = false, external = false;
+    bool thresholds = false, external = false, schedule = false;
+    bool specVinl = false, specVinh = false;  // [Model Spec] gives Vinl and Vinh (or their +/- forms)
+    unsigned subParametersSeen = 0;           // one bit per row of kSubParameters
+    std::vector<std::int32_t> keywordsSeen;   // the keywords a model gives once
     // Typical values of [Voltage Range], [Pullup Reference], [Pulldown Reference].
     double range = 0, pullupRef = 0, pulldownRef = 0;
     bool rangeRead = false, pullupRead = false;
@@ -114,38 +119,6 @@ void CheckSingleValue(const char* name, const std::string& value) {
 }
 
 
-// A keyword line with typical, minimum and maximum columns: numbers or NA,
-// the typical one a number.
-bool CheckColumns(const char* keyword, const char* text) {
-    static const char* const kColumns[] = {"typical", "minimum", "maximum"};
-    const std::vector<std::string_view> w = Words(text);
-    if (w.size() != 3) {
-        ReportErrorAtLine(MSG_COLUMNS_EXPECTED, keyword, static_cast<int>(w.size()));
-        return false;
-    }
-    bool sound = true;
-    for (std::size_t i = 0; i < 3; ++i) {
-        const std::string item(w[i]);
-        if (IsStrictNumber(item.c_str())) continue;
-        if (SameIgnoringCase(item, "NA")) {
-            if (i > 0) continue;
-            ReportErrorAtLine(MSG_TABLE_NA_NOT_ALLOWED, kColumns[i], keyword);
-        } else {
-            ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, item.c_str(), kColumns[i], keyword);
-        }
-        sound = false;
-    }
-    return sound;
-}
-
-// Sound columns whose typical value must lie between the others (a warning).
-void CheckColumnsInOrder(const char* keyword, const char* text) {
-    if (!CheckColumns(keyword, text)) return;
-    TypMinMax* record = nullptr;
-    ReadTypMinMax(text, keyword, &record);
-    CheckFree(&record);
-}
-
 const char* AfterBracket(const char* line) {
     const char* rest = std::strchr(line, ']');
     return rest ? rest + 1 : line + std::strlen(line);
@@ -174,8 +147,11 @@ void CheckColumnsOf(std::int32_t code, const char* line) {
     const KeywordInfo* info = KeywordInfoOf(code);
     if (!listed || !info) return;
     const char* rest = AfterBracket(line);
-    if (code == KW_VOLTAGE_RANGE || code == KW_TEMPERATURE_RANGE) CheckColumnsInOrder(info->display, rest);
-    else CheckColumns(info->display, rest);
+    // The minimum column of [Temperature Range] is the slow corner's, often the hotter one.
+    if (code == KW_VOLTAGE_RANGE || code == KW_TEMPERATURE_RANGE)
+        CheckColumnsInOrder(info->display, rest, code == KW_VOLTAGE_RANGE);
+    else
+        CheckColumns(info->display, rest);
 }
 
 }  // namespace
@@ -195,6 +171,9 @@ void ModelSubParameterLine(const char* line) {
     const std::string name(p, n);
     for (const SubParameter& s : kSubParameters) {
         if (strcasecmp(name.c_str(), s.name) != 0) continue;
+        const unsigned bit = 1u << (&s - kSubParameters);
+        if (State().subParametersSeen & bit) ReportErrorAtLine(MSG_MODEL_GIVEN_TWICE, s.name, State().name.c_str());
+        State().subParametersSeen |= bit;
         if (s.introduced > Frame().versionCode)
             ReportErrorAtLine(924, s.name, "Model", IbisVersionText(s.introduced),
                               IbisVersionText(Frame().versionCode));
@@ -215,7 +194,7 @@ void ModelSubParameterLine(const char* line) {
             case kCComp:
             case kCCompPart:
                 State().cComp = true;
-                CheckColumnsInOrder(s.name, value.c_str());
+                CheckColumnsInOrder(s.name, value.c_str(), true);
                 break;
         }
         return;
@@ -226,6 +205,19 @@ void ModelSubParameterLine(const char* line) {
 void ModelKeywordSeen(std::int32_t code, const char* line) {
     ModelState& s = State();
     if (!s.open) return;
+    static const std::int32_t kOnce[] = {KW_VOLTAGE_RANGE,         KW_TEMPERATURE_RANGE,   KW_PULLUP_REFERENCE,
+                                         KW_PULLDOWN_REFERENCE,    KW_POWER_CLAMP_REFERENCE, KW_GND_CLAMP_REFERENCE,
+                                         KW_RGND, KW_RPOWER, KW_RAC, KW_CAC, KW_TTGND, KW_TTPOWER, KW_MODEL_SPEC,
+                                         KW_RECEIVER_THRESHOLDS, KW_DRIVER_SCHEDULE};
+    for (std::int32_t once : kOnce) {
+        if (once != code) continue;
+        for (std::int32_t seen : s.keywordsSeen)
+            if (seen == code) {
+                const std::string keyword = std::string("[") + KeywordInfoOf(code)->display + "]";
+                ReportErrorAtLine(MSG_MODEL_GIVEN_TWICE, keyword.c_str(), s.name.c_str());
+            }
+        s.keywordsSeen.push_back(code);
+    }
     if (code == KW_VOLTAGE_RANGE) s.rangeRead = TypicalOf(line, &s.range);
     if (code == KW_PULLUP_REFERENCE) s.pullupRead = TypicalOf(line, &s.pullupRef);
     if (code == KW_PULLDOWN_REFERENCE) TypicalOf(line, &s.pulldownRef);
@@ -233,9 +225,9 @@ void ModelKeywordSeen(std::int32_t code, const char* line) {
         case KW_PULLDOWN: s.pulldown = true; break;
         case KW_PULLUP: s.pullup = true; break;
         case KW_RAMP: s.ramp = true; break;
-        case KW_MODEL_SPEC:
         case KW_RECEIVER_THRESHOLDS: s.thresholds = true; break;
         case KW_EXTERNAL_MODEL: s.external = true; break;
+        case KW_DRIVER_SCHEDULE: s.schedule = true; break;
         case KW_PULLUP_REFERENCE:
         case KW_PULLDOWN_REFERENCE:
         case KW_POWER_CLAMP_REFERENCE:
@@ -258,15 +250,30 @@ void ModelEndCheck() {
     // An unknown type was reported where it stands; an external model brings its own circuit.
     if (!s.type || s.external) return;
     const unsigned needs = s.type->needs;
-    if (needs & kDrives) {
+    // A [Driver Schedule] model drives through the models it schedules.
+    if ((needs & kDrives) && !s.schedule) {
         Require(s.pulldown || s.pullup, "[Pulldown] or [Pullup]");
         Require(s.ramp, "[Ramp]");
     }
-    if (needs & kReceives) Require((s.vinl && s.vinh) || s.thresholds, "Vinl and Vinh (or [Model Spec])");
+    const bool thresholds = (s.vinl && s.vinh) || (s.specVinl && s.specVinh) || s.thresholds;
+    if (needs & kReceives) Require(thresholds, "Vinl and Vinh (or [Model Spec])");
     if (!(needs & kNoSupply)) {
         Require(s.cComp, "C_comp");
         Require(s.voltageRange || s.reference, "[Voltage Range] or the reference keywords");
     }
+}
+
+void ModelSpecLine(const char* line) {
+    ModelState& s = State();
+    const std::vector<std::string_view> w = Words(line);
+    if (!s.open || w.empty()) return;
+    // Vinh, or its hysteresis forms Vinh+ and Vinh-.
+    const auto names = [&](const char* threshold) {
+        return SameIgnoringCase(w[0].substr(0, 4), threshold) &&
+               (w[0].size() == 4 || (w[0].size() == 5 && (w[0][4] == '+' || w[0][4] == '-')));
+    };
+    s.specVinl = s.specVinl || names("Vinl");
+    s.specVinh = s.specVinh || names("Vinh");
 }
 
 ModelSupplies CurrentModelSupplies() {

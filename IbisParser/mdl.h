@@ -12,6 +12,8 @@ void ModelStart(const char* name);
 void ModelSubParameterLine(const char* line);
 // A keyword read inside the open model.
 void ModelKeywordSeen(std::int32_t code, const char* line);
+// A data line of the model's [Model Spec]: whether it gives the input thresholds.
+void ModelSpecLine(const char* line);
 // The model is complete: what its Model_type requires is checked.
 void ModelEndCheck();
 

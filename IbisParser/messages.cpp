@@ -172,6 +172,12 @@ const MessageRow kMessageTable[] = {
      "[Series Switch Groups] names group '%s', which is no function_table_group of [Series Pin Mapping]"},
     {MSG_XREF_SWITCH_END, "[Series Switch Groups] line must end with '/'"},
     {MSG_XREF_DIFF_COLUMNS, "[Diff Pin] row needs pin, inv_pin, vdiff, tdelay_typ, tdelay_min and tdelay_max; found %d column(s)"},
+    {MSG_XREF_PIN_NOT_MAPPED, "Pin '%s' of component '%s' is not in its [Pin Mapping], which must list every pin"},
+    {MSG_XREF_SCHEDULE_COLUMNS,
+     "[Driver Schedule] row needs model_name, Rise_on_dly, Rise_off_dly, Fall_on_dly and Fall_off_dly; found %d "
+     "column(s)"},
+    {MSG_XREF_DIFF_SELF, "[Diff Pin] pairs pin '%s' with itself"},
+    {MSG_XREF_PIN_RLC_COLUMNS, "[Pin] row %s gives %d of R_pin, L_pin and C_pin; give all three or none"},
     // content checks: models
     {MSG_MODEL_UNKNOWN_TYPE, "Unknown Model_type '%s'"},
     {MSG_MODEL_BAD_ENUM, "Invalid %s '%s'; expected %s"},
@@ -180,6 +186,8 @@ const MessageRow kMessageTable[] = {
     {MSG_MODEL_TYPE_REQUIRED, "Model '%s' has no Model_type"},
     {MSG_MODEL_REQUIRES, "Model '%s' of Model_type %s requires %s"},
     {MSG_COLUMNS_EXPECTED, "[%s] has typical, minimum and maximum columns; found %d"},
+    {MSG_COLUMNS_SWAPPED, "%s: minimum %s is above maximum %s; are the columns swapped?"},
+    {MSG_MODEL_GIVEN_TWICE, "%s given twice in model '%s'"},
     // content checks: I-V and V-T tables
     {MSG_TABLE_EMPTY, "[%s] of model '%s' has no data rows"},
     {MSG_TABLE_FIXTURE_MISSING, "[%s] of model '%s' lacks %s"},
@@ -201,6 +209,12 @@ const MessageRow kMessageTable[] = {
     {MSG_PKG_NO_BANDWIDTH, "[%s] Banded_matrix has no [Bandwidth] before its rows"},
     {MSG_PKG_DIAGONAL, "[%s] row %s: diagonal term %s must be positive"},
     {MSG_PKG_MATRIX_MISSING, "Package model %s has no [%s]"},
+    {MSG_PKG_ROW_MISSING, "[%s] of package model %s has no [Row] for pin %s"},
+    {MSG_PKG_ROW_SHORT, "[%s] Banded_matrix row %s needs %d values within its [Bandwidth] %d, has %d"},
+    {MSG_PKG_SPARSE_DIAGONAL, "[%s] Sparse_matrix row %s lacks its diagonal term"},
+    {MSG_PKG_SPARSE_LOWER,
+     "[%s] Sparse_matrix row %s: column %s lies below the diagonal; only the upper triangle is given"},
+    {MSG_ITEM_GIVEN_TWICE, "[%s] %s given twice"},
     // content checks: board descriptions
     {MSG_EBD_KEYWORD_MISSING, "Board description %s has no [%s]"},
     {MSG_EBD_PIN_COUNT, "Board description %s: [Number Of Pins] is %d, [Pin List] lists %d"},

@@ -1,5 +1,6 @@
 #include "IbisParser/pkgmodel.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -27,10 +28,14 @@ struct PackageModelState {
     const char* matrix = "";
     MatrixType type = kNoMatrix;
     long bandwidth = -1;
+    std::uint32_t matrixLine = 0;
+    std::vector<bool> rowsGiven;  // per pin of [Pin Numbers], in the matrix being read
     bool rowOpen = false;
     std::size_t rowIndex = 0;
     std::size_t rowValues = 0;
     std::uint32_t rowLine = 0;
+    bool rowDiagonal = false;                         // a Sparse_matrix row gave its own pin's term
+    std::unordered_map<std::string, bool> rowColumns;  // the columns a Sparse_matrix row gave
 };
 
 PackageModelState& State() {
@@ -50,11 +55,35 @@ void EndRow() {
     if (s.type == kBanded && s.bandwidth >= 0 && s.rowValues > static_cast<std::size_t>(s.bandwidth) + 1)
         ReportErrorAt(s.rowLine, MSG_PKG_ROW_BAND, s.matrix, s.pins[s.rowIndex].c_str(),
                       static_cast<int>(s.rowValues), static_cast<int>(s.bandwidth));
+    // A band row holds its diagonal and the band to its right; only the last
+    // rows, where the matrix ends, hold fewer.
+    if (s.type == kBanded && s.bandwidth >= 0) {
+        const std::size_t needed = std::min(static_cast<std::size_t>(s.bandwidth) + 1, n - s.rowIndex);
+        if (s.rowValues < needed)
+            ReportErrorAt(s.rowLine, MSG_PKG_ROW_SHORT, s.matrix, s.pins[s.rowIndex].c_str(),
+                          static_cast<int>(needed), static_cast<int>(s.bandwidth), static_cast<int>(s.rowValues));
+    }
+    if (s.type == kSparse && !s.rowDiagonal)
+        ReportErrorAt(s.rowLine, MSG_PKG_SPARSE_DIAGONAL, s.matrix, s.pins[s.rowIndex].c_str());
+}
+
+// A matrix ends: every pin has its row.
+void EndMatrix() {
+    PackageModelState& s = State();
+    EndRow();
+    if (s.type != kNoMatrix)
+        for (std::size_t i = 0; i < s.rowsGiven.size(); ++i)
+            if (!s.rowsGiven[i])
+                ReportErrorAt(s.matrixLine, MSG_PKG_ROW_MISSING, s.matrix, s.name.c_str(), s.pins[i].c_str());
+    s.type = kNoMatrix;
+    s.rowsGiven.clear();
 }
 
 void MatrixKeyword(std::int32_t code, const char* line) {
     PackageModelState& s = State();
-    EndRow();
+    EndMatrix();
+    s.matrixLine = CurrentLine();
+    s.rowsGiven.assign(s.pins.size(), false);
     if (code == KW_INDUCTANCE_MATRIX) s.inductance = true;
     if (code == KW_CAPACITANCE_MATRIX) s.capacitance = true;
     s.matrix = KeywordInfoOf(code)->display;
@@ -79,9 +108,15 @@ void RowKeyword(const char* line) {
     }
     if (s.type == kBanded && s.bandwidth < 0) ReportErrorAtLine(MSG_PKG_NO_BANDWIDTH, s.matrix);
     s.rowOpen = s.type == kFull || s.type == kBanded || s.type == kSparse || s.type == kDiagonal;
+    if (s.rowOpen && at->second < s.rowsGiven.size()) {
+        if (s.rowsGiven[at->second]) ReportErrorAtLine(MSG_ITEM_GIVEN_TWICE, s.matrix, ("[Row] " + name).c_str());
+        s.rowsGiven[at->second] = true;
+    }
     s.rowIndex = at->second;
     s.rowValues = 0;
     s.rowLine = CurrentLine();
+    s.rowDiagonal = false;
+    s.rowColumns.clear();
 }
 
 // The values of a row: numbers; the first one of a row is its diagonal term.
@@ -91,9 +126,16 @@ void RowData(const char* line) {
     const std::vector<std::string_view> w = Words(line);
     const bool sparse = s.type == kSparse;
     for (std::size_t i = 0; i < w.size(); ++i) {
-        if (sparse && i % 2 == 0) {  // pin value pairs
-            if (!s.pinIndex.count(std::string(w[i])))
-                ReportErrorAtLine(MSG_PKG_ROW_PIN, std::string(w[i]).c_str(), s.name.c_str());
+        if (sparse && i % 2 == 0) {  // pin value pairs, the pins from the row's own on
+            const std::string column(w[i]);
+            const auto at = s.pinIndex.find(column);
+            if (at == s.pinIndex.end())
+                ReportErrorAtLine(MSG_PKG_ROW_PIN, column.c_str(), s.name.c_str());
+            else if (at->second < s.rowIndex)
+                ReportErrorAtLine(MSG_PKG_SPARSE_LOWER, s.matrix, s.pins[s.rowIndex].c_str(), column.c_str());
+            else if (!s.rowColumns.emplace(column, true).second)
+                ReportErrorAtLine(MSG_ITEM_GIVEN_TWICE, s.matrix, ("row " + s.pins[s.rowIndex] + " column " + column).c_str());
+            if (at != s.pinIndex.end() && at->second == s.rowIndex) s.rowDiagonal = true;
             continue;
         }
         double value = 0;
@@ -115,7 +157,7 @@ void RowData(const char* line) {
 void PackageModelEnd() {
     PackageModelState& s = State();
     if (!s.open) return;
-    EndRow();
+    EndMatrix();
     s.open = false;
     if (s.declaredPins >= 0 && static_cast<std::size_t>(s.declaredPins) != s.pins.size())
         ReportErrorAt(s.declaredLine, MSG_PKG_PIN_COUNT, s.name.c_str(), static_cast<int>(s.declaredPins),
@@ -156,7 +198,7 @@ void PackageModelLine(const KeywordLine& l) {
                 break;
             }
             case KW_ROW: RowKeyword(l.line); break;
-            case KW_END_MODEL_DATA: EndRow(); break;
+            case KW_END_MODEL_DATA: EndMatrix(); break;
             case KW_END_PACKAGE_MODEL: PackageModelEnd(); break;
             default: break;
         }

@@ -22,6 +22,7 @@ struct TableState {
     int direction = 0;  // I-V tables: +1 rising, -1 falling voltages, 0 not known yet
     bool orderReported = false;
     bool fixtureR = false, fixtureV = false;
+    unsigned fixturesSeen = 0;  // the waveform's fixture sub-parameters, one bit per name
     unsigned seen = 0;  // I-V tables already read in this model, one bit per keyword
     std::vector<Waveform> waveforms;
 };
@@ -71,12 +72,21 @@ void FixtureLine(const char* line) {
     const std::string name(p, n);
     static const char* const kFixture[] = {"R_fixture", "V_fixture", "V_fixture_min", "V_fixture_max",
                                            "L_fixture", "C_fixture", "R_dut", "L_dut", "C_dut"};
-    bool known = false;
-    for (const char* f : kFixture) known = known || SameIgnoringCase(name, f);
+    const char* known = nullptr;
+    unsigned bit = 1;
+    for (const char* f : kFixture) {
+        if (SameIgnoringCase(name, f)) {
+            known = f;
+            break;
+        }
+        bit <<= 1;
+    }
     if (!known) {
         ReportErrorAtLine(MSG_TABLE_UNKNOWN_SUB, name.c_str(), s.keyword);
         return;
     }
+    if (s.fixturesSeen & bit) ReportErrorAtLine(MSG_ITEM_GIVEN_TWICE, s.keyword, known);
+    s.fixturesSeen |= bit;
     if (SameIgnoringCase(name, "R_fixture")) s.fixtureR = true;
     if (SameIgnoringCase(name, "V_fixture")) s.fixtureV = true;
     p += n;
@@ -166,6 +176,7 @@ void TableLine(const KeywordLine& l) {
         s.line = CurrentLine();
         s.rows = false;
         s.fixtureR = s.fixtureV = false;
+        s.fixturesSeen = 0;
         s.direction = 0;
         s.orderReported = false;
         if (s.kind == kVT) {

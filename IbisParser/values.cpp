@@ -100,8 +100,10 @@ int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record) {
 
 bool ReadStrictNumber(const char* text, double* value) {
     if (!text) return false;
-    const char first = text[0] == '+' || text[0] == '-' ? text[1] : text[0];
-    if (!std::isdigit(static_cast<unsigned char>(first)) && first != '.') return false;
+    const char* digits = text[0] == '+' || text[0] == '-' ? text + 1 : text;
+    if (!std::isdigit(static_cast<unsigned char>(digits[0])) && digits[0] != '.') return false;
+    // IBIS numbers are decimal: strtod would also take "0x10" and "0x1p0".
+    if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) return false;
     char* end = nullptr;
     double number = std::strtod(text, &end);
     if (end == text) return false;
@@ -117,7 +119,8 @@ bool ReadStrictNumber(const char* text, double* value) {
             return true;
         }
     }
-    static const char* const kUnits[] = {"", "v", "a", "ohm", "ohms", "f", "h", "s", "sec", "w", "hz", "c"};
+    static const char* const kUnits[] = {"",  "v",   "volt", "volts", "a",  "amp", "amps", "ohm", "ohms", "f", "h",
+                                         "s", "sec", "w",    "hz",    "c",  "degc", "deg", "k"};
     for (const char* unit : kUnits)
         if (strcasecmp(end, unit) == 0) {
             *value = number;

@@ -21,9 +21,10 @@ int ReadValueOrNA(const char* text, const char* owner, const char* column, doubl
 int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record);
 
 // A number as the tables of a model must write it: digits, then a scale letter
-// and any unit letters, or without a scale letter one of the units V, A, Ohm,
-// F, H, s, W, Hz, C (any case), or nothing. "1500hm" (a mistyped 150Ohm, 0 for
-// O) is not one. The value goes to `value`.
+// and any unit letters, or without a scale letter one of the units V, Volt(s),
+// A, Amp(s), Ohm(s), F, H, s, sec, W, Hz, C, degC, deg, K (any case), or
+// nothing; decimal only (no "0x10"). "1500hm" (a mistyped 150Ohm, 0 for O) is
+// not one. The value goes to `value`.
 bool ReadStrictNumber(const char* text, double* value);
 inline bool IsStrictNumber(const char* text) {
     double v = 0;

@@ -1,5 +1,7 @@
 #include "IbisParser/xref.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -21,12 +23,15 @@ struct Reference {
 
 struct XrefState {
     // File-wide names, with the line that defined them.
-    std::unordered_map<std::string, std::uint32_t> models, selectors, submodels, packageModels;
+    std::unordered_map<std::string, std::uint32_t> components, models, selectors, submodels, packageModels;
     std::unordered_map<std::string, std::string> lowerModels;  // lower-case name -> name as written
     std::vector<Reference> pinModels, modelRefs, submodelRefs, packageRefs;
     // The open component's pins, and the rows that name them.
     std::unordered_map<std::string, std::uint32_t> pins;
     std::vector<Reference> pinRefs;
+    // The pins that [Pin Mapping] and [Diff Pin] list (each once).
+    std::unordered_map<std::string, std::uint32_t> mappedPins, diffPins;
+    bool pinMapping = false;
     // The function_table_groups of [Series Pin Mapping], the groups that
     // [Series Switch Groups] names, and the line of a switch group not yet ended by '/'.
     std::unordered_map<std::string, std::uint32_t> switchGroups;
@@ -68,11 +73,26 @@ int PackageFileDefines(const std::string& name) {
     return -1;
 }
 
+// Columns that must each be a number read strictly or NA.
+void NumbersOrNA(const std::vector<std::string_view>& w, std::size_t first, const char* const* columns,
+                 const char* keyword) {
+    for (std::size_t i = first; i < w.size(); ++i) {
+        const std::string text(w[i]);
+        if (!SameIgnoringCase(text, "NA") && !IsStrictNumber(text.c_str()))
+            ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), columns[i - first], keyword);
+    }
+}
+
+// pin signal_name model_name [R_pin L_pin C_pin]
 void PinLine(const std::vector<std::string_view>& w) {
     XrefState& s = State();
     if (w.size() < 3) {
         ReportErrorAtLine(MSG_XREF_PIN_COLUMNS, static_cast<int>(w.size()));
         if (w.empty()) return;
+    } else if (w.size() != 3) {
+        static const char* const kColumns[] = {"R_pin", "L_pin", "C_pin"};
+        if (w.size() == 6) NumbersOrNA(w, 3, kColumns, "Pin");
+        else ReportErrorAtLine(MSG_XREF_PIN_RLC_COLUMNS, std::string(w[0]).c_str(), static_cast<int>(w.size()) - 3);
     }
     Define(s.pins, w[0], "pin");
     if (w.size() >= 3) s.pinModels.push_back({std::string(w[2]), "[Pin] " + std::string(w[0]), CurrentLine()});
@@ -105,18 +125,37 @@ void SwitchGroupsLine(const std::vector<std::string_view>& w) {
     }
 }
 
-// pin inv_pin vdiff tdelay_typ tdelay_min tdelay_max: values are numbers or NA.
+// pin inv_pin vdiff tdelay_typ tdelay_min tdelay_max: values are numbers or NA;
+// a pin belongs to one pair, and not to its own.
 void DiffPinValues(const std::vector<std::string_view>& w) {
+    XrefState& s = State();
+    if (w.size() >= 2 && w[0] == w[1]) ReportErrorAtLine(MSG_XREF_DIFF_SELF, std::string(w[0]).c_str());
+    else for (std::size_t i = 0; i < 2 && i < w.size(); ++i) Define(s.diffPins, w[i], "[Diff Pin] pin");
     if (w.size() != 6) {
         ReportErrorAtLine(MSG_XREF_DIFF_COLUMNS, static_cast<int>(w.size()));
         return;
     }
     static const char* const kColumns[] = {"vdiff", "tdelay_typ", "tdelay_min", "tdelay_max"};
-    for (std::size_t i = 2; i < 6; ++i) {
-        const std::string text(w[i]);
-        if (!SameIgnoringCase(text, "NA") && !IsStrictNumber(text.c_str()))
-            ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), kColumns[i - 2], "Diff Pin");
+    NumbersOrNA(w, 2, kColumns, "Diff Pin");
+}
+
+// model_name Rise_on_dly Rise_off_dly Fall_on_dly Fall_off_dly: delays are numbers or NA.
+void DriverScheduleLine(const std::vector<std::string_view>& w) {
+    State().modelRefs.push_back({std::string(w[0]), "[Driver Schedule]", CurrentLine()});
+    if (w.size() != 5) {
+        ReportErrorAtLine(MSG_XREF_SCHEDULE_COLUMNS, static_cast<int>(w.size()));
+        return;
     }
+    static const char* const kColumns[] = {"Rise_on_dly", "Rise_off_dly", "Fall_on_dly", "Fall_off_dly"};
+    NumbersOrNA(w, 1, kColumns, "Driver Schedule");
+}
+
+// A line of an enumerated value: the word must be one of `allowed`.
+void CheckChoice(const char* what, std::string_view word, std::initializer_list<const char*> allowed,
+                 const char* expected) {
+    for (const char* a : allowed)
+        if (SameIgnoringCase(word, a)) return;
+    ReportErrorAtLine(MSG_MODEL_BAD_ENUM, what, std::string(word).c_str(), expected);
 }
 
 void DataLine(std::int32_t code, const char* line) {
@@ -125,7 +164,10 @@ void DataLine(std::int32_t code, const char* line) {
     if (w.empty()) return;
     switch (code) {
         case KW_PIN: PinLine(w); break;
-        case KW_PIN_MAPPING: PinRefs("Pin Mapping", w, 1); break;
+        case KW_PIN_MAPPING:
+            PinRefs("Pin Mapping", w, 1);
+            Define(s.mappedPins, w[0], "[Pin Mapping] pin");
+            break;
         case KW_DIFF_PIN:
             PinRefs("Diff Pin", w, 2);
             DiffPinValues(w);
@@ -137,8 +179,17 @@ void DataLine(std::int32_t code, const char* line) {
             break;
         case KW_SERIES_SWITCH_GROUPS: SwitchGroupsLine(w); break;
         case KW_MODEL_SELECTOR: s.modelRefs.push_back({std::string(w[0]), "[Model Selector]", CurrentLine()}); break;
-        case KW_DRIVER_SCHEDULE: s.modelRefs.push_back({std::string(w[0]), "[Driver Schedule]", CurrentLine()}); break;
-        case KW_ADD_SUBMODEL: s.submodelRefs.push_back({std::string(w[0]), "Add Submodel", CurrentLine()}); break;
+        case KW_DRIVER_SCHEDULE: DriverScheduleLine(w); break;
+        case KW_ADD_SUBMODEL:
+            s.submodelRefs.push_back({std::string(w[0]), "Add Submodel", CurrentLine()});
+            CheckChoice("[Add Submodel] mode", w.size() > 1 ? w[1] : std::string_view(), {"Driving", "Non-Driving", "All"},
+                        "Driving, Non-Driving or All");
+            break;
+        case KW_SUBMODEL:
+            if (SameIgnoringCase(w[0], "Submodel_type"))
+                CheckChoice("Submodel_type", w.size() > 1 ? w[1] : std::string_view(),
+                            {"Dynamic_clamp", "Bus_hold", "Fall_back"}, "Dynamic_clamp, Bus_hold or Fall_back");
+            break;
         case KW_ALTERNATE_PACKAGE_MODELS:
             s.packageRefs.push_back({std::string(w[0]), "Alternate Package Models", CurrentLine()});
             break;
@@ -155,6 +206,7 @@ void KeywordLineOf(std::int32_t code, const char* line) {
             s.lowerModels.emplace(Lower(name), std::string(name));
             break;
         case KW_MODEL_SELECTOR: Define(s.selectors, name, "Model Selector"); break;
+        case KW_PIN_MAPPING: s.pinMapping = true; break;
         case KW_SUBMODEL: Define(s.submodels, name, "Submodel"); break;
         case KW_DEFINE_PACKAGE_MODEL: Define(s.packageModels, name, "Define Package Model"); break;
         case KW_PACKAGE_MODEL:
@@ -182,6 +234,10 @@ void XrefLine(const KeywordLine& l) {
     else DataLine(l.code, l.line);
 }
 
+void XrefComponentStart(const char* componentName) {
+    if (componentName) Define(State().components, componentName, "Component");
+}
+
 void XrefComponentEnd(const char* componentName) {
     XrefState& s = State();
     for (const Reference& r : s.pinRefs)
@@ -190,6 +246,16 @@ void XrefComponentEnd(const char* componentName) {
     for (const Reference& r : s.switchRefs)
         if (!s.switchGroups.count(r.name)) ReportErrorAt(r.line, MSG_XREF_SWITCH_GROUP, r.name.c_str());
     if (s.switchOpen) ReportErrorAt(s.switchOpen, MSG_XREF_SWITCH_END);
+    if (s.pinMapping) {
+        std::vector<std::pair<std::uint32_t, const std::string*>> unmapped;  // in the order of [Pin]
+        for (const auto& [pin, line] : s.pins)
+            if (!s.mappedPins.count(pin)) unmapped.emplace_back(line, &pin);
+        std::sort(unmapped.begin(), unmapped.end());
+        for (const auto& [line, pin] : unmapped) ReportErrorAt(line, MSG_XREF_PIN_NOT_MAPPED, pin->c_str(), componentName);
+    }
+    s.mappedPins.clear();
+    s.diffPins.clear();
+    s.pinMapping = false;
     s.pins.clear();
     s.pinRefs.clear();
     s.switchGroups.clear();

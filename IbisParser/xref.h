@@ -10,6 +10,8 @@
 void XrefReset();
 // A keyword or data line of a keyword that defines or references names.
 void XrefLine(const KeywordLine& line);
+// A [Component] starts: its name is one of the file's.
+void XrefComponentStart(const char* componentName);
 // The component is complete: its pin references are checked.
 void XrefComponentEnd(const char* componentName);
 // The file is complete: the references to models and package models are checked.

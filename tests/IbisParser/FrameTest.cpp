@@ -232,7 +232,8 @@ TEST_P(ManyKeywordsTakeLinearTime, Check) {
 
 INSTANTIATE_TEST_SUITE_P(
     Frame_, ManyKeywordsTakeLinearTime,
-    testing::Values(ManyKeywords{"Components", "", "[Component] c\n[Manufacturer] m\n", "[End]\n", "ERROR", 0},
+    testing::Values(ManyKeywords{"Components", "", "[Component] c\n[Manufacturer] m\n", "[End]\n",
+                                 "Duplicate Component name 'c'", 99999},
                     ManyKeywords{"Models", "[Component] c\n[Manufacturer] m\n", "[Model] m\n" + kInputModelBody, "[End]\n",
                                  "Duplicate Model name 'm'", 99999},
                     ManyKeywords{"IbisVer", "", "[IBIS Ver] 4.2\n", kBody, "Duplicate IBIS_Ver keyword.\n", 100000}),
