@@ -22,6 +22,14 @@ void CheckMinimumBelowMaximum(const char* owner, std::string_view minimum, std::
         ReportWarningAtLine(MSG_COLUMNS_SWAPPED, owner, lowText.c_str(), highText.c_str());
 }
 
+// Whether a value of a line that a lenient reader also reads is a fault the strict
+// reading alone finds: what the lenient reader rejects, it reports itself.
+bool StrictFault(const std::string& text, bool readLeniently) {
+    if (IsStrictNumber(text.c_str())) return false;
+    double ignored = 0;
+    return !readLeniently || ReadScaledNumber(text.c_str(), &ignored) != 0;
+}
+
 }  // namespace
 
 bool CheckColumns(const char* keyword, const char* text) {
@@ -55,21 +63,22 @@ void CheckColumnsInOrder(const char* keyword, const char* text, bool ordered) {
     CheckMinimumBelowMaximum(keyword, w[1], w[2]);
 }
 
-void CheckSubParameterColumns(const char* keyword, const char* line, bool countColumns, bool ordered) {
+void CheckSubParameterColumns(const char* keyword, const char* line, bool readLeniently, bool ordered) {
     const std::vector<std::string_view> w = Words(line);
     if (w.empty()) return;
     const std::string name(w[0]);
     if (w.size() != 4) {
-        if (countColumns) ReportErrorAtLine(MSG_COLUMNS_EXPECTED, keyword, static_cast<int>(w.size()) - 1);
+        if (!readLeniently) ReportErrorAtLine(MSG_COLUMNS_EXPECTED, keyword, static_cast<int>(w.size()) - 1);
         return;
     }
     bool sound = true;
     for (std::size_t i = 1; i < 4; ++i) {
         const std::string item(w[i]);
         if (SameIgnoringCase(item, "NA") || IsStrictNumber(item.c_str())) continue;
+        sound = false;
+        if (!StrictFault(item, readLeniently)) continue;
         const std::string column = name + " " + kColumnNames[i - 1];
         ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, item.c_str(), column.c_str(), keyword);
-        sound = false;
     }
     if (sound && ordered) CheckMinimumBelowMaximum(name.c_str(), w[2], w[3]);
 }
@@ -86,7 +95,7 @@ void CheckRampColumns(const char* line) {
         if (!value.empty() && value[0].empty()) value.erase(value.begin());
         if (value.size() != 1) return;  // the lenient reader reports the count
         const std::string text(value[0]);
-        if (!IsStrictNumber(text.c_str())) ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), "R_load", "Ramp");
+        if (StrictFault(text, true)) ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), "R_load", "Ramp");
         return;
     }
     if (name != "dV/dt_r" && name != "dV/dt_f") return;
@@ -95,9 +104,9 @@ void CheckRampColumns(const char* line) {
         const std::string item(w[i]);
         if (SameIgnoringCase(item, "NA")) continue;
         const std::size_t slash = item.find('/');
-        const bool sound = slash != std::string::npos && IsStrictNumber(item.substr(0, slash).c_str()) &&
-                           IsStrictNumber(item.substr(slash + 1).c_str());
+        if (slash == std::string::npos) continue;  // no ratio: the lenient reader says so
+        const bool fault = StrictFault(item.substr(0, slash), true) || StrictFault(item.substr(slash + 1), true);
         const std::string column = name + " " + kColumnNames[i - 1];
-        if (!sound) ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, item.c_str(), column.c_str(), "Ramp");
+        if (fault) ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, item.c_str(), column.c_str(), "Ramp");
     }
 }

@@ -147,7 +147,7 @@ void HandlePackageLine(const KeywordLine& l) {
         if (!s.component->package) PackageCreate(&s.component->package);
     } else if (s.component->package) {
         PackageLine(s.component->package, l.line);
-        CheckSubParameterColumns("Package", l.line, false, true);
+        CheckSubParameterColumns("Package", l.line, true, true);
     }
 }
 
@@ -182,7 +182,7 @@ void HandleSpecLine(const KeywordLine& l) {
     const KeywordGroup open = State().open;
     if (l.lineClass == kLineKeyword || (open != kGroupModel && open != kGroupSubmodel)) return;
     const bool model = l.code == KW_MODEL_SPEC;
-    CheckSubParameterColumns(model ? "Model Spec" : "Submodel Spec", l.line, true, false);
+    CheckSubParameterColumns(model ? "Model Spec" : "Submodel Spec", l.line, false, false);
     if (model) ModelSpecLine(l.line);
 }
 

@@ -235,7 +235,7 @@ TEST_F(ContentChecks, ModelRequirements) {
                   {"Package number", "[Component] chip\n[Manufacturer] maker\n[Package]\nR_pkg 250m 225m 275m",
                    "[Component] chip\n[Manufacturer] maker\n[Package]\nR_pkg 250m 225m 0.30hm", "E5043", 7},
                   {"Ramp R_load number", "R_load = 50", "R_load = 5O", "E5043", 43},
-                  {"Ramp ratio number", "dV/dt_r 1.8/1.2n", "dV/dt_r 1.8/l.2n", "E5043", 41},
+                  {"Ramp ratio number", "dV/dt_r 1.8/1.2n", "dV/dt_r 1O/1.2n", "E5043", 41},
                   {"Model Spec value", "[Pulldown]\n-3.3", "[Model Spec]\nVinl 0.8 0.7 O.9\n[Pulldown]\n-3.3", "E5043", 30},
                   {"Model Spec without thresholds",
                    "Vinl = 0.8V\nVinh = 2.0V\nC_comp 2pF 1pF 3pF\n[Voltage Range] 3.3V 3.0V 3.6V\n[Temperature Range] 50 100 0\n",
