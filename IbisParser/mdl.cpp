@@ -1,6 +1,8 @@
 #include "IbisParser/mdl.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <strings.h>
 #include <vector>
@@ -209,14 +211,13 @@ void ModelKeywordSeen(std::int32_t code, const char* line) {
                                          KW_PULLDOWN_REFERENCE,    KW_POWER_CLAMP_REFERENCE, KW_GND_CLAMP_REFERENCE,
                                          KW_RGND, KW_RPOWER, KW_RAC, KW_CAC, KW_TTGND, KW_TTPOWER, KW_MODEL_SPEC,
                                          KW_RECEIVER_THRESHOLDS, KW_DRIVER_SCHEDULE};
-    for (std::int32_t once : kOnce) {
-        if (once != code) continue;
-        for (std::int32_t seen : s.keywordsSeen)
-            if (seen == code) {
-                const std::string keyword = std::string("[") + KeywordInfoOf(code)->display + "]";
-                ReportErrorAtLine(MSG_MODEL_GIVEN_TWICE, keyword.c_str(), s.name.c_str());
-            }
-        s.keywordsSeen.push_back(code);
+    if (std::find(std::begin(kOnce), std::end(kOnce), code) != std::end(kOnce)) {
+        if (std::find(s.keywordsSeen.begin(), s.keywordsSeen.end(), code) == s.keywordsSeen.end()) {
+            s.keywordsSeen.push_back(code);
+        } else {
+            const std::string keyword = std::string("[") + KeywordInfoOf(code)->display + "]";
+            ReportErrorAtLine(MSG_MODEL_GIVEN_TWICE, keyword.c_str(), s.name.c_str());
+        }
     }
     if (code == KW_VOLTAGE_RANGE) s.rangeRead = TypicalOf(line, &s.range);
     if (code == KW_PULLUP_REFERENCE) s.pullupRead = TypicalOf(line, &s.pullupRef);

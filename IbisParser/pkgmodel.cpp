@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "IbisParser/messages.h"
@@ -35,7 +36,7 @@ struct PackageModelState {
     std::size_t rowValues = 0;
     std::uint32_t rowLine = 0;
     bool rowDiagonal = false;                         // a Sparse_matrix row gave its own pin's term
-    std::unordered_map<std::string, bool> rowColumns;  // the columns a Sparse_matrix row gave
+    std::unordered_set<std::size_t> rowColumns;        // the columns a Sparse_matrix row gave
 };
 
 PackageModelState& State() {
@@ -133,7 +134,7 @@ void RowData(const char* line) {
                 ReportErrorAtLine(MSG_PKG_ROW_PIN, column.c_str(), s.name.c_str());
             else if (at->second < s.rowIndex)
                 ReportErrorAtLine(MSG_PKG_SPARSE_LOWER, s.matrix, s.pins[s.rowIndex].c_str(), column.c_str());
-            else if (!s.rowColumns.emplace(column, true).second)
+            else if (!s.rowColumns.insert(at->second).second)
                 ReportErrorAtLine(MSG_ITEM_GIVEN_TWICE, s.matrix, ("row " + s.pins[s.rowIndex] + " column " + column).c_str());
             if (at != s.pinIndex.end() && at->second == s.rowIndex) s.rowDiagonal = true;
             continue;

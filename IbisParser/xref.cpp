@@ -129,8 +129,11 @@ void SwitchGroupsLine(const std::vector<std::string_view>& w) {
 // a pin belongs to one pair, and not to its own.
 void DiffPinValues(const std::vector<std::string_view>& w) {
     XrefState& s = State();
-    if (w.size() >= 2 && w[0] == w[1]) ReportErrorAtLine(MSG_XREF_DIFF_SELF, std::string(w[0]).c_str());
-    else for (std::size_t i = 0; i < 2 && i < w.size(); ++i) Define(s.diffPins, w[i], "[Diff Pin] pin");
+    if (w.size() >= 2 && w[0] == w[1]) {
+        ReportErrorAtLine(MSG_XREF_DIFF_SELF, std::string(w[0]).c_str());
+    } else {
+        for (std::size_t i = 0; i < 2 && i < w.size(); ++i) Define(s.diffPins, w[i], "[Diff Pin] pin");
+    }
     if (w.size() != 6) {
         ReportErrorAtLine(MSG_XREF_DIFF_COLUMNS, static_cast<int>(w.size()));
         return;
