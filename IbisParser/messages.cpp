@@ -178,6 +178,7 @@ const MessageRow kMessageTable[] = {
      "column(s)"},
     {MSG_XREF_DIFF_SELF, "[Diff Pin] pairs pin '%s' with itself"},
     {MSG_XREF_PIN_RLC_COLUMNS, "[Pin] row %s gives %d of R_pin, L_pin and C_pin; give all three or none"},
+    {MSG_XREF_PACKAGE_PIN, "Pin '%s' of package model %s is not in the [Pin] list of component '%s', which uses it"},
     // content checks: models
     {MSG_MODEL_UNKNOWN_TYPE, "Unknown Model_type '%s'"},
     {MSG_MODEL_BAD_ENUM, "Invalid %s '%s'; expected %s"},

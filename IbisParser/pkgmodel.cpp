@@ -10,6 +10,7 @@
 #include "IbisParser/reportat.h"
 #include "IbisParser/values.h"
 #include "IbisParser/words.h"
+#include "IbisParser/xref.h"
 
 namespace {
 
@@ -165,6 +166,7 @@ void PackageModelEnd() {
                       static_cast<int>(s.pins.size()));
     if (!s.inductance) ReportErrorAt(s.line, MSG_PKG_MATRIX_MISSING, s.name.c_str(), "Inductance Matrix");
     if (!s.capacitance) ReportErrorAt(s.line, MSG_PKG_MATRIX_MISSING, s.name.c_str(), "Capacitance Matrix");
+    XrefPackageModelPins(s.name, s.pins, s.pinLines);
 }
 
 void PackageModelLine(const KeywordLine& l) {

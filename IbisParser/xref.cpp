@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "IbisParser/frame.h"
@@ -32,6 +34,15 @@ struct XrefState {
     // The pins that [Pin Mapping] and [Diff Pin] list (each once).
     std::unordered_map<std::string, std::uint32_t> mappedPins, diffPins;
     bool pinMapping = false;
+    std::string packageModel;  // the open component's [Package Model]
+    // Components that name a [Package Model], with their pins; the pins of the
+    // package models this file defines, with the lines that list them.
+    struct Packaged {
+        std::string component, packageModel;
+        std::unordered_set<std::string> pins;
+    };
+    std::vector<Packaged> packaged;
+    std::unordered_map<std::string, std::vector<std::pair<std::string, std::uint32_t>>> packagePins;
     // The function_table_groups of [Series Pin Mapping], the groups that
     // [Series Switch Groups] names, and the line of a switch group not yet ended by '/'.
     std::unordered_map<std::string, std::uint32_t> switchGroups;
@@ -214,6 +225,7 @@ void KeywordLineOf(std::int32_t code, const char* line) {
         case KW_DEFINE_PACKAGE_MODEL: Define(s.packageModels, name, "Define Package Model"); break;
         case KW_PACKAGE_MODEL:
             if (!name.empty()) s.packageRefs.push_back({std::string(name), "Package Model", CurrentLine()});
+            s.packageModel = std::string(name);
             break;
         default: break;
     }
@@ -237,6 +249,12 @@ void XrefLine(const KeywordLine& l) {
     else DataLine(l.code, l.line);
 }
 
+void XrefPackageModelPins(const std::string& name, const std::vector<std::string>& pins,
+                          const std::vector<std::uint32_t>& lines) {
+    auto& listed = State().packagePins[name];
+    for (std::size_t i = 0; i < pins.size() && i < lines.size(); ++i) listed.emplace_back(pins[i], lines[i]);
+}
+
 void XrefComponentStart(const char* componentName) {
     if (componentName) Define(State().components, componentName, "Component");
 }
@@ -256,6 +274,12 @@ void XrefComponentEnd(const char* componentName) {
         std::sort(unmapped.begin(), unmapped.end());
         for (const auto& [line, pin] : unmapped) ReportErrorAt(line, MSG_XREF_PIN_NOT_MAPPED, pin->c_str(), componentName);
     }
+    if (!s.packageModel.empty()) {
+        XrefState::Packaged p{componentName, s.packageModel, {}};
+        for (const auto& pin : s.pins) p.pins.insert(pin.first);
+        s.packaged.push_back(std::move(p));
+    }
+    s.packageModel.clear();
     s.mappedPins.clear();
     s.diffPins.clear();
     s.pinMapping = false;
@@ -285,5 +309,13 @@ void XrefFinish() {
     }
     for (const auto& [name, line] : s.selectors)
         if (s.models.count(name)) ReportErrorAt(line, MSG_XREF_SELECTOR_IS_MODEL, name.c_str());
+    // A package model defined here serves the pins of the components that name it.
+    for (const XrefState::Packaged& p : s.packaged) {
+        const auto pins = s.packagePins.find(p.packageModel);
+        if (pins == s.packagePins.end()) continue;
+        for (const auto& [pin, line] : pins->second)
+            if (!p.pins.count(pin))
+                ReportErrorAt(line, MSG_XREF_PACKAGE_PIN, pin.c_str(), p.packageModel.c_str(), p.component.c_str());
+    }
     XrefReset();
 }

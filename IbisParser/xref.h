@@ -4,6 +4,10 @@
 // component (pins) or the file (models, package models) is complete.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "IbisParser/keywords.h"
 
 // Forgets everything collected (a new file).
@@ -14,5 +18,8 @@ void XrefLine(const KeywordLine& line);
 void XrefComponentStart(const char* componentName);
 // The component is complete: its pin references are checked.
 void XrefComponentEnd(const char* componentName);
+// A [Define Package Model] of this file is complete: its [Pin Numbers], each with its line.
+void XrefPackageModelPins(const std::string& name, const std::vector<std::string>& pins,
+                          const std::vector<std::uint32_t>& lines);
 // The file is complete: the references to models and package models are checked.
 void XrefFinish();

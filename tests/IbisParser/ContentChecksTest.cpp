@@ -154,7 +154,17 @@ void ExpectClean(const std::string& base, const std::string& path, const std::ve
 
 }  // namespace
 
+// The switcher's [Series Switch Groups] (its last line, 79) followed by a
+// [Package Model] defined in the file for its pins 1 and `second` (line 85).
+std::string PackagedSwitcher(const std::string& second) {
+    const std::string matrix = "[Row] 1\n1n\n[Row] " + second + "\n1n\n";
+    return "Off g1 /\n[Package Model] pk\n[Define Package Model] pk\n[Number Of Pins] 2\n[Pin Numbers]\n1\n" + second +
+           "\n[Model Data]\n[Inductance Matrix] Diagonal_matrix\n" + matrix + "[Capacitance Matrix] Diagonal_matrix\n" +
+           matrix + "[End Model Data]\n[End Package Model]\n";
+}
+
 TEST_F(ContentChecks, References) {
+    const std::string unknownPackagePin = PackagedSwitcher("9"), packagedPins = PackagedSwitcher("2");
     WriteFile("nopk.pkg", "[IBIS Ver] 4.2\n[Define_Package_Model] other | not nopk\n");
     RunFamily(kBaseIbs, "base.ibs",
               {
@@ -204,7 +214,9 @@ TEST_F(ContentChecks, References) {
                    "[Submodel] hold\nSubmodel_type Bus_hold\n[Submodel Spec]\nV_trigger_r 2.0 1.8 2,2\n[End]\n", "E5043",
                    85},
                   {"duplicate component", "[Component] switcher", "[Component] chip", "E5000", 66},
+                  {"package model pin not in [Pin]", "Off g1 /\n", unknownPackagePin.c_str(), "E5018", 85},
               });
+    ExpectClean(kBaseIbs, "base.ibs", {{"package model of the component's pins", "Off g1 /\n", packagedPins.c_str(), "", 0}});
 }
 
 TEST_F(ContentChecks, ModelRequirements) {
