@@ -26,6 +26,9 @@ FUZZ := $(BUILD_DIR)/fuzz
 WERROR  ?= ON
 CMAKE_COMMON = -DVELKOR_WERROR=$(WERROR) -DVELKOR_WINDOWS_BUILD="$(BUILD_ABS)/windows"
 MINGW_CXX := x86_64-w64-mingw32-g++-posix
+# Wine keeps a prefix only in a folder its user owns: one per user, so that root
+# running the tests in a user's checkout (or the other way round) finds its own.
+WINE_PREFIX = $(BUILD_ABS)/wineprefix-$(shell id -u)
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := ami_params ami_lifecycle ami_file ibis_file
 FUZZ_RUN = ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=halt_on_error=1
@@ -101,7 +104,8 @@ windows-build:
 	  cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
 	    -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCH=OFF -DVELKOR_BUILD_TOOLS=OFF $(CMAKE_COMMON) >/dev/null && \
 	  cmake --build $(WINDOWS) -j $(JOBS) && \
-	  { command -v wine >/dev/null 2>&1 && WINEPREFIX="$(BUILD_ABS)/wineprefix" WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true; }; \
+	  { command -v wine >/dev/null 2>&1 && mkdir -p "$(WINE_PREFIX)" && \
+	    WINEPREFIX="$(WINE_PREFIX)" WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true; }; \
 	else \
 	  echo "Windows DLL skipped: MinGW-w64 (Debian package g++-mingw-w64-x86-64-posix) is not installed."; \
 	fi
@@ -162,5 +166,5 @@ fuzz-vendor: fuzz-build
 # folder of the user's that holds other things.
 clean:
 	rm -rf "$(BUILD_DIR)/release" "$(BUILD_DIR)/sanitize" "$(BUILD_DIR)/windows" "$(BUILD_DIR)/fuzz" \
-	  "$(BUILD_DIR)/wineprefix" "$(BUILD_DIR)/demo" "$(BUILD_DIR)/kit" "$(BUILD_DIR)"/velkor_rx-kit-*
+	  "$(BUILD_DIR)"/wineprefix* "$(BUILD_DIR)/demo" "$(BUILD_DIR)/kit" "$(BUILD_DIR)"/velkor_rx-kit-*
 	-@rmdir "$(BUILD_DIR)" 2>/dev/null || true

@@ -23,12 +23,13 @@ cleanup() {
 }
 trap cleanup EXIT
 step() { echo; echo "== $*"; }
-timed() {  # timed LABEL COMMAND...: runs it and records its wall time
-  local label=$1 start end; shift
+timed() {  # timed LABEL COMMAND...: runs it, records its wall time, returns its status
+  local label=$1 start end status=0; shift
   start=$(date +%s)
-  "$@"
+  "$@" || status=$?
   end=$(date +%s)
   times+=("$label: $((end - start)) s")
+  return "$status"
 }
 times=()
 in_root() { chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 bash -c "$1"; }

@@ -60,8 +60,8 @@ fi
 
 if [ -n "$missing_required" ]; then
   echo "$purpose needs these Debian packages:$missing_required" >&2
-  echo "Install them with:  sudo apt-get install$missing" >&2
+  echo "Install them as root with:  apt-get install$missing" >&2
   exit 1
 fi
-echo "Not installed:$missing_optional (install with:  sudo apt-get install$missing_optional)"
+echo "Not installed:$missing_optional (install them as root with:  apt-get install$missing_optional)"
 exit 0
