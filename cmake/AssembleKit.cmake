@@ -27,7 +27,7 @@ endif()
 
 set(name velkor_rx-kit-${VERSION})
 set(kit "${OUT}/kit")
-set(kitFiles README.md SHA256SUMS libvelkor_rx.so velkor_rx.ami velkor_rx.dll velkor_rx.ibs)
+set(kitFiles LICENSE README.md SHA256SUMS libvelkor_rx.so velkor_rx.ami velkor_rx.dll velkor_rx.ibs)
 # The kit folder is emptied, never removed: only files the kit makes are deleted, so
 # that a folder of the user's that happens to be at this place loses nothing.
 if(EXISTS "${kit}")
@@ -56,6 +56,7 @@ if(PLATFORMS STREQUAL "all")
   set(KIT_PLATFORM_NOTE "")
   set(KIT_WINDOWS_PLATFORM "* 64-bit Windows: `velkor_rx.dll` imports only `KERNEL32.dll` and `msvcrt.dll`.\n")
   set(KIT_WINDOWS_SAME ". Linux and Windows give the same output, bit for bit")
+  set(KIT_WINDOWS_LICENCE "; `velkor_rx.dll` also the MinGW-w64 runtime\n(Zope Public License 2.1) and its winpthreads library (MIT licence)")
 else()
   # A Linux-only kit names no library it does not hold.
   set(windowsLine "Executable  Windows_VisualStudio_64  velkor_rx.dll    velkor_rx.ami\n")
@@ -75,9 +76,11 @@ else()
   set(KIT_PLATFORM_NOTE "\n**This kit is for Linux only.** It holds no Windows library, and its `velkor_rx.ibs`\nnames none.\n")
   set(KIT_WINDOWS_PLATFORM "")
   set(KIT_WINDOWS_SAME "")
+  set(KIT_WINDOWS_LICENCE "")
 endif()
 file(WRITE "${kit}/velkor_rx.ibs" "${ibs}")
 file(COPY_FILE "${SOURCE_DIR}/kit/velkor_rx.ami" "${kit}/velkor_rx.ami")
+file(COPY_FILE "${SOURCE_DIR}/LICENSE" "${kit}/LICENSE")
 configure_file("${SOURCE_DIR}/kit/README.md.in" "${kit}/README.md" @ONLY)
 
 # sha256sum's format, so that `sha256sum -c` checks the unpacked kit and the archives.

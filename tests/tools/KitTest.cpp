@@ -72,7 +72,7 @@ protected:
 }  // namespace
 
 TEST_F(Kit, ArchivesHoldTheKitFolderUnderTheVersionedName) {
-    std::set<std::string> expected = {"README.md", "SHA256SUMS", "libvelkor_rx.so", "velkor_rx.ami", "velkor_rx.ibs"};
+    std::set<std::string> expected = {"LICENSE", "README.md", "SHA256SUMS", "libvelkor_rx.so", "velkor_rx.ami", "velkor_rx.ibs"};
     if (haveDll) expected.insert("velkor_rx.dll");
     EXPECT_EQ(Files(root / "kit"), expected);
     EXPECT_EQ(Files(unpacked), expected) << "the .tar.gz";
@@ -158,7 +158,7 @@ TEST_F(Kit, ReadmeForModelUsers) {
     EXPECT_EQ(parameters.size(), 9u);
     for (const auto& name : parameters) EXPECT_NE(readme.find("| `" + name + "` |"), std::string::npos) << name;
     for (const char* topic : {"**1 switches the gain boost on**", "`Velrok.adapt`", "glibc 2.17", "SHA256SUMS",
-                              "velkor_rx.ibs", "bit for bit"})
+                              "velkor_rx.ibs", "bit for bit", "BSD 3-Clause"})
         EXPECT_NE(readme.find(topic), std::string::npos) << topic;
     EXPECT_EQ(readme.find('@'), std::string::npos) << "a placeholder was left unfilled";
 }
@@ -229,7 +229,7 @@ TEST_F(Kit, LinuxOnlyKitSaysSoAndNamesNoWindowsLibrary) {
     const fs::path out = root / "linux-only";
     const ProcessResult made = AssembleKit(out, VELKOR_LIBRARY_PATH, "linux");
     ASSERT_EQ(made.status, 0) << made.out;
-    EXPECT_EQ(Files(out / "kit"), (std::set<std::string>{"README.md", "SHA256SUMS", "libvelkor_rx.so",
+    EXPECT_EQ(Files(out / "kit"), (std::set<std::string>{"LICENSE", "README.md", "SHA256SUMS", "libvelkor_rx.so",
                                                           "velkor_rx.ami", "velkor_rx.ibs"}));
     const std::string ibsText = ReadWholeFile(out / "kit" / "velkor_rx.ibs");
     const std::string readme = ReadWholeFile(out / "kit" / "README.md");
