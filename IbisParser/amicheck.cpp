@@ -25,9 +25,9 @@ constexpr unsigned long kAmiFileSizeLimit = 16ul << 20;
 int rules = 50;
 bool Later() { return rules >= 51; }
 // The file's own AMI_Version (5.0 without one). Description is optional from
-// IBIS 5.1 on: required only when neither the rules nor the file are later.
+// IBIS 5.1 on: required only when the rules are those of 5.0.
 int declared = 50;
-bool DescriptionRequired() { return rules < 51 && declared < 51; }
+bool DescriptionRequired() { return rules < 51; }
 
 // The values whose fault these rules reported, so that the value checks do not
 // report the same fault a second time in other words.
@@ -563,7 +563,9 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     std::int32_t code = ParseAmiParams(text.c_str(), &tree);
     if (code != kParseOk && OneColumnRowsNamed(&text)) code = ParseAmiParams(text.c_str(), &tree);
     declared = code == kParseOk ? DeclaredAmiVersion(tree) : 50;
-    rules = rulesVersion != 0 ? rulesVersion : declared;
+    // The file's own AMI_Version decides, as it does for simulators; a later
+    // IBIS file that names it lends its later rules.
+    rules = std::max(rulesVersion, declared);
     if (code == kParseOk && Later() && TablesAsBranches(&text)) {
         FreeAmiParamTree(&tree);
         OneColumnRowsNamed(&text);

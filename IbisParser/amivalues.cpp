@@ -211,6 +211,7 @@ void CheckAmiValues(const AmiBranch* root, const std::unordered_set<const AmiVal
     while (!open.empty()) {
         const Open top = open.back();
         open.pop_back();
+        const ItemLineScope branchLine(static_cast<std::uint32_t>(top.branch->line));  // its findings' line
         CheckDuplicates(top.branch);
         const Definition d = Read(top.branch);
         if (top.branch != root && IsParameter(d)) {
