@@ -113,6 +113,8 @@ void ExpectKind(const Kind& k) {
     WriteAll(k.files);
     const Run valid = Check(k.checked);
     EXPECT_FALSE(valid.failed) << k.kind << ": the valid file fails\n" << Describe(valid);
+    for (const Finding& f : valid.findings)  // not even as a warning
+        EXPECT_NE(Letter(f.kind) + std::to_string(f.number), k.message) << k.kind << ": " << f.text;
     std::map<std::string, std::string> faulted = k.files;
     std::string& text = faulted[k.faultFile];
     const std::size_t at = text.find(k.find);
