@@ -295,6 +295,11 @@ TEST_F(ContentChecks, Tables) {
                   {"ramp 10 times the rising waveform", "dV/dt_r 1.8/1.2n", "dV/dt_r 18/1.2n", "W5049", 41},
                   {"ramp a tenth of the falling waveform", "dV/dt_f 2.0/1.2n", "dV/dt_f 0.2/1.2n", "W5049", 42},
               });
+    // No finding is built on figures that overflow: this waveform's swing is beyond a double.
+    ExpectClean(kBaseIbs, "base.ibs",
+                {{"waveform swing overflows", "V_fixture = 0\n0 0 0 0\n1n 1.5 1.4 1.6\n2n 3.0 2.9 3.1",
+                  "V_fixture = 0\n0 -1.7e308 0 0\n1n 1.5 1.4 1.6\n2n 1.7e308 2.9 3.1", "", 0},
+                 {"ramp 1.6 times the rising waveform", "dV/dt_r 1.8/1.2n", "dV/dt_r 2.88/1.2n", "", 0}});
 }
 
 const std::string kBaseAmi =
