@@ -24,9 +24,7 @@ constexpr unsigned long kAmiFileSizeLimit = 16ul << 20;
 // with or without the word Format.
 int rules = 50;
 bool Later() { return rules >= 51; }
-// The file's own AMI_Version (5.0 without one). Description is optional from
-// IBIS 5.1 on: required only when the rules are those of 5.0.
-int declared = 50;
+// Description is optional from IBIS 5.1 on: required only by the 5.0 rules.
 bool DescriptionRequired() { return rules < 51; }
 
 // The values whose fault these rules reported, so that the value checks do not
@@ -562,7 +560,7 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     AmiParamTree* tree = nullptr;
     std::int32_t code = ParseAmiParams(text.c_str(), &tree);
     if (code != kParseOk && OneColumnRowsNamed(&text)) code = ParseAmiParams(text.c_str(), &tree);
-    declared = code == kParseOk ? DeclaredAmiVersion(tree) : 50;
+    const int declared = code == kParseOk ? DeclaredAmiVersion(tree) : 50;
     // The file's own AMI_Version decides, as it does for simulators; a later
     // IBIS file that names it lends its later rules.
     rules = std::max(rulesVersion, declared);

@@ -159,9 +159,7 @@ void HandleRampLine(const KeywordLine& l) {
     if (!here || !s.model) return;
     const char* name = s.model->name ? s.model->name : "";
     if (l.lineClass == kLineKeyword) RampKeyword(l.line, &s.model->ramp, name);
-    else if (s.model->ramp) {
-        RampDataLine(l.line, s.model->ramp, name);
-    }
+    else if (s.model->ramp) RampDataLine(l.line, s.model->ramp, name);
 }
 
 void HandleAlgorithmicModelLine(const KeywordLine& l) {
