@@ -208,6 +208,23 @@ std::string DensitySvg(const EyeDensity& e, const std::string& title, bool locke
     return plot.Svg();
 }
 
+// The channel's pulse at its peak (the main cursor) and one UI before and after.
+struct PulseCursors {
+    double pre = 0, main = 0, post = 0;
+    std::size_t at = 0;  // sample of the main cursor
+};
+
+PulseCursors CursorsOf(const RunDescription& r) {
+    PulseCursors c;
+    if (r.pulseBefore.empty()) return c;
+    c.at = static_cast<std::size_t>(std::max_element(r.pulseBefore.begin(), r.pulseBefore.end()) - r.pulseBefore.begin());
+    const auto ui = static_cast<std::size_t>(r.samplesPerBit);
+    c.main = r.pulseBefore[c.at];
+    c.pre = c.at >= ui ? r.pulseBefore[c.at - ui] : 0.0;
+    c.post = c.at + ui < r.pulseBefore.size() ? r.pulseBefore[c.at + ui] : 0.0;
+    return c;
+}
+
 // The transmitter's impairments in words; empty for an ideal transmitter.
 std::string DescribeImpairments(const Impairments& imp) {
     std::string text;
@@ -220,17 +237,15 @@ std::string DescribeImpairments(const Impairments& imp) {
     return text;
 }
 
-// The main cursor of the channel's pulse (its peak) and the first pre- and
-// post-cursors one UI either side, marked on the pulse figure.
+// The main cursor and the first pre- and post-cursors, marked on the pulse figure.
 void MarkCursors(Plot& pulse, const RunDescription& r, std::size_t start) {
     if (r.pulseBefore.empty()) return;
-    const auto main = static_cast<std::size_t>(
-        std::max_element(r.pulseBefore.begin(), r.pulseBefore.end()) - r.pulseBefore.begin());
+    const PulseCursors c = CursorsOf(r);
     const auto ui = static_cast<std::size_t>(r.samplesPerBit);
-    auto at = [&](std::size_t i) { return static_cast<double>(i - start) / static_cast<double>(ui); };
-    if (main >= start + ui) pulse.Marker(at(main - ui), Format("pre %.3f V", r.pulseBefore[main - ui]));
-    pulse.Marker(at(main), Format("main %.3f V", r.pulseBefore[main]));
-    if (main + ui < r.pulseBefore.size()) pulse.Marker(at(main + ui), Format("post %.3f V", r.pulseBefore[main + ui]));
+    auto at = [&](std::size_t i) { return (static_cast<double>(i) - static_cast<double>(start)) / static_cast<double>(ui); };
+    if (c.at >= start + ui) pulse.Marker(at(c.at - ui), Format("pre %.3f V", c.pre));
+    pulse.Marker(at(c.at), Format("main %.3f V", c.main));
+    if (c.at + ui < r.pulseBefore.size()) pulse.Marker(at(c.at + ui), Format("post %.3f V", c.post));
 }
 
 // Insertion loss as used: the data drawn solid, the extensions beyond them dashed.
@@ -287,6 +302,11 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
     s << "\nChannel:    " << r.channel << "\n";
     s << "Loss:       " << Format("%.2f dB", r.nyquistLossDb) << " at " << Format("%g GHz", r.bitRate / 2e9)
       << ", the Nyquist frequency\n";
+    if (!r.pulseBefore.empty()) {
+        const PulseCursors c = CursorsOf(r);
+        s << "Pulse:      main cursor " << Format("%.4f V", c.main) << ", pre " << Format("%.4f V", c.pre) << ", post "
+          << Format("%.4f V", c.post) << " (one bit through the channel)\n";
+    }
     for (const auto& w : r.channelWarnings) s << "Warning:    " << w << "\n";
     if (r.impairments.Any() || !r.transmitter.empty())
         s << "Transmitter: " << r.transmitter << (r.transmitter.empty() || !r.impairments.Any() ? "" : "; ")
@@ -328,7 +348,8 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
       << ",\n  \"amplitude\": " << Number(r.amplitude) << ",\n  \"noise_rms\": " << Number(r.noise)
       << ",\n  \"channel\": " << JsonString(r.channel) << ",\n  \"channel_loss_nyquist_db\": " << Number(r.nyquistLossDb)
       << ",\n  \"channel_warnings\": " << JsonList(r.channelWarnings) << ",\n  \"channel_notes\": " << JsonList(r.channelNotes)
-      << ",\n  \"transmitter\": " << JsonString(r.transmitter) << ",\n  \"library\": " << JsonString(r.library)
+      << ",\n  \"pulse_main_cursor\": " << Number(CursorsOf(r).main) << ",\n  \"pulse_pre_cursor\": " << Number(CursorsOf(r).pre)
+      << ",\n  \"pulse_post_cursor\": " << Number(CursorsOf(r).post) << ",\n  \"transmitter\": " << JsonString(r.transmitter) << ",\n  \"library\": " << JsonString(r.library)
       << ",\n  \"parameters\": " << JsonString(r.parameters) << ",\n  \"model_message\": " << JsonString(r.modelMessage)
       << ",\n  \"model_state\": " << JsonString(r.modelState)
       << ",\n  \"seconds_in_model\": " << Number(r.seconds) << ",\n  \"samples_per_second\": " << Number(r.samplesPerSecond)
