@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "support/LineModel.h"
 #include "support/Process.h"
 #include "support/ScratchDirectory.h"
@@ -164,6 +166,58 @@ TEST_F(ChannelFiles, OneLineOnAnyGridRunsToTheSameEye) {
             EXPECT_NEAR(got.mainCursor, c.against.mainCursor, 0.02 * c.against.mainCursor) << what;
             EXPECT_NEAR(got.eye, c.against.eye, 0.02 * c.against.eye) << what;
             EXPECT_EQ(got.errors, 0) << what;
+        }
+    }
+}
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+// Every channel's loss at Nyquist, its warnings and the transmitter in the
+// summary and metrics.json; the insertion loss and the pulse's cursors in the report.
+TEST_F(ChannelFiles, ReportShowsTheChannelAsUsed) {
+    const line::Line l = line::LineWithLoss(2e-9, 12, 5e9);
+    line::WriteTouchstone("band.s2p", 2, line::Grid(1e9, 20e6, 4e9), [&](double f) { return TwoPortMatrix(l, f); }, {});
+    const struct {
+        std::string arguments;
+        double loss;
+        const char* warning;      // in the summary and metrics.json, "" for none
+        const char* transmitter;  // in the summary, "" for none
+    } cases[] = {
+        {"", 12, "", ""},
+        {"--channel band.s2p", 12, "the data end at 4 GHz", ""},
+        {"--loss 20 --tx-ffe -0.1,0.7,-0.2 --rise-time 30e-12", 20, "",
+         "Transmitter: FFE pre 1 -0.1, main 0.7, post 1 -0.2; rise time 30 ps (20-80 %, Gaussian edge)"},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult o = Simulate(c.arguments + " --bits 3000 --out report");
+        ASSERT_EQ(o.status, 0) << c.arguments << "\n" << o.out;
+        const auto metrics = nlohmann::json::parse(Slurp("report/metrics.json"));
+        EXPECT_NEAR(metrics["channel_loss_nyquist_db"].get<double>(), c.loss, 0.1) << c.arguments;
+        EXPECT_NEAR(After(o.out, "Loss:       "), c.loss, 0.01) << o.out;
+        EXPECT_GT(metrics["pulse_main_cursor"].get<double>(), 0) << c.arguments;
+        const std::string report = Slurp("report/report.html");
+        EXPECT_NE(report.find("id=\"insertion-loss\""), std::string::npos);
+        EXPECT_NE(report.find("Nyquist: "), std::string::npos);
+        EXPECT_NE(report.find(">main "), std::string::npos);
+        EXPECT_NE(report.find(">post "), std::string::npos);
+        if (*c.warning) {
+            EXPECT_NE(o.out.find(std::string("Warning:    ") + c.warning), std::string::npos) << o.out;
+            EXPECT_NE(metrics["channel_warnings"].dump().find(c.warning), std::string::npos) << c.arguments;
+            EXPECT_NE(report.find("extension beyond the data"), std::string::npos);  // drawn dashed
+        } else {
+            EXPECT_TRUE(metrics["channel_warnings"].empty()) << c.arguments;
+        }
+        if (*c.transmitter) {
+            EXPECT_NE(o.out.find(c.transmitter), std::string::npos) << o.out;
         }
     }
 }
