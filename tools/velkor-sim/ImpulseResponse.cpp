@@ -268,8 +268,9 @@ FormedResponse FormImpulseResponse(const TransferSamples& d, double dt, double b
     out.notes.push_back(Text("bulk delay %.4g ns from the envelope's peak, put back as a whole-sample shift", peak * 1e9));
     if (first > 0)
         out.notes.push_back(Text("below %.4g GHz: loss a+b*sqrt(f)+c*f fitted to the first points (%.2f dB at DC), phase "
-                                 "straight to %.0f rad at DC",
-                                 first / 1e9, out.dcLossDb, dcPhase));
+                                 "straight to 0 at DC",
+                                 first / 1e9, out.dcLossDb) +
+                            (std::fmod(std::fabs(dcPhase), 2 * kPi) > 1 ? " plus pi (the channel inverts)" : ""));
     if (last < top)
         out.notes.push_back(Text("above %.4g GHz: loss a+b*sqrt(f)+c*f fitted to the top half of the data, up to %.4g GHz",
                                  last / 1e9, top / 1e9));
@@ -295,8 +296,8 @@ FormedResponse FormImpulseResponse(const TransferSamples& d, double dt, double b
         out.loss.push_back({x, lowLoss(x), false});
     }
     for (std::size_t k = 0; k < n; ++k) out.loss.push_back({f[k], loss[k], true});
-    for (int i = 1; i <= 32 && last < top; ++i) {
-        const double x = last + (top - last) * i / 32;
+    for (int i = 1; i <= 256 && last < top; ++i) {
+        const double x = last + (top - last) * i / 256;
         out.loss.push_back({x, std::min(highLoss(x), kFloorDb), false});
     }
     return out;
