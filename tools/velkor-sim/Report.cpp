@@ -43,6 +43,12 @@ std::string JsonString(const std::string& s) {
 
 std::string Number(double v) { return std::isfinite(v) ? Format("%.9g", v) : "null"; }
 
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + JsonString(items[i]);
+    return out + "]";
+}
+
 // Tick positions on 1-2-5 steps inside [lo, hi], about `wanted` of them, and
 // the decimals their labels need so that each label reads its own position.
 struct Ticks {
@@ -87,7 +93,7 @@ public:
         for (const auto& [x, y] : points) p += Format("%.1f,", X(x)) + Format("%.1f ", Y(y));
         body_ += "<polyline fill=\"none\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\"" +
                  (dash ? std::string(" stroke-dasharray=\"") + dash + "\"" : "") + " points=\"" + p + "\"/>\n";
-        legend_.push_back({label, colour, dash ? dash : ""});
+        if (!label.empty()) legend_.push_back({label, colour, dash ? dash : ""});
     }
     // Discrete values: held until the next point.
     void Steps(const std::vector<std::pair<double, double>>& points, double xEnd, const char* colour,
@@ -202,6 +208,23 @@ std::string DensitySvg(const EyeDensity& e, const std::string& title, bool locke
     return plot.Svg();
 }
 
+// The channel's pulse at its peak (the main cursor) and one UI before and after.
+struct PulseCursors {
+    double pre = 0, main = 0, post = 0;
+    std::size_t at = 0;  // sample of the main cursor
+};
+
+PulseCursors CursorsOf(const RunDescription& r) {
+    PulseCursors c;
+    if (r.pulseBefore.empty()) return c;
+    c.at = static_cast<std::size_t>(std::max_element(r.pulseBefore.begin(), r.pulseBefore.end()) - r.pulseBefore.begin());
+    const auto ui = static_cast<std::size_t>(r.samplesPerBit);
+    c.main = r.pulseBefore[c.at];
+    c.pre = c.at >= ui ? r.pulseBefore[c.at - ui] : 0.0;
+    c.post = c.at + ui < r.pulseBefore.size() ? r.pulseBefore[c.at + ui] : 0.0;
+    return c;
+}
+
 // The transmitter's impairments in words; empty for an ideal transmitter.
 std::string DescribeImpairments(const Impairments& imp) {
     std::string text;
@@ -212,6 +235,57 @@ std::string DescribeImpairments(const Impairments& imp) {
     if (imp.rjUi != 0) add(Format("RJ %g UI rms", imp.rjUi));
     if (imp.djUi != 0) add(Format("DJ %g UI p-p (uniform)", imp.djUi));
     return text;
+}
+
+// The main cursor and the first pre- and post-cursors, marked on the pulse figure.
+void MarkCursors(Plot& pulse, const RunDescription& r, std::size_t start) {
+    if (r.pulseBefore.empty()) return;
+    const PulseCursors c = CursorsOf(r);
+    const auto ui = static_cast<std::size_t>(r.samplesPerBit);
+    auto at = [&](std::size_t i) { return (static_cast<double>(i) - static_cast<double>(start)) / static_cast<double>(ui); };
+    if (c.at >= start + ui) pulse.Marker(at(c.at - ui), Format("pre %.3f V", c.pre));
+    pulse.Marker(at(c.at), Format("main %.3f V", c.main));
+    if (c.at + ui < r.pulseBefore.size()) pulse.Marker(at(c.at + ui), Format("post %.3f V", c.post));
+}
+
+// Insertion loss as used: the data drawn solid, the extensions beyond them dashed.
+std::string InsertionLossSvg(const RunDescription& r) {
+    const double nyquist = r.bitRate / 2;
+    double fTop = 2 * nyquist, lossTop = 1;
+    for (const auto& p : r.channelLoss)
+        if (p.measured) fTop = std::max(fTop, std::min(p.frequency, 4 * nyquist));
+    std::vector<std::vector<std::pair<double, double>>> runs;
+    std::vector<bool> measured;
+    for (const auto& p : r.channelLoss) {
+        if (p.frequency > fTop) continue;
+        if (runs.empty() || measured.back() != p.measured) {
+            std::vector<std::pair<double, double>> run;
+            if (!runs.empty()) run.push_back(runs.back().back());  // joined to the run before
+            runs.push_back(run);
+            measured.push_back(p.measured);
+        }
+        runs.back().emplace_back(p.frequency / 1e9, p.lossDb);
+        lossTop = std::max(lossTop, std::min(p.lossDb, 200.0));
+    }
+    Plot plot("Channel insertion loss", "frequency (GHz)", "loss (dB)", 0, fTop / 1e9, 0, lossTop * 1.05);
+    bool dataLabel = true, extensionLabel = true;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        bool& first = measured[i] ? dataLabel : extensionLabel;
+        plot.Line(runs[i], measured[i] ? "#1f77b4" : "#d62728",
+                  first ? (measured[i] ? "data" : "extension beyond the data") : "", measured[i] ? nullptr : "5 4");
+        first = false;
+    }
+    plot.Marker(nyquist / 1e9, Format("Nyquist: %.2f dB", r.nyquistLossDb));
+    return plot.Svg();
+}
+
+// How the channel's response was formed and what its data leave uncertain.
+std::string ChannelNotesHtml(const RunDescription& r) {
+    if (r.channelNotes.empty() && r.channelWarnings.empty()) return "";
+    std::string html = "<h2>Channel</h2>\n<ul>\n";
+    for (const auto& w : r.channelWarnings) html += "<li><b>Warning:</b> " + Escape(w) + "</li>\n";
+    for (const auto& n : r.channelNotes) html += "<li>" + Escape(n) + "</li>\n";
+    return html + "</ul>\n";
 }
 
 }  // namespace
@@ -226,7 +300,17 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
       << r.samplesPerBit << " samples per bit, " << Format("%.3g", r.amplitude) << " V";
     if (r.noise > 0) s << " with " << Format("%.3g", r.noise * 1e3) << " mV rms noise";
     s << "\nChannel:    " << r.channel << "\n";
-    if (r.impairments.Any()) s << "Transmitter: " << DescribeImpairments(r.impairments) << "\n";
+    s << "Loss:       " << Format("%.2f dB", r.nyquistLossDb) << " at " << Format("%g GHz", r.bitRate / 2e9)
+      << ", the Nyquist frequency\n";
+    if (!r.pulseBefore.empty()) {
+        const PulseCursors c = CursorsOf(r);
+        s << "Pulse:      main cursor " << Format("%.4f V", c.main) << ", pre " << Format("%.4f V", c.pre) << ", post "
+          << Format("%.4f V", c.post) << " (one bit through the channel)\n";
+    }
+    for (const auto& w : r.channelWarnings) s << "Warning:    " << w << "\n";
+    if (r.impairments.Any() || !r.transmitter.empty())
+        s << "Transmitter: " << r.transmitter << (r.transmitter.empty() || !r.impairments.Any() ? "" : "; ")
+          << DescribeImpairments(r.impairments) << "\n";
     s << "Model:      " << r.library << "\nParameters: " << r.parameters << "\n";
     if (!r.modelMessage.empty()) s << "Model says: " << r.modelMessage << "\n";
     s << "Time:       " << Format("%.2f", r.seconds) << " s in the model, "
@@ -262,7 +346,10 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
     s << "{\n  \"bits\": " << r.bits << ",\n  \"pattern\": " << JsonString(r.pattern)
       << ",\n  \"bit_rate\": " << Number(r.bitRate) << ",\n  \"samples_per_bit\": " << r.samplesPerBit
       << ",\n  \"amplitude\": " << Number(r.amplitude) << ",\n  \"noise_rms\": " << Number(r.noise)
-      << ",\n  \"channel\": " << JsonString(r.channel) << ",\n  \"library\": " << JsonString(r.library)
+      << ",\n  \"channel\": " << JsonString(r.channel) << ",\n  \"channel_loss_nyquist_db\": " << Number(r.nyquistLossDb)
+      << ",\n  \"channel_warnings\": " << JsonList(r.channelWarnings) << ",\n  \"channel_notes\": " << JsonList(r.channelNotes)
+      << ",\n  \"pulse_main_cursor\": " << Number(CursorsOf(r).main) << ",\n  \"pulse_pre_cursor\": " << Number(CursorsOf(r).pre)
+      << ",\n  \"pulse_post_cursor\": " << Number(CursorsOf(r).post) << ",\n  \"transmitter\": " << JsonString(r.transmitter) << ",\n  \"library\": " << JsonString(r.library)
       << ",\n  \"parameters\": " << JsonString(r.parameters) << ",\n  \"model_message\": " << JsonString(r.modelMessage)
       << ",\n  \"model_state\": " << JsonString(r.modelState)
       << ",\n  \"seconds_in_model\": " << Number(r.seconds) << ",\n  \"samples_per_second\": " << Number(r.samplesPerSecond)
@@ -381,6 +468,7 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
     Plot pulse("Pulse response of one bit", "time (UI)", "volts", 0, static_cast<double>(span) * dt / ui, lo, hi * 1.05);
     pulse.Line(before, "#7f7f7f", "channel output");
     pulse.Line(after, "#1f77b4", "after the equaliser");
+    MarkCursors(pulse, r, start);
 
     // Recovered clock against the transmitter's: the error the loop leaves, and
     // its spectrum (what remains of sinusoidal jitter at each frequency).
@@ -435,12 +523,14 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
       << "<style>body{font-family:sans-serif;max-width:1340px;margin:2em auto;color:#222}"
       << "figure{display:inline-block;margin:0.5em}pre{background:#f4f4f4;padding:1em}</style>\n</head>\n<body>\n"
       << "<h1>Velkor_Rx link simulation</h1>\n<pre>" << Escape(Summary(r, m)) << "</pre>\n"
+      << ChannelNotesHtml(r)
       << "<figure id=\"eye-before\">" << DensitySvg(m.eyeBefore, "Eye at the receiver input (density)", m.locked)
       << "</figure>\n<figure id=\"eye\">" << EyeSvg(m) << "</figure>\n"
       << "<figure id=\"bathtub\">" << bathtub.Svg() << "</figure>\n"
       << "<figure id=\"adaptation\">" << adaptation.Svg() << "</figure>\n"
       << "<figure id=\"clock\">" << clock.Svg() << "</figure>\n"
       << "<figure id=\"pulse\">" << pulse.Svg() << "</figure>\n"
+      << "<figure id=\"insertion-loss\">" << InsertionLossSvg(r) << "</figure>\n"
       << "<figure id=\"frequency\">" << frequency.Svg() << "</figure>\n"
       << "<figure id=\"clock-phase\">" << phases.Svg() << "</figure>\n"
       << "<figure id=\"tracking\">" << tracking.Svg() << "</figure>\n"
