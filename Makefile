@@ -7,6 +7,7 @@
 #   make windows  the 64-bit Windows DLL, cross-built with MinGW-w64 (tested under Wine)
 #   make fuzz   each libFuzzer target for FUZZ_SECONDS (60); new inputs land in fuzz/corpus
 #   make crcheck  the correctly rounded tanh, exp and acos against MPFR on ten million arguments
+#   make channel-fixtures  regenerate the Touchstone fixtures of the channel tests with scikit-rf
 #   make clean  remove what the targets above made
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 # The build folder. A project-specific name: a BUILD or BUILD_DIR that a CI system
@@ -42,6 +43,7 @@ TEST_PACKAGES    := libgtest-dev libgmock-dev libbenchmark-dev libmpfr-dev libgm
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64
 BENCH_PACKAGES   := libbenchmark-dev
 FUZZ_PACKAGES    := clang
+FIXTURE_PACKAGES := python3-scikit-rf python3-numpy
 INSTALL_PACKAGES := sh tools/install-packages.sh
 
 # The release tree serves demo, kit, bench and the tests; each target states what
@@ -56,12 +58,12 @@ RELEASE_BENCH := -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCH=ON -DVELKOR_BUILD
 .NOTPARALLEL:
 
 .PHONY: all release sanitize test test-release test-sanitize test-deps demo-deps windows-deps bench-deps \
-  bench demo kit kit-linux windows windows-build crcheck fuzz fuzz-build fuzz-vendor clean help
+  bench demo kit kit-linux windows windows-build crcheck fuzz fuzz-build fuzz-vendor clean help channel-fixtures
 
 all: release
 
 help:
-	@sed -n '2,10p' Makefile
+	@sed -n '2,11p' Makefile
 
 demo-deps:
 	@$(INSTALL_PACKAGES) "make demo" $(DEMO_PACKAGES)
@@ -113,6 +115,12 @@ windows-build:
 # Ten million arguments per function and range, against MPFR (a few minutes).
 crcheck: release
 	VELKOR_CR_SAMPLES=10000000 $(RELEASE)/tests/blocks_tests --gtest_filter='CorrectlyRounded.*:TanhKernels.*'
+
+# Channels written by an RF toolkit that is not ours, with their reference pulses;
+# the files are committed, so the tests never need Python.
+channel-fixtures:
+	@$(INSTALL_PACKAGES) "make channel-fixtures" $(FIXTURE_PACKAGES)
+	python3 tools/make_channel_fixtures.py tests/tools/data/channels
 
 bench: bench-deps
 	$(RELEASE_CONFIGURE) $(RELEASE_BENCH)
