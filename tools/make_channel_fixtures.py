@@ -3,8 +3,8 @@
 
 Physical lines as scikit-rf models them (an FR4 microstrip with a Djordjevic-Svensson
 dielectric, a coax with conductor loss, a line with an impedance step, a line with an
-open stub, a coupled pair as a 4-port from its even and odd modes, and a connector that
-was de-embedded with a lossier fixture model than the real one), written the ways users'
+open stub, a coupled pair as a 4-port from its even and odd modes, and a microstrip
+de-embedded from pads taken as lossier than they are), written the ways users'
 tools write them: scikit-rf's own Touchstone 1 writer, and Touchstone 2.0 from the small
 writer below (this scikit-rf writes version 1 only), on full, band-limited and coarse
 grids, in Hz/MHz/GHz and RI/MA/DB.
@@ -31,7 +31,7 @@ for alias, builtin in (("complex", complex), ("bool", bool)):
 warnings.filterwarnings("ignore", category=FutureWarning, module="skrf")
 
 import skrf as rf  # noqa: E402
-from skrf.media import Coaxial, MLine  # noqa: E402
+from skrf.media import Coaxial, DefinedGammaZ0, MLine  # noqa: E402
 
 BIT_RATE = 10e9
 SAMPLES_PER_BIT = 16
@@ -80,14 +80,14 @@ def open_stub(freq):
     return at_50_ohm(medium.line(0.25, "m") ** medium.shunt_delay_open(4e-3, "m") ** medium.line(0.25, "m"))
 
 
-def deembedded_connector(freq):
-    """A 10 cm coax measured between two 30 cm fixtures, de-embedded with a model of the
-    fixtures that has twice their conductor loss: the result gains where loss was removed."""
-    dut = at_50_ohm(thin_coax(freq).line(0.1, "m"))
-    fixture = at_50_ohm(thin_coax(freq).line(0.3, "m"))
-    modelled = at_50_ohm(thin_coax(freq, sigma=5.8e7 / 4).line(0.3, "m"))
-    measured = fixture ** dut ** fixture
-    return modelled.inv ** measured ** modelled.inv
+def deembedded_microstrip(freq):
+    """A microstrip measured through two 3 dB pads and de-embedded with the pads taken as
+    3.3 dB each: 0.6 dB of gain over the whole band, more than the line loses at low
+    frequencies, where the result is no passive network."""
+    pads = DefinedGammaZ0(frequency=freq, z0=REFERENCE_PORT)
+    real, assumed = pads.attenuator(-3.0), pads.attenuator(-3.3)
+    measured = real ** at_50_ohm(fr4_microstrip(freq).line(0.4, "m")) ** real
+    return assumed.inv ** measured ** assumed.inv
 
 
 # The pair's 4-port: ports in canonical order (in+, in-, out+, out-).
@@ -132,7 +132,7 @@ LINES = {
     "coax": (coax, lambda n: n.s[:, 1, 0]),
     "step": (impedance_step, lambda n: n.s[:, 1, 0]),
     "stub": (open_stub, lambda n: n.s[:, 1, 0]),
-    "deembedded": (deembedded_connector, lambda n: n.s[:, 1, 0]),
+    "deembedded": (deembedded_microstrip, lambda n: n.s[:, 1, 0]),
     "pair": (coupled_pair, differential_transmission),
 }
 
@@ -243,6 +243,17 @@ def reference_pulse(line):
     return frequency, h, taps, pulse, peak
 
 
+def early_energy(taps):
+    """Share of the response's energy more than 4 samples before it first reaches 10 % of
+    its peak (going back from the peak): what a causal line does not have."""
+    peak = int(np.argmax(np.abs(taps)))
+    rise = peak
+    while rise > 0 and abs(taps[rise - 1]) >= 0.1 * abs(taps[peak]):
+        rise -= 1
+    before = np.concatenate([taps[:max(rise - 4, 0)], taps[FINE_SIZE // 2:]])  # the second half is before 0
+    return float(np.sum(before ** 2) / np.sum(taps ** 2))
+
+
 def passivity(network):
     """Largest eigenvalue of S^H S over the band."""
     s = network.s
@@ -261,6 +272,8 @@ def write_reference(out_dir, line):
                   % (frequency[1] / 1e6, frequency[-1] / 1e9, FINE_SIZE))
         out.write("# loss at Nyquist %.3f dB; DC transmission %.6f; peak at %.6g ns\n"
                   % (loss, h[0].real, peak * DT * 1e9))
+        out.write("# energy before the response's rise (the second half of the window counted as before 0): %.2f %%\n"
+                  % (100 * early_energy(taps)))
         out.write("# samples from the peak, value\n")
         for offset in range(REFERENCE_SPAN_UI[0] * SAMPLES_PER_BIT, REFERENCE_SPAN_UI[1] * SAMPLES_PER_BIT + 1):
             out.write("%d %.7g\n" % (offset, pulse[(peak + offset) % FINE_SIZE]))
