@@ -38,7 +38,9 @@ LossFit FitLoss(const std::vector<double>& frequency, const std::vector<double>&
 
 // The time of the envelope's peak: the bulk delay. The FFT of the points put
 // on a uniform grid (the smallest step); the naive version sums every point at
-// every trial delay, for tests. `period` is the span of time the step resolves.
+// every trial delay, for tests. `period` is the span of time the step resolves:
+// the envelope repeats with it, and of the delays it leaves open the fast
+// search takes one whose residual phase runs to 0 (or pi) at DC.
 double BulkDelay(const TransferSamples& data, double& period);
 double BulkDelayNaive(const TransferSamples& data, double period, double resolution);
 
