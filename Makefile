@@ -44,6 +44,8 @@ WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64
 BENCH_PACKAGES   := libbenchmark-dev
 FUZZ_PACKAGES    := clang
 FIXTURE_PACKAGES := python3-scikit-rf python3-numpy
+# Debian's interpreter: the packages above are installed for it, not for another python3 on PATH.
+FIXTURE_PYTHON   ?= /usr/bin/python3
 INSTALL_PACKAGES := sh tools/install-packages.sh
 
 # The release tree serves demo, kit, bench and the tests; each target states what
@@ -120,7 +122,7 @@ crcheck: release
 # the files are committed, so the tests never need Python.
 channel-fixtures:
 	@$(INSTALL_PACKAGES) "make channel-fixtures" $(FIXTURE_PACKAGES)
-	python3 tools/make_channel_fixtures.py tests/tools/data/channels
+	$(FIXTURE_PYTHON) tools/make_channel_fixtures.py tests/tools/data/channels
 
 bench: bench-deps
 	$(RELEASE_CONFIGURE) $(RELEASE_BENCH)
