@@ -50,7 +50,8 @@ const char* Usage() {
            "  --bit-rate R          bits per second, e.g. 10e9 or 10G (default 10G)\n"
            "  --samples-per-bit N   samples per unit interval (default 16)\n"
            "  --amplitude V         NRZ amplitude at the transmitter, volts (default 0.4)\n"
-           "  --noise V             rms of Gaussian noise added at the receiver input (default 0)\n"
+           "  --noise V             white Gaussian noise at the receiver input, volts rms within a bandwidth\n"
+           "                        equal to the bit rate (0 to 10 GHz at 10G), whatever the samples per bit (default 0)\n"
            "  --seed N              seed of the noise and of the random jitter (default 1)\n"
            "Transmitter impairments (all off by default):\n"
            "  --ppm X               frequency offset of the transmitter, ppm (positive: faster)\n"
@@ -58,6 +59,8 @@ const char* Usage() {
            "  --ssc-freq F          its modulation frequency (default 33k)\n"
            "  --sj UI@HZ            sinusoidal jitter, peak amplitude in UI at a frequency (repeatable)\n"
            "  --rj UI               random jitter, rms, Gaussian\n"
+           "  --settle-bits N       the SJ starts after N bits, once the loop has acquired; bit errors are\n"
+           "                        counted from there (default 0: SJ from the first bit)\n"
            "  --dj UI               deterministic jitter, peak-to-peak, uniform within +-DJ/2\n"
            "Channel:\n"
            "  --loss DB             loss of the built-in backplane trace at the Nyquist frequency (default 12)\n"
@@ -65,7 +68,7 @@ const char* Usage() {
            "                        or a 2-port Touchstone file (.s2p) whose S21 is used\n"
            "  --step                the channel file holds a step response\n"
            "Run and output:\n"
-           "  --block N             samples per AMI_GetWave call, up to 1048576 (default 1024)\n"
+           "  --block N             samples per AMI_GetWave call, 2 to 1048576 (default 1024)\n"
            "  --out DIR             write report.html, metrics.json and the adaptation log to DIR\n"
            "  --help                this text\n";
 }
@@ -169,7 +172,17 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             o.lossDb = number;
         } else if (name == "--block") {
             if (!needNumber(1, kMaxBlock)) return false;
+            // The model hands back at most as many clock times as the call has
+            // samples, the -1 terminator included: one sample leaves no room for a time.
+            if (number < 2) {
+                error = "option --block needs at least 2 samples: a call of one sample has room only for the "
+                        "clock-time list's terminator, so the model could never return a clock time";
+                return false;
+            }
             o.block = static_cast<long>(number);
+        } else if (name == "--settle-bits") {
+            if (!needNumber(0, 2e8)) return false;
+            o.settleBits = static_cast<std::size_t>(number);
         } else {
             error = "unknown option '" + name + "' (see --help)";
             return false;
@@ -198,10 +211,16 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             error = text;
             return false;
         }
-    if (o.impairments.sscFrequency > o.bitRate / 100) {
+    // The modulation frequency matters only when a spread was asked for.
+    if (o.impairments.sscPpm != 0 && o.impairments.sscFrequency > o.bitRate / 100) {
         error = "--ssc-freq must stay below a hundredth of the bit rate";
         return false;
     }
+    if (o.settleBits >= o.bits) {
+        error = "--settle-bits must be below --bits: errors are counted after the settling bits";
+        return false;
+    }
+    o.impairments.sjStartTime = static_cast<double>(o.settleBits) / o.bitRate;
     return true;
 }
 

@@ -24,6 +24,7 @@ struct Options {
     std::string channelFile;
     bool stepResponse = false;
     long block = 1024;
+    std::size_t settleBits = 0;  // bits before the SJ starts and errors are counted
     std::string outDir;
     bool help = false;
 };
