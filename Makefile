@@ -6,6 +6,7 @@
 #   make windows  the 64-bit Windows DLL, cross-built with MinGW-w64 (tested under Wine)
 #   make fuzz   each libFuzzer target for FUZZ_SECONDS (60); new inputs land in fuzz/corpus
 #   make crcheck  the correctly rounded tanh, exp and acos against MPFR on ten million arguments
+#   make screenshots  velkor-sim's run, sweep and jitter-tolerance reports rendered in headless Chromium
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD   ?= build
 RELEASE := $(BUILD)/release
@@ -20,12 +21,12 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := ami_params ami_lifecycle ami_file ibis_file
 FUZZ_RUN = ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=halt_on_error=1
 
-.PHONY: all release sanitize test test-release test-sanitize test-deps bench demo kit windows windows-toolchain crcheck fuzz fuzz-build fuzz-vendor clean help
+.PHONY: all release sanitize test test-release test-sanitize test-deps bench demo kit windows windows-toolchain crcheck fuzz fuzz-build fuzz-vendor clean help screenshots
 
 all: release
 
 help:
-	@sed -n '2,8p' Makefile
+	@sed -n '2,9p' Makefile
 
 # MPFR, the tests' reference for the correctly rounded functions: installed when
 # missing and we are root on a Debian machine (the library itself never uses it).
@@ -90,6 +91,16 @@ demo: $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS) --target velkor_rx velkor-sim
 	$(RELEASE)/tools/velkor-sim --out $(BUILD)/demo
 	@echo "Open $(BUILD)/demo/report.html in a browser for the eye, the adaptation and the clock."
+
+# Chromium: installed when missing and we are root on a Debian machine. PNGs in $(BUILD)/screenshots.
+screenshots: $(RELEASE)/CMakeCache.txt
+	@if ! command -v chromium >/dev/null 2>&1 && [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then \
+	  echo "Installing Chromium for the screenshots ..."; \
+	  apt-get update -q >/dev/null 2>&1; \
+	  DEBIAN_FRONTEND=noninteractive apt-get install -y -q chromium >/dev/null 2>&1 || true; \
+	fi
+	cmake --build $(RELEASE) -j $(JOBS) --target velkor_rx velkor-sim
+	tools/screenshots.sh "$(RELEASE)" "$(BUILD)/screenshots"
 
 kit: release windows
 	cmake -S . -B $(RELEASE) -DVELKOR_KIT_OUTPUT=$(abspath $(BUILD)) -DVELKOR_WINDOWS_DLL=$(abspath $(WINDOWS))/velkor_rx.dll >/dev/null

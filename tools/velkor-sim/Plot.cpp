@@ -32,22 +32,24 @@ std::vector<double> LinearTicks(double lo, double hi, int wanted, double& step) 
     return at;
 }
 
-// Ticks of a logarithmic axis (values are decimal logarithms): 1-2-5 steps within
-// each decade while the axis spans few decades, whole decades (every n-th) beyond.
-std::vector<double> LogTicks(double lo, double hi) {
-    std::vector<double> at;
+// Ticks of a logarithmic axis (values are decimal logarithms): labelled 1-2-5
+// steps while the axis spans two decades or less; beyond, labelled decades (every
+// n-th past eight) with unlabelled lines at 2 and 5 between them.
+struct LogTick {
+    double at;
+    bool labelled;
+};
+std::vector<LogTick> LogTicks(double lo, double hi) {
+    std::vector<LogTick> at;
     const double span = hi - lo;
-    std::vector<double> mantissas{1};
-    if (span <= 1.2) mantissas = {1, 1.5, 2, 3, 5, 7};
-    else if (span <= 4.5) mantissas = {1, 2, 5};
     const int every = span > 8 ? static_cast<int>(std::ceil(span / 8)) : 1;
-    for (int e = static_cast<int>(std::floor(lo)); e <= static_cast<int>(std::ceil(hi)); ++e) {
-        if (e % every != 0) continue;
-        for (double m : mantissas) {
+    for (int e = static_cast<int>(std::floor(lo)); e <= static_cast<int>(std::ceil(hi)); ++e)
+        for (double m : {1.0, 1.5, 2.0, 3.0, 5.0, 7.0}) {
+            const bool fine = m == 1.5 || m == 3.0 || m == 7.0;
+            if ((fine && span > 1.2) || (m != 1 && span > 6) || (m == 1 && e % every != 0)) continue;
             const double v = e + std::log10(m);
-            if (v >= lo - 1e-9 && v <= hi + 1e-9) at.push_back(v);
+            if (v >= lo - 1e-9 && v <= hi + 1e-9) at.push_back({v, m == 1 || span <= 2.2});
         }
-    }
     return at;
 }
 
@@ -183,11 +185,13 @@ std::string Plot::Ticks(bool vertical) const {
         for (std::size_t k = 0; k < categories_.size(); ++k)
             if (static_cast<double>(k) >= lo && static_cast<double>(k) <= hi)
                 ticks.emplace_back(static_cast<double>(k), categories_[k]);
+    } else if (!vertical && !xValues_.empty()) {
+        for (double v : xValues_) ticks.emplace_back(v, Format("%g", v));
     } else if (axis == Axis::kLinear) {
         double step = 1;
         for (double v : LinearTicks(lo, hi, 5, step)) ticks.emplace_back(v, TickLabel(v, step));
     } else {
-        for (double v : LogTicks(lo, hi)) ticks.emplace_back(v, LogLabel(v, axis));
+        for (const LogTick& t : LogTicks(lo, hi)) ticks.emplace_back(t.at, t.labelled ? LogLabel(t.at, axis) : "");
     }
     std::ostringstream s;
     for (const auto& [v, label] : ticks) {
@@ -204,16 +208,22 @@ std::string Plot::Ticks(bool vertical) const {
 }
 
 std::string Plot::Svg() const {
+    // The legend below the plot: two columns, or one when a label is long.
+    std::size_t longest = 0;
+    for (const auto& e : legend_) longest = std::max(longest, e.label.size());
+    const int columns = longest > 40 ? 1 : 2;
+    const int rows = (static_cast<int>(legend_.size()) + columns - 1) / columns;
+    const int height = kHeight + (rows ? 16 * rows + 6 : 0);
     std::ostringstream s;
-    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
+    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << height
       << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
-      << "<rect width=\"" << kWidth << "\" height=\"" << kHeight << "\" fill=\"white\"/>\n"
+      << "<rect width=\"" << kWidth << "\" height=\"" << height << "\" fill=\"white\"/>\n"
       << "<text x=\"" << kWidth / 2 << "\" y=\"20\" text-anchor=\"middle\" font-size=\"15\">" << EscapeHtml(title_)
       << "</text>\n"
       << Ticks(false) << Ticks(true) << body_;
     s << "<rect x=\"" << kLeft << "\" y=\"" << kTop << "\" width=\"" << Right() - kLeft << "\" height=\""
       << kHeight - kTop - kBottom << "\" fill=\"none\" stroke=\"black\"/>\n";
-    s << "<text x=\"" << (kLeft + Right()) / 2 << "\" y=\"" << kHeight - 8 << "\" text-anchor=\"middle\">"
+    s << "<text x=\"" << (kLeft + Right()) / 2 << "\" y=\"" << kHeight - 14 << "\" text-anchor=\"middle\">"
       << EscapeHtml(xLabel_) << "</text>\n<text transform=\"translate(14," << (kTop + kHeight - kBottom) / 2
       << ") rotate(-90)\" text-anchor=\"middle\">" << EscapeHtml(yLabel_) << "</text>\n";
     if (!note_.empty()) {
@@ -223,18 +233,17 @@ std::string Plot::Svg() const {
             s << "<text class=\"note\" x=\"" << (kLeft + Right()) / 2 << "\" y=\"" << (kTop + kHeight - kBottom) / 2 + 18 * k
               << "\" text-anchor=\"middle\" fill=\"#555\" font-style=\"italic\">" << EscapeHtml(line) << "</text>\n";
     }
+    const int columnWidth = (kWidth - kLeft) / columns;
     for (std::size_t i = 0; i < legend_.size(); ++i) {
-        const int y = kTop + 16 + 16 * static_cast<int>(i);
-        const int x = Right() - 215;
-        s << "<rect x=\"" << x << "\" y=\"" << y - 9 << "\" width=\"210\" height=\"16\" fill=\"white\" "
-          << "fill-opacity=\"0.8\"/>\n";
+        const int x = kLeft + columnWidth * (static_cast<int>(i) % columns);
+        const int y = kHeight + 4 + 16 * (static_cast<int>(i) / columns);
         if (legend_[i].line)
-            s << "<line x1=\"" << x + 5 << "\" y1=\"" << y << "\" x2=\"" << x + 30 << "\" y2=\"" << y << "\" stroke=\""
+            s << "<line x1=\"" << x << "\" y1=\"" << y << "\" x2=\"" << x + 25 << "\" y2=\"" << y << "\" stroke=\""
               << legend_[i].colour << "\" stroke-width=\"2\""
               << (legend_[i].dash.empty() ? "" : " stroke-dasharray=\"" + legend_[i].dash + "\"") << "/>\n";
         else
-            s << MarkSvg(x + 17, y, legend_[i].mark, legend_[i].colour);
-        s << "<text x=\"" << x + 35 << "\" y=\"" << y + 4 << "\">" << EscapeHtml(legend_[i].label) << "</text>\n";
+            s << MarkSvg(x + 12, y, legend_[i].mark, legend_[i].colour);
+        s << "<text x=\"" << x + 30 << "\" y=\"" << y + 4 << "\">" << EscapeHtml(legend_[i].label) << "</text>\n";
     }
     s << "</svg>\n";
     return s.str();

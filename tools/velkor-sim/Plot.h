@@ -1,7 +1,8 @@
 // A plot with axes as inline SVG, for the reports. Logarithmic axes take the
 // decimal logarithms of the values and are labelled with the values themselves
-// on 1-2-5 steps (in Hz with a unit prefix where the axis is a frequency); a
-// category axis names its positions 0, 1, 2 ... with texts.
+// on 1-2-5 steps, or decades when they span more (in Hz with a unit prefix where
+// the axis is a frequency); a category axis names its positions 0, 1, 2 ... with
+// texts. The legend sits below the plot, where it covers no data.
 #pragma once
 
 #include <string>
@@ -26,6 +27,8 @@ public:
          Axis yAxis = Axis::kLinear, Axis xAxis = Axis::kLinear);
     // Texts for the x positions 0, 1, 2 ... instead of numbers.
     void Categories(std::vector<std::string> names) { categories_ = std::move(names); }
+    // Ticks at these x values alone (a few swept values), each labelled with its value.
+    void XTicksAt(std::vector<double> values) { xValues_ = std::move(values); }
     // Room on the right of the plot area (for a colour scale).
     void RightMargin(int pixels) { right_ = pixels; }
 
@@ -63,6 +66,7 @@ private:
     Axis yAxis_, xAxis_;
     int right_ = 20;
     std::vector<std::string> categories_;
+    std::vector<double> xValues_;
     std::vector<LegendEntry> legend_;
 };
 

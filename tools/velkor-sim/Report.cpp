@@ -256,7 +256,7 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
     // (joined only between neighbouring phases with errors), phases without an
     // error marked below their floor 1/N, and the Gaussian-tail extrapolation apart.
     std::vector<std::vector<std::pair<double, double>>> segments;
-    std::vector<std::pair<double, double>> errorFree, gaussian;
+    std::vector<std::pair<double, double>> errorFree;
     double floorLog = -1;
     std::size_t perPhase = 0;
     bool joined = false;
@@ -278,11 +278,18 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
         joined = true;
     }
     floorLog = std::max(floorLog - 6, -18.0);
-    for (const auto& b : m.bathtub)
-        if (b.compared) gaussian.emplace_back(b.phaseUi, std::log10(std::max(b.gaussian, 1e-300)));
+    // The extrapolation where it lies on the plot: below the floor it is left out, not drawn along the axis.
+    std::vector<std::vector<std::pair<double, double>>> extrapolated(1);
+    for (const auto& b : m.bathtub) {
+        const double v = std::log10(std::max(b.gaussian, 1e-300));
+        if (b.compared && v >= floorLog) extrapolated.back().emplace_back(b.phaseUi, v);
+        else if (!extrapolated.back().empty()) extrapolated.emplace_back();
+    }
     Plot bathtub("Bathtub at the recovered clock", "sampling phase from the data sample (UI)", "BER", -0.5, 0.5,
                  floorLog, 0, Axis::kLog);
-    bathtub.Line(gaussian, "#9467bd", gaussian.empty() ? "" : "Gaussian-tail extrapolation (ISI not bounded)", "6 4");
+    for (std::size_t k = 0; k < extrapolated.size(); ++k)
+        bathtub.Line(extrapolated[k], "#9467bd",
+                     k == 0 && !extrapolated[k].empty() ? "Gaussian-tail extrapolation (takes ISI as unbounded)" : "", "6 4");
     if (perPhase)
         bathtub.Line({{-0.5, -std::log10(static_cast<double>(perPhase))}, {0.5, -std::log10(static_cast<double>(perPhase))}},
                      "#7f7f7f", "floor 1/N: one error in the N counted", "2 3");

@@ -1,7 +1,9 @@
 #include "tools/velkor-sim/RunConditions.h"
 
 #include <algorithm>
+#include <cstdlib>
 
+#include "tools/velkor-sim/Plot.h"
 #include "tools/velkor-sim/Sweep.h"
 
 namespace sim {
@@ -18,15 +20,20 @@ std::string RunConditions(const std::vector<std::string>& runArguments, const fs
     for (fs::directory_iterator it(folder / "points", ec), end; !ec && it != end; it.increment(ec))
         if (fs::exists(it->path() / "metrics.json")) runs.push_back(it->path());
     if (runs.empty()) return text + "\n(no run wrote its figures)";
-    std::sort(runs.begin(), runs.end());
+    // The acquisition run of a jitter-tolerance search (no SJ, other bits) only when there is no other.
+    std::sort(runs.begin(), runs.end(), [](const fs::path& a, const fs::path& b) {
+        const bool aq = a.filename() == "acquisition", bq = b.filename() == "acquisition";
+        return aq != bq ? bq : a < b;
+    });
     const std::string json = ReadText((runs.front() / "metrics.json").string());
     const std::string name = runs.front().filename().string();
     auto value = [&](const char* key) { return MetricsValue(json, key); };
     text += "\nAs run in " + name + " (swept values differ from point to point):";
     text += "\n  Channel:    " + value("channel");
     text += "\n  Model:      " + value("parameters");
-    text += "\n  Stimulus:   " + value("bits") + " bits of " + value("pattern") + " at " + value("bit_rate") +
-            " b/s, " + value("samples_per_bit") + " samples per bit, " + value("amplitude") + " V, seed " + value("seed");
+    text += "\n  Stimulus:   " + value("bits") + " bits of " + value("pattern") + " at " +
+            Format("%g", std::atof(value("bit_rate").c_str()) / 1e9) + " Gb/s, " + value("samples_per_bit") +
+            " samples per bit, " + value("amplitude") + " V, seed " + value("seed");
     if (value("noise_rms") != "0") text += ", noise " + value("noise_rms") + " V rms in a band of " + value("noise_bandwidth_hz") + " Hz";
     return text;
 }

@@ -54,16 +54,32 @@ bool IsRunOption(const std::string& name) {
     return error.find("unknown option") == std::string::npos;
 }
 
-// The value after "key": in a metrics.json text, up to the next comma or line end.
+// The value after "key": in a metrics.json text: a string to its closing quote
+// (escapes read), anything else up to the next comma or line end.
 std::string JsonValue(const std::string& json, const std::string& key) {
     const std::string quoted = "\"" + key + "\": ";
     const auto p = json.find(quoted);
     if (p == std::string::npos) return "";
     const auto start = p + quoted.size();
-    auto end = json.find_first_of(",\n", start);
-    std::string v = json.substr(start, end - start);
-    if (v.size() >= 2 && v.front() == '"') v = v.substr(1, v.size() - 2);
-    return v;
+    if (start < json.size() && json[start] == '"') {
+        std::string v;
+        for (std::size_t i = start + 1; i < json.size() && json[i] != '"'; ++i) {
+            if (json[i] == '\\' && i + 1 < json.size()) {
+                const char c = json[++i];
+                if (c == 'u' && i + 4 < json.size()) {  // the control bytes metrics.json escapes
+                    v += static_cast<char>(std::strtol(json.substr(i + 1, 4).c_str(), nullptr, 16));
+                    i += 4;
+                } else {
+                    v += c;
+                }
+            } else {
+                v += json[i];
+            }
+        }
+        return v;
+    }
+    const auto end = json.find_first_of(",\n", start);
+    return json.substr(start, end - start);
 }
 
 std::string CsvField(const std::string& v) {

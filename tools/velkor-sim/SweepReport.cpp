@@ -145,20 +145,29 @@ std::string SweepReportHtml(const std::vector<std::string>& header, const std::v
             Plot plot(std::string(figure.label) + " against " + header[g], header[g], figure.label, x0 - margin,
                       x1 + margin, y0, y1, figure.log ? Axis::kLog : Axis::kLinear);
             if (!xs.numeric) plot.Categories(xs.order);
+            else if (xs.order.size() <= 12) {  // ticks at the swept values themselves
+                std::vector<double> at;
+                for (const auto& v : xs.order) at.push_back(std::strtod(v.c_str(), nullptr));
+                plot.XTicksAt(at);
+            }
             std::size_t colour = 0;
             bool anyMeasured = false, belowNamed = false, missingNamed = false;
+            // The lines first, then the markers, so that the legend lists the lines together.
             for (auto& [key, line] : lines) {
                 std::sort(line.points.begin(), line.points.end());
                 const char* c = kColours[colour % 8];
-                const std::string label = colour < 8 ? (line.label.empty() ? std::string(figure.label) : line.label) : "";
-                plot.Line(line.points, c, label);
+                plot.Line(line.points, c, colour < 8 ? (line.label.empty() ? std::string(figure.label) : line.label) : "");
                 plot.Marks(line.points, Plot::Mark::kDot, c, "");
+                anyMeasured = anyMeasured || !line.points.empty() || !line.below.empty();
+                ++colour;
+            }
+            colour = 0;
+            for (auto& [key, line] : lines) {
+                const char* c = kColours[colour++ % 8];
                 plot.Marks(line.below, Plot::Mark::kBelow, c, belowNamed ? "" : "no error: below the 95 % limit");
                 plot.Marks(line.missing, Plot::Mark::kMissing, c, missingNamed ? "" : "not locked or failed");
                 belowNamed = belowNamed || !line.below.empty();
                 missingNamed = missingNamed || !line.missing.empty();
-                anyMeasured = anyMeasured || !line.points.empty() || !line.below.empty();
-                ++colour;
             }
             if (!anyMeasured) plot.Note("no point measured this figure");
             s << "<figure class=\"sweep\">" << plot.Svg() << "</figure>\n";
