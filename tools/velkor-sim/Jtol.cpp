@@ -82,10 +82,6 @@ bool ParseJtolOptions(int argc, char** argv, JtolOptions& o, std::string& error)
                 error = "jtol sets the SJ itself: give its frequencies with --sj-freqs";
                 return false;
             }
-            if (name == "--out") {
-                error = "--out is jtol's own option: give it once";
-                return false;
-            }
             o.runArguments.push_back(arg);
             continue;
         }

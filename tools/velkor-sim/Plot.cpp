@@ -182,7 +182,8 @@ std::string Plot::Ticks(bool vertical) const {
     const double lo = vertical ? y0_ : x0_, hi = vertical ? y1_ : x1_;
     std::vector<std::pair<double, std::string>> ticks;
     if (!vertical && !categories_.empty()) {
-        for (std::size_t k = 0; k < categories_.size(); ++k)
+        const std::size_t every = (categories_.size() + 19) / 20;  // about 20 names at most, readable
+        for (std::size_t k = 0; k < categories_.size(); k += every)
             if (static_cast<double>(k) >= lo && static_cast<double>(k) <= hi)
                 ticks.emplace_back(static_cast<double>(k), categories_[k]);
     } else if (!vertical && !xValues_.empty()) {
