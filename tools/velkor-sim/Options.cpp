@@ -33,7 +33,7 @@ bool ParseNumber(const std::string& text, double& value) {
 const char* Usage() {
     return "usage: velkor-sim [options]\n"
            "       velkor-sim sweep --grid NAME=V1,V2,... [--jobs N] [--shard K/N] --out DIR [options]\n"
-           "       velkor-sim merge DIR... --out DIR\n"
+           "       velkor-sim merge DIR... --out DIR [--partial]\n"
            "       velkor-sim jtol --sj-freqs F1,F2,... --out DIR [--target-ber B] [--mask FILE] [options]\n"
            "       (each with --help for its own options)\n"
            "Drives the Velkor_Rx IBIS-AMI model as a channel simulator does: a PRBS bit stream\n"
