@@ -1,53 +1,91 @@
 # Front door of the project: wraps CMake so that the usual commands need no flags.
-#   make demo   build the receiver and run the main job on its built-in default
-#   make test   build and run every test (Release, then under the sanitizers)
+#   make demo   build the receiver and velkor-sim and run the main job on its built-in default
+#   make test   install what the tests need (as root on Debian), build and run every test
 #   make bench  build and run the benchmarks
 #   make kit    the model kit for users: build/kit/ and build/velkor_rx-kit-<version>.tar.gz and .zip
+#   make kit-linux  the same without the Windows DLL, the kit's files saying it is for Linux only
 #   make windows  the 64-bit Windows DLL, cross-built with MinGW-w64 (tested under Wine)
 #   make fuzz   each libFuzzer target for FUZZ_SECONDS (60); new inputs land in fuzz/corpus
 #   make crcheck  the correctly rounded tanh, exp and acos against MPFR on ten million arguments
 #   make screenshots  velkor-sim's run, sweep and jitter-tolerance reports rendered in headless Chromium
+#   make clean  remove what the targets above made
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
-BUILD   ?= build
-RELEASE := $(BUILD)/release
-SANITIZE := $(BUILD)/sanitize
+# The build folder. A project-specific name: a BUILD or BUILD_DIR that a CI system
+# exports must not redirect the builds, the kit or make clean.
+VELKOR_BUILD_DIR ?= build
+BUILD_DIR := $(VELKOR_BUILD_DIR)
+ifneq ($(words $(BUILD_DIR)),1)
+$(error VELKOR_BUILD_DIR must be one folder name without blanks, not '$(BUILD_DIR)')
+endif
+# Absolute, for the commands that run elsewhere; the checkout's path may hold blanks,
+# so it is only ever used inside quotes.
+BUILD_ABS := $(if $(filter /%,$(BUILD_DIR)),$(BUILD_DIR),$(CURDIR)/$(BUILD_DIR))
+RELEASE := $(BUILD_DIR)/release
+SANITIZE := $(BUILD_DIR)/sanitize
+WINDOWS := $(BUILD_DIR)/windows
+FUZZ := $(BUILD_DIR)/fuzz
 WERROR  ?= ON
-CMAKE_COMMON := -DVELKOR_WERROR=$(WERROR)
-WINDOWS := $(BUILD)/windows
+CMAKE_COMMON = -DVELKOR_WERROR=$(WERROR) -DVELKOR_WINDOWS_BUILD="$(BUILD_ABS)/windows"
 MINGW_CXX := x86_64-w64-mingw32-g++-posix
-WINE_PREFIX := $(abspath $(BUILD))/wineprefix
-FUZZ := $(BUILD)/fuzz
+# Wine keeps a prefix only in a folder its user owns: one per user, so that root
+# running the tests in a user's checkout (or the other way round) finds its own.
+WINE_PREFIX = $(BUILD_ABS)/wineprefix-$(shell id -u)
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := ami_params ami_lifecycle ami_file ibis_file
 FUZZ_RUN = ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=halt_on_error=1
 
-.PHONY: all release sanitize test test-release test-sanitize test-deps bench demo kit windows windows-toolchain crcheck fuzz fuzz-build fuzz-vendor clean help screenshots
+# The Debian packages each target needs beyond make, g++, cmake and git; the one
+# list of them. tools/install-packages.sh installs the missing ones in one apt-get
+# call when run as root on Debian, and otherwise prints the command that would.
+DEMO_PACKAGES    :=
+TEST_PACKAGES    := libgtest-dev libgmock-dev libbenchmark-dev libmpfr-dev libgmp-dev nlohmann-json3-dev \
+                    valgrind python3
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64
+BENCH_PACKAGES   := libbenchmark-dev
+FUZZ_PACKAGES    := clang
+SCREENSHOT_PACKAGES := chromium
+INSTALL_PACKAGES := sh tools/install-packages.sh
+
+# The release tree serves demo, kit, bench and the tests; each target states what
+# it needs configured, so that the demo never asks for the tests' libraries.
+RELEASE_CONFIGURE = cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON)
+RELEASE_APP   := -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCH=OFF -DVELKOR_BUILD_TOOLS=ON
+RELEASE_TESTS := -DVELKOR_BUILD_TESTS=ON -DVELKOR_BUILD_BENCH=ON -DVELKOR_BUILD_TOOLS=ON
+RELEASE_BENCH := -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCH=ON -DVELKOR_BUILD_TOOLS=ON
+
+# Prerequisites run in the order written (the packages before the builds); CMake
+# builds in parallel inside each step.
+.NOTPARALLEL:
+
+.PHONY: all release sanitize test test-release test-sanitize test-deps demo-deps windows-deps bench-deps \
+  bench demo kit kit-linux windows windows-build crcheck fuzz fuzz-build fuzz-vendor clean help screenshots
 
 all: release
 
 help:
-	@sed -n '2,9p' Makefile
+	@sed -n '2,11p' Makefile
 
-# MPFR, the tests' reference for the correctly rounded functions: installed when
-# missing and we are root on a Debian machine (the library itself never uses it).
+demo-deps:
+	@$(INSTALL_PACKAGES) "make demo" $(DEMO_PACKAGES)
+
+# One apt-get call for everything make test uses; without MinGW-w64 and Wine only
+# the Windows part is skipped.
 test-deps:
-	@if [ ! -f /usr/include/mpfr.h ] && [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then \
-	  echo "Installing MPFR for the tests ..."; \
-	  apt-get update -q >/dev/null 2>&1; \
-	  DEBIAN_FRONTEND=noninteractive apt-get install -y -q libmpfr-dev libgmp-dev >/dev/null 2>&1 || true; \
-	fi
+	@$(INSTALL_PACKAGES) "make test" $(TEST_PACKAGES) -- $(WINDOWS_PACKAGES)
 
-$(RELEASE)/CMakeCache.txt: | test-deps
-	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON)
+windows-deps:
+	@$(INSTALL_PACKAGES) "make windows" -- $(WINDOWS_PACKAGES)
 
-$(SANITIZE)/CMakeCache.txt: | test-deps
-	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_SANITIZE=ON \
-	  -DVELKOR_BUILD_BENCH=OFF $(CMAKE_COMMON)
+bench-deps:
+	@$(INSTALL_PACKAGES) "make bench" $(BENCH_PACKAGES)
 
-release: $(RELEASE)/CMakeCache.txt
+release: test-deps
+	$(RELEASE_CONFIGURE) $(RELEASE_TESTS)
 	cmake --build $(RELEASE) -j $(JOBS)
 
-sanitize: $(SANITIZE)/CMakeCache.txt
+sanitize: test-deps
+	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_SANITIZE=ON \
+	  -DVELKOR_BUILD_BENCH=OFF $(CMAKE_COMMON)
 	cmake --build $(SANITIZE) -j $(JOBS)
 
 test-release: release
@@ -57,24 +95,19 @@ test-sanitize: sanitize
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
-test: windows test-release test-sanitize
+test: test-deps windows-build test-release test-sanitize
 
-# MinGW-w64 and Wine: installed when missing and we are root on a Debian machine.
-windows-toolchain:
-	@if ! command -v $(MINGW_CXX) >/dev/null 2>&1 || ! command -v wine >/dev/null 2>&1; then \
-	  if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then \
-	    echo "Installing MinGW-w64 and Wine for the Windows build ..."; \
-	    apt-get update -q >/dev/null 2>&1; \
-	    DEBIAN_FRONTEND=noninteractive apt-get install -y -q g++-mingw-w64-x86-64-posix wine64 >/dev/null 2>&1 || true; \
-	  fi; \
-	fi
+windows: windows-deps windows-build
 
-windows: windows-toolchain
+# The DLL and the Windows host of the tests, when MinGW-w64 is there; Wine gets its
+# prefix made once so that the tests' first run does not pay for it.
+windows-build:
 	@if command -v $(MINGW_CXX) >/dev/null 2>&1; then \
 	  cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
 	    -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCH=OFF -DVELKOR_BUILD_TOOLS=OFF $(CMAKE_COMMON) >/dev/null && \
 	  cmake --build $(WINDOWS) -j $(JOBS) && \
-	  { command -v wine >/dev/null 2>&1 && WINEPREFIX=$(WINE_PREFIX) WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true; }; \
+	  { command -v wine >/dev/null 2>&1 && mkdir -p "$(WINE_PREFIX)" && \
+	    WINEPREFIX="$(WINE_PREFIX)" WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true; }; \
 	else \
 	  echo "Windows DLL skipped: MinGW-w64 (Debian package g++-mingw-w64-x86-64-posix) is not installed."; \
 	fi
@@ -83,30 +116,39 @@ windows: windows-toolchain
 crcheck: release
 	VELKOR_CR_SAMPLES=10000000 $(RELEASE)/tests/blocks_tests --gtest_filter='CorrectlyRounded.*:TanhKernels.*'
 
-bench: release
+bench: bench-deps
+	$(RELEASE_CONFIGURE) $(RELEASE_BENCH)
+	cmake --build $(RELEASE) -j $(JOBS) --target velkor_bench
 	$(RELEASE)/bench/velkor_bench --benchmark_counters_tabular=true
 
-# Only what the demo needs: the model library and velkor-sim (tests and benchmarks stay under make / make test).
-demo: $(RELEASE)/CMakeCache.txt
+# Only what the demo needs: the model library and velkor-sim.
+demo: demo-deps
+	$(RELEASE_CONFIGURE) $(RELEASE_APP)
 	cmake --build $(RELEASE) -j $(JOBS) --target velkor_rx velkor-sim
-	$(RELEASE)/tools/velkor-sim --out $(BUILD)/demo
-	@echo "Open $(BUILD)/demo/report.html in a browser for the eye, the adaptation and the clock."
+	$(RELEASE)/tools/velkor-sim --out "$(BUILD_ABS)/demo"
+	@echo "Open $(BUILD_DIR)/demo/report.html in a browser for the eye, the adaptation and the clock."
 
-# Chromium: installed when missing and we are root on a Debian machine. PNGs in $(BUILD)/screenshots.
-screenshots: $(RELEASE)/CMakeCache.txt
-	@if ! command -v chromium >/dev/null 2>&1 && [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then \
-	  echo "Installing Chromium for the screenshots ..."; \
-	  apt-get update -q >/dev/null 2>&1; \
-	  DEBIAN_FRONTEND=noninteractive apt-get install -y -q chromium >/dev/null 2>&1 || true; \
-	fi
+# The reports of a run, a sweep and a jitter-tolerance search, and each figure, as PNGs in $(BUILD_DIR)/screenshots.
+screenshots: demo-deps
+	@$(INSTALL_PACKAGES) "make screenshots" $(SCREENSHOT_PACKAGES)
+	$(RELEASE_CONFIGURE) $(RELEASE_APP)
 	cmake --build $(RELEASE) -j $(JOBS) --target velkor_rx velkor-sim
-	tools/screenshots.sh "$(RELEASE)" "$(BUILD)/screenshots"
+	tools/screenshots.sh "$(RELEASE)" "$(BUILD_ABS)/screenshots"
 
-kit: release windows
-	cmake -S . -B $(RELEASE) -DVELKOR_KIT_OUTPUT=$(abspath $(BUILD)) -DVELKOR_WINDOWS_DLL=$(abspath $(WINDOWS))/velkor_rx.dll >/dev/null
-	cmake --build $(RELEASE) --target kit
+# The kit is whole or not made: without the Windows DLL it stops and names kit-linux.
+kit: windows-deps windows-build
+	@test -f "$(BUILD_ABS)/windows/velkor_rx.dll" || { \
+	  echo "make kit: the kit needs velkor_rx.dll, and MinGW-w64 is not installed (see above)."; \
+	  echo "Install it, or make kit-linux for a kit that says it is for Linux only."; exit 1; }
+	$(RELEASE_CONFIGURE) $(RELEASE_APP) -DVELKOR_KIT_OUTPUT="$(BUILD_ABS)" -DVELKOR_KIT_PLATFORMS=all
+	cmake --build $(RELEASE) -j $(JOBS) --target kit
+
+kit-linux: demo-deps
+	$(RELEASE_CONFIGURE) $(RELEASE_APP) -DVELKOR_KIT_OUTPUT="$(BUILD_ABS)" -DVELKOR_KIT_PLATFORMS=linux
+	cmake --build $(RELEASE) -j $(JOBS) --target kit
 
 fuzz-build:
+	@$(INSTALL_PACKAGES) "make fuzz" $(FUZZ_PACKAGES)
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_FUZZ=ON -DVELKOR_SANITIZE=ON \
 	  -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCH=OFF -DVELKOR_BUILD_TOOLS=OFF -DVELKOR_WERROR=OFF >/dev/null
 	cmake --build $(FUZZ) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
@@ -117,7 +159,7 @@ fuzz: fuzz-build
 	for t in $(FUZZ_TARGETS); do \
 	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
 	  (cd $(FUZZ)/work && $(FUZZ_RUN) ../fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=8192 \
-	    -rss_limit_mb=2048 -print_final_stats=1 $(CURDIR)/fuzz/corpus/$$t $(CURDIR)/fuzz/seeds/$$t) || exit 1; \
+	    -rss_limit_mb=2048 -print_final_stats=1 "$(CURDIR)/fuzz/corpus/$$t" "$(CURDIR)/fuzz/seeds/$$t") || exit 1; \
 	done
 
 # Seeded with the vendor files beside the checkout; new inputs stay in the build folder.
@@ -125,9 +167,13 @@ fuzz-vendor: fuzz-build
 	mkdir -p $(FUZZ)/work $(FUZZ)/vendor-corpus/ami_file $(FUZZ)/vendor-corpus/ibis_file
 	for t in ami_file ibis_file; do \
 	  (cd $(FUZZ)/work && $(FUZZ_RUN) ../fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
-	    -rss_limit_mb=2048 -print_final_stats=1 ../vendor-corpus/$$t $(CURDIR)/fuzz/corpus/$$t \
-	    $(CURDIR)/../shared/corpus) || exit 1; \
+	    -rss_limit_mb=2048 -print_final_stats=1 ../vendor-corpus/$$t "$(CURDIR)/fuzz/corpus/$$t" \
+	    "$(CURDIR)/../shared/corpus") || exit 1; \
 	done
 
+# Only what the targets above made, never the build folder as a whole: it may be a
+# folder of the user's that holds other things.
 clean:
-	rm -rf $(BUILD)
+	rm -rf "$(BUILD_DIR)/release" "$(BUILD_DIR)/sanitize" "$(BUILD_DIR)/windows" "$(BUILD_DIR)/fuzz" \
+	  "$(BUILD_DIR)"/wineprefix* "$(BUILD_DIR)/demo" "$(BUILD_DIR)/kit" "$(BUILD_DIR)"/velkor_rx-kit-*
+	-@rmdir "$(BUILD_DIR)" 2>/dev/null || true

@@ -1,5 +1,6 @@
 #include "IbisParser/algmod.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -129,6 +130,19 @@ const FormRow* FormOf(const char* name) {
     return nullptr;
 }
 
+constexpr int kAlgorithmicModelVersion = 50;
+
+// Before IBIS 7.0 file names are lower case; a name with an upper-case letter
+// is found only where the file system ignores case.
+void CheckNameCase(const char* name) {
+    if (Frame().versionCode >= 70) return;
+    for (const char* c = name; *c; ++c)
+        if (std::isupper(static_cast<unsigned char>(*c))) {
+            ReportWarningAtLine(MSG_ALGMOD_NAME_UPPER_CASE, name, IbisVersionText(Frame().versionCode));
+            return;
+        }
+}
+
 bool Readable(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
@@ -172,6 +186,8 @@ void AlgModDataLine(const char* line, AlgorithmicModelEntry** head) {
         ReportErrorAtLine(4605, items.totalCount, "Algorithmic Model", 4);
     } else if (const FormRow* form = FormOf(ItemAt(items, 0))) {
         if (AlgorithmicModelEntry* e = ReadExecutable(items)) {
+            CheckNameCase(e->executable);
+            CheckNameCase(e->parameterFile);
             e->form = form->form;
             e->line = Reporting().currentLine;
             e->next = *head;  // the list holds the entries in reverse order of their lines
@@ -203,7 +219,10 @@ void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
     }
     const std::string directory = Frame().directory;
     const FrameState saved = Frame();
-    const int rules = saved.versionCode;
+    // [Algorithmic Model] came with IBIS 5.0: in an older file it has drawn 909,
+    // and the .ami file it names is checked by the 5.0 rules, not refused for
+    // rules its own version never had.
+    const int rules = std::max(saved.versionCode, kAlgorithmicModelVersion);
     const std::uint32_t savedLine = Reporting().currentLine;
     for (AlgorithmicModelEntry* e = *head; e; e = e->next) {
         const ItemLineScope entryLine(e->line);

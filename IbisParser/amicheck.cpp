@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "IbisParser/amivalues.h"
@@ -23,6 +24,15 @@ constexpr unsigned long kAmiFileSizeLimit = 16ul << 20;
 // with or without the word Format.
 int rules = 50;
 bool Later() { return rules >= 51; }
+// Description is optional from IBIS 5.1 on: required only by the 5.0 rules.
+bool DescriptionRequired() { return rules < 51; }
+
+// The values whose fault these rules reported, so that the value checks do not
+// report the same fault a second time in other words.
+std::unordered_set<const AmiValue*> reportedValues;
+void MarkReported(const AmiLeaf* leaf) {
+    for (std::int32_t i = 0; leaf && i < leaf->valueCount; ++i) reportedValues.insert(&leaf->values[i]);
+}
 
 struct FormatRule {
     std::int32_t keyword;
@@ -56,7 +66,10 @@ bool FormatValuesOk(const AmiLeaf* leaf, const FormatRule& rule, const char* par
     const bool anyType = Later() && rule.keyword == kKwValue;  // a Value follows the parameter's Type
     if (ok && !rule.atLeast && !anyType)
         for (std::int32_t i = first + 1; i < leaf->valueCount; ++i) ok = ok && IsNumber(leaf->values[i].type);
-    if (!ok) ReportError(4632, first == 0 ? leaf->values[0].text : leaf->name, parent, rule.numbers);
+    if (!ok) {
+        ReportError(4632, first == 0 ? leaf->values[0].text : leaf->name, parent, rule.numbers);
+        MarkReported(leaf);
+    }
     return ok;
 }
 
@@ -210,13 +223,20 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
         const std::int32_t named = FormatNamed(leaf);
         if (named == kKwValue && row.format == 0) {  // (Value True): the value, not a format
             defaultValid = DefaultValueOk(row, v);
-            if (!defaultValid) ReportError(4627, "Value", v.text, row.name);
+            if (!defaultValid) {
+                ReportError(4627, "Value", v.text, row.name);
+                MarkReported(leaf);
+            }
             continue;
         }
         if (named >= 0) {
             readFormat(leaf, named, leaf->name, -1);
-            if (named == kKwValue && !DefaultValueOk(row, v)) ReportError(4627, "Value", v.text, row.name);
-            else if (named == kKwValue) defaultValid = true;
+            if (named == kKwValue && !DefaultValueOk(row, v)) {
+                ReportError(4627, "Value", v.text, row.name);
+                MarkReported(leaf);
+            } else if (named == kKwValue) {
+                defaultValid = true;
+            }
             continue;
         }
         switch (leaf->nameCode) {
@@ -234,7 +254,10 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
                 break;
             case kNameDefault:
                 defaultValid = DefaultValueOk(row, v);
-                if (!defaultValid) ReportError(4627, "Default", v.text, row.name);
+                if (!defaultValid) {
+                    ReportError(4627, "Default", v.text, row.name);
+                    MarkReported(leaf);
+                }
                 break;
             case kNameDescription: description = true; break;
             default:
@@ -248,7 +271,7 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
     if ((row.defaults == kDefaultAny || row.defaults == kDefaultInteger || row.defaults == kDefaultBoolean) &&
         !defaultValid)
         ReportError(4630, "Default", row.name);
-    if (!description) ReportError(4630, "Description", row.name);
+    if (!description && DescriptionRequired()) ReportError(4630, "Description", row.name);
 }
 
 void ReportParseFailure(std::int32_t code) {
@@ -320,6 +343,67 @@ bool TablesAsBranches(std::string* text) {
                                                                   text->begin() + static_cast<long>(q), '\n'));
         text->replace(p, q - p, lineEnds, '\n');
         changed = true;
+    }
+    return changed;
+}
+
+// Past the quoted text that begins at `i`: after its closing quote, or the end.
+std::size_t PastQuoted(const std::string& text, std::size_t i) {
+    const std::size_t close = text.find('"', i + 1);
+    return close == std::string::npos ? text.size() : close + 1;
+}
+
+// Whether the list that opens at `open` holds exactly one token (a word or a
+// quoted text) and no list.
+bool HoldsOneToken(const std::string& text, std::size_t open) {
+    int tokens = 0;
+    for (std::size_t i = open + 1; i < text.size();) {
+        const char c = text[i];
+        if (c == ')') return tokens == 1;
+        if (c == '(') return false;
+        if (IsBlank(c)) {
+            ++i;
+            continue;
+        }
+        ++tokens;
+        if (c == '"') {
+            i = PastQuoted(text, i);
+            continue;
+        }
+        while (i < text.size() && !IsBlank(text[i]) && text[i] != '(' && text[i] != ')' && text[i] != '"') ++i;
+    }
+    return false;
+}
+
+// A table row of one column, ("file.ens"), is a list holding only a name, which
+// the parameter parser refuses; inside a Table such a row is given the name
+// Table_Row, (Table_Row "file.ens"), so that it parses as the leaf it is. True
+// when the text was changed. Quoted text is left alone.
+bool OneColumnRowsNamed(std::string* text) {
+    std::string& t = *text;
+    bool changed = false;
+    int tableDepth = 0;  // the depth of the innermost open (Table ...), 0 outside one
+    int depth = 0;
+    for (std::size_t i = 0; i < t.size();) {
+        const char c = t[i];
+        if (c == '"') {
+            i = PastQuoted(t, i);
+            continue;
+        }
+        if (c == ')') {
+            if (depth == tableDepth) tableDepth = 0;
+            --depth;
+        } else if (c == '(') {
+            ++depth;
+            if (tableDepth != 0 && depth == tableDepth + 1 && HoldsOneToken(t, i)) {
+                t.insert(i + 1, "Table_Row ");
+                changed = true;
+            } else if (tableDepth == 0 && t.compare(i + 1, 5, "Table") == 0 && i + 6 < t.size() &&
+                       (IsBlank(t[i + 6]) || t[i + 6] == '(')) {
+                tableDepth = depth;
+            }
+        }
+        ++i;
     }
     return changed;
 }
@@ -409,6 +493,10 @@ void CheckReservedParameters(const AmiBranch* branch) {
 
 AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     if (read) *read = false;
+    // A finding of this file that no node names has no line: never the line of
+    // the IBIS file's entry that named it.
+    const ItemLineScope noLine(0);
+    reportedValues.clear();
     FrameState& f = Frame();
     // Checked alone, the file's own AMI_Version decides the rules, once it is parsed.
     bool bannerDue = !f.quiet;
@@ -471,9 +559,14 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
 
     AmiParamTree* tree = nullptr;
     std::int32_t code = ParseAmiParams(text.c_str(), &tree);
-    rules = rulesVersion != 0 ? rulesVersion : (code == kParseOk ? DeclaredAmiVersion(tree) : 50);
+    if (code != kParseOk && OneColumnRowsNamed(&text)) code = ParseAmiParams(text.c_str(), &tree);
+    const int declared = code == kParseOk ? DeclaredAmiVersion(tree) : 50;
+    // The file's own AMI_Version decides, as it does for simulators; a later
+    // IBIS file that names it lends its later rules.
+    rules = std::max(rulesVersion, declared);
     if (code == kParseOk && Later() && TablesAsBranches(&text)) {
         FreeAmiParamTree(&tree);
+        OneColumnRowsNamed(&text);
         code = ParseAmiParams(text.c_str(), &tree);
     }
     banner(rules);
@@ -511,6 +604,6 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
         }
     }
     if (!reserved) ReportError(4622);
-    CheckAmiValues(root);
+    CheckAmiValues(root, reportedValues);
     return tree;
 }

@@ -5,9 +5,9 @@
 
 // Reads, parses and checks the file; hands the tree to the caller (null when the
 // file could not be read or parsed). `read` tells whether the file was read.
-// The rules are those of an IBIS version (10 * major + minor): the version of
-// the IBIS file that names the .ami file, or, with 0, the file's own
-// AMI_Version (IBIS 5.0 without one).
+// The rules are those of an IBIS version (10 * major + minor): the file's own
+// AMI_Version (IBIS 5.0 without one), or the version of the IBIS file that
+// names the .ami file (`rulesVersion`) when that is later.
 AmiParamTree* CheckAmiFile(const char* path, bool* read = nullptr, int rulesVersion = 0);
 
 void CheckReservedParameters(const AmiBranch* branch);

@@ -23,6 +23,7 @@ struct Definition {
     std::vector<const AmiValue*> formatValues;  // after the format keyword
     const AmiValue* value = nullptr;            // Default, or Value
     const char* valueLeaf = "Default";
+    std::size_t valueCount = 0;  // in the leaf that gives the value: one is right
 };
 
 bool Named(const char* name, const char* what) { return std::strcmp(name, what) == 0; }
@@ -58,7 +59,10 @@ Definition Read(const AmiBranch* b) {
                 d.type = true;
                 d.typeKeyword = v[0].keyword;
                 break;
-            case kNameDefault: d.value = &v[0]; break;
+            case kNameDefault:
+                d.value = &v[0];
+                d.valueCount = static_cast<std::size_t>(leaf->valueCount);
+                break;
             case kNameFormat:
                 d.format = true;
                 d.formatKeyword = v[0].keyword;
@@ -66,6 +70,7 @@ Definition Read(const AmiBranch* b) {
                 if (d.formatKeyword == kKwValue && !d.formatValues.empty()) {
                     d.value = d.formatValues[0];
                     d.valueLeaf = "Value";
+                    d.valueCount = d.formatValues.size();
                 }
                 break;
             default: {
@@ -75,6 +80,7 @@ Definition Read(const AmiBranch* b) {
                 if (k == kKwValue) {
                     d.value = &v[0];
                     d.valueLeaf = "Value";
+                    d.valueCount = static_cast<std::size_t>(leaf->valueCount);
                     break;
                 }
                 d.formatKeyword = k;
@@ -121,6 +127,10 @@ const char* TypeName(std::int32_t k) {
 bool Numeric(const AmiValue& v) { return v.type == kAmiInteger || v.type == kAmiFloat; }
 double Number(const AmiValue& v) { return std::strtod(v.text, nullptr); }
 
+// The values whose fault was reported by the definition rules.
+const std::unordered_set<const AmiValue*>* alreadyReported = nullptr;
+bool Reported(const AmiValue* v) { return alreadyReported && alreadyReported->count(v) != 0; }
+
 void CheckDefinition(const Definition& d, bool modelSpecific) {
     if (modelSpecific) {
         if (!d.usage) ReportError(MSG_AMI_DEFINITION_MISSING, d.name, "Usage");
@@ -129,8 +139,11 @@ void CheckDefinition(const Definition& d, bool modelSpecific) {
         const bool input = d.usageKeyword == kKwIn || d.usageKeyword == kKwInOut;
         if (input && !d.format && !d.value) ReportWarning(MSG_AMI_NO_VALUE, d.name);
     }
+    // A line end separates values: "(Default 1" and ".5)" on the next line are two.
+    if (d.value && !Reported(d.value) && d.valueCount != 1)
+        ReportError(MSG_AMI_VALUE_COUNT, d.name, d.valueLeaf, static_cast<int>(d.valueCount));
     // Values against the Type; a Table's cells and Corner's labels are not single values.
-    if (d.value && !Fits(d.typeKeyword, *d.value))
+    else if (d.value && !Reported(d.value) && !Fits(d.typeKeyword, *d.value))
         ReportError(MSG_AMI_VALUE_TYPE, d.name, d.valueLeaf, d.value->text, TypeName(d.typeKeyword));
     const bool checkedFormat = d.formatKeyword == kKwRange || d.formatKeyword == kKwList ||
                                d.formatKeyword == kKwIncrement || d.formatKeyword == kKwSteps ||
@@ -139,7 +152,7 @@ void CheckDefinition(const Definition& d, bool modelSpecific) {
     bool fits = true;
     for (const AmiValue* v : d.formatValues)
         if (!Fits(d.typeKeyword, *v)) {
-            ReportError(MSG_AMI_VALUE_TYPE, d.name, "Format", v->text, TypeName(d.typeKeyword));
+            if (!Reported(v)) ReportError(MSG_AMI_VALUE_TYPE, d.name, "Format", v->text, TypeName(d.typeKeyword));
             fits = false;
         }
     if (!fits) return;
@@ -186,8 +199,9 @@ bool IsFalse(const Definition& d) { return d.value && Named(d.value->text, "Fals
 
 }  // namespace
 
-void CheckAmiValues(const AmiBranch* root) {
+void CheckAmiValues(const AmiBranch* root, const std::unordered_set<const AmiValue*>& reported) {
     if (!root) return;
+    alreadyReported = &reported;
     bool initFalse = false, getWaveFalse = false, initSeen = false, getWaveSeen = false;
     struct Open {
         const AmiBranch* branch;
@@ -197,6 +211,7 @@ void CheckAmiValues(const AmiBranch* root) {
     while (!open.empty()) {
         const Open top = open.back();
         open.pop_back();
+        const ItemLineScope branchLine(static_cast<std::uint32_t>(top.branch->line));  // its findings' line
         CheckDuplicates(top.branch);
         const Definition d = Read(top.branch);
         if (top.branch != root && IsParameter(d)) {
@@ -212,4 +227,5 @@ void CheckAmiValues(const AmiBranch* root) {
             if (const AmiBranch* inner = AsBranch(top.branch->children[i])) open.push_back({inner, modelSpecific});
     }
     if (initSeen && getWaveSeen && initFalse && getWaveFalse) ReportError(MSG_AMI_NO_RESPONSE);
+    alreadyReported = nullptr;
 }

@@ -4,6 +4,10 @@
 // reserved parameters whose values must agree.
 #pragma once
 
+#include <unordered_set>
+
 #include "IbisParser/amiparse.h"
 
-void CheckAmiValues(const AmiBranch* root);
+// `reported`: the values whose fault the definition rules have reported already
+// (an invalid Default, a Format value that is no number); each fault is reported once.
+void CheckAmiValues(const AmiBranch* root, const std::unordered_set<const AmiValue*>& reported = {});

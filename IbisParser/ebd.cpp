@@ -135,7 +135,7 @@ void SegmentValue(const std::vector<std::string>& t, std::size_t& i, const std::
     const bool present = i + 1 < t.size() && t[i + 1] != "/";
     const std::string text = present ? t[i + 1] : "";
     if (present) ++i;
-    if (!ReadStrictNumber(text.c_str(), &value) || value < 0)
+    if (!ReadColumnNumber(text, what.c_str(), "Path Description", &value) || value < 0)
         ReportErrorAtLine(MSG_EBD_BAD_VALUE, name, what.c_str(), text.c_str());
 }
 
@@ -272,7 +272,7 @@ void NumberOfPins(const char* line) {
     b.declaredLine = CurrentLine();
     const std::string text = RestAfterKeyword(line);
     double n = 0;
-    if (ReadStrictNumber(text.c_str(), &n) && n >= 1 && n <= kMaxCount && n == std::floor(n))
+    if (ReadNumber(text, &n) && n >= 1 && n <= kMaxCount && n == std::floor(n))
         b.declaredPins = static_cast<long>(n);
     else
         ReportErrorAtLine(MSG_EBD_NUMBER_OF_PINS, text.c_str());

@@ -12,6 +12,7 @@
 #include "IbisParser/keywords.h"
 #include "IbisParser/mdl.h"
 #include "IbisParser/messages.h"
+#include "IbisParser/namedrows.h"
 #include "IbisParser/pkg.h"
 #include "IbisParser/pkgmodel.h"
 #include "IbisParser/ramp.h"
@@ -158,10 +159,7 @@ void HandleRampLine(const KeywordLine& l) {
     if (!here || !s.model) return;
     const char* name = s.model->name ? s.model->name : "";
     if (l.lineClass == kLineKeyword) RampKeyword(l.line, &s.model->ramp, name);
-    else if (s.model->ramp) {
-        RampDataLine(l.line, s.model->ramp, name);
-        CheckRampColumns(l.line);
-    }
+    else if (s.model->ramp) RampDataLine(l.line, s.model->ramp, name);
 }
 
 void HandleAlgorithmicModelLine(const KeywordLine& l) {
@@ -192,6 +190,15 @@ void HandlePackageModelLine(const KeywordLine& l) {
 }
 
 void HandleBoardLine(const KeywordLine& l) { BoardLine(l); }
+
+void HandleNamedRowsLine(const KeywordLine& l) {
+    const KeywordGroup open = State().open;
+    if (l.lineClass == kLineKeyword) {
+        NamedRowsStart(l.code);
+    } else if (open == kGroupModel || open == kGroupSubmodel) {
+        NamedRowsLine(l.line);
+    }
+}
 
 void HandleTableLine(const KeywordLine& l) {
     const KeywordGroup open = State().open;

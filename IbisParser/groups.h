@@ -31,5 +31,6 @@ void HandleModelLine(const KeywordLine& line);
 void HandleReferenceLine(const KeywordLine& line);
 void HandleSpecLine(const KeywordLine& line);
 void HandleTableLine(const KeywordLine& line);
+void HandleNamedRowsLine(const KeywordLine& line);
 void HandlePackageModelLine(const KeywordLine& line);
 void HandleBoardLine(const KeywordLine& line);

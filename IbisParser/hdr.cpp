@@ -106,18 +106,24 @@ void FileNameRule(FileHeader* h, const char* value) {
     }
     s.seen[kName] = true;
     const int version = Frame().version;
+    // IBIS 7.0 rewrote the rules: upper case and periods in the stem are allowed,
+    // and the stem may have 60 characters (with ".ibs": 64).
+    const bool from7 = Frame().versionCode >= 70;
     int ok = 0;
     if (version <= 2) ok = CopyFieldTruncating(h->fileName, value, 12, "File_name");
     else if (version == 3) ok = CopyFieldChecked(h->fileName, value, 24, "File_name");
-    else ok = CopyFieldChecked(h->fileName, value, 44, "File_name");
+    else ok = CopyFieldChecked(h->fileName, value, from7 ? 64 : 44, "File_name");
     if (!ok || s.skipNameChecks || !*h->fileName) return;
     const char* name = h->fileName;
     bool period = false;
     for (const char* c = name; *c; ++c) {
-        if (std::isupper(static_cast<unsigned char>(*c))) ReportErrorAtLine(1010, name, *c);
-        else if (!DosCharacter(*c)) ReportErrorAtLine(1011, name, *c);
+        if (std::isupper(static_cast<unsigned char>(*c))) {
+            if (!from7) ReportErrorAtLine(1010, name, *c);
+        } else if (!DosCharacter(*c)) {
+            ReportErrorAtLine(1011, name, *c);
+        }
         if (*c == '.') {
-            if (period) ReportErrorAtLine(1012, name);
+            if (period && !from7) ReportErrorAtLine(1012, name);
             period = true;
         }
     }

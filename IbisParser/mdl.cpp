@@ -15,6 +15,7 @@
 #include "IbisParser/reportat.h"
 #include "IbisParser/values.h"
 #include "IbisParser/words.h"
+#include "IbisParser/xref.h"
 
 namespace {
 
@@ -99,6 +100,7 @@ void CheckEnumeration(SubId id, const std::string& value) {
             State().typeGiven = true;
             State().type = FindModelType(first);
             if (!State().type) ReportErrorAtLine(MSG_MODEL_UNKNOWN_TYPE, std::string(first).c_str());
+            else XrefModelType(State().name, State().type->name);
             break;
         case kPolarity:
             if (!SameIgnoringCase(first, "Inverting") && !SameIgnoringCase(first, "Non-Inverting"))
@@ -116,7 +118,8 @@ void CheckEnumeration(SubId id, const std::string& value) {
 
 void CheckSingleValue(const char* name, const std::string& value) {
     const std::vector<std::string_view> w = Words(value.c_str());
-    if (w.size() != 1 || !IsStrictNumber(std::string(w[0]).c_str()))
+    double number = 0;
+    if (w.size() != 1 || !ReadColumnNumber(w[0], name, "Model", &number))
         ReportErrorAtLine(MSG_MODEL_BAD_VALUE, name, value.c_str());
 }
 
@@ -129,7 +132,7 @@ const char* AfterBracket(const char* line) {
 // The typical column of a keyword line, when it is a number.
 bool TypicalOf(const char* line, double* value) {
     const std::vector<std::string_view> w = Words(AfterBracket(line));
-    return !w.empty() && ReadStrictNumber(std::string(w[0]).c_str(), value);
+    return !w.empty() && ReadNumber(w[0], value);
 }
 
 void Require(bool present, const char* what) {
@@ -210,7 +213,8 @@ void ModelKeywordSeen(std::int32_t code, const char* line) {
     static const std::int32_t kOnce[] = {KW_VOLTAGE_RANGE,         KW_TEMPERATURE_RANGE,   KW_PULLUP_REFERENCE,
                                          KW_PULLDOWN_REFERENCE,    KW_POWER_CLAMP_REFERENCE, KW_GND_CLAMP_REFERENCE,
                                          KW_RGND, KW_RPOWER, KW_RAC, KW_CAC, KW_TTGND, KW_TTPOWER, KW_MODEL_SPEC,
-                                         KW_RECEIVER_THRESHOLDS, KW_DRIVER_SCHEDULE};
+                                         KW_RECEIVER_THRESHOLDS, KW_DRIVER_SCHEDULE, KW_C_COMP_CORNER,
+                                         KW_INITIAL_DELAY};
     if (std::find(std::begin(kOnce), std::end(kOnce), code) != std::end(kOnce)) {
         if (std::find(s.keywordsSeen.begin(), s.keywordsSeen.end(), code) == s.keywordsSeen.end()) {
             s.keywordsSeen.push_back(code);
@@ -235,6 +239,7 @@ void ModelKeywordSeen(std::int32_t code, const char* line) {
         case KW_GND_CLAMP_REFERENCE:
         case KW_EXTERNAL_REFERENCE: s.reference = true; break;
         case KW_VOLTAGE_RANGE: s.voltageRange = true; break;
+        case KW_C_COMP_CORNER: s.cComp = true; break;  // gives C_comp (or its split) per corner
         default: break;
     }
     CheckColumnsOf(code, line);
@@ -257,7 +262,9 @@ void ModelEndCheck() {
         Require(s.ramp, "[Ramp]");
     }
     const bool thresholds = (s.vinl && s.vinh) || (s.specVinl && s.specVinh) || s.thresholds;
-    if (needs & kReceives) Require(thresholds, "Vinl and Vinh (or [Model Spec])");
+    // Without thresholds a simulator assumes 0.8 V and 2.0 V, as the standard says: a warning.
+    if ((needs & kReceives) && !thresholds)
+        ReportWarningAt(s.line, MSG_MODEL_THRESHOLDS_ASSUMED, s.name.c_str(), s.type->name);
     if (!(needs & kNoSupply)) {
         Require(s.cComp, "C_comp");
         Require(s.voltageRange || s.reference, "[Voltage Range] or the reference keywords");

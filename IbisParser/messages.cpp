@@ -155,6 +155,9 @@ const MessageRow kMessageTable[] = {
      "File name %s has a directory part; files named in [Algorithmic Model] for Model %s are looked up "
      "only in the folder of the IBIS file"},
     {MSG_AMI_FILE_TOO_LARGE, "AMI parameter file %s is larger than %lu bytes; it is not checked"},
+    {MSG_ALGMOD_NAME_UPPER_CASE,
+     "File name %s has an upper case character; file names of IBIS %s are lower case (upper case is allowed "
+     "from IBIS 7.0 on)"},
     // content checks: names and references
     {MSG_XREF_DUPLICATE_NAME, "Duplicate %s name '%s'; first defined on line %d"},
     {MSG_XREF_PIN_COLUMNS, "Pin line needs a pin name, a signal name and a model name; found %d column(s)"},
@@ -179,6 +182,8 @@ const MessageRow kMessageTable[] = {
     {MSG_XREF_DIFF_SELF, "[Diff Pin] pairs pin '%s' with itself"},
     {MSG_XREF_PIN_RLC_COLUMNS, "[Pin] row %s gives %d of R_pin, L_pin and C_pin; give all three or none"},
     {MSG_XREF_PACKAGE_PIN, "Pin '%s' of package model %s is not in the [Pin] list of component '%s', which uses it"},
+    {MSG_XREF_SERIES_MODEL_TYPE,
+     "[Series Pin Mapping] names model '%s' of Model_type %s; a series pin pair needs a Series or Series_switch model"},
     // content checks: models
     {MSG_MODEL_UNKNOWN_TYPE, "Unknown Model_type '%s'"},
     {MSG_MODEL_BAD_ENUM, "Invalid %s '%s'; expected %s"},
@@ -189,6 +194,10 @@ const MessageRow kMessageTable[] = {
     {MSG_COLUMNS_EXPECTED, "[%s] has typical, minimum and maximum columns; found %d"},
     {MSG_COLUMNS_SWAPPED, "%s: minimum %s is above maximum %s; are the columns swapped?"},
     {MSG_MODEL_GIVEN_TWICE, "%s given twice in model '%s'"},
+    {MSG_MODEL_THRESHOLDS_ASSUMED,
+     "Model '%s' of Model_type %s gives no Vinl and Vinh (nor [Model Spec] or [Receiver Thresholds]); simulators "
+     "assume 0.8 V and 2.0 V"},
+    {MSG_UPPER_CASE_KILO, "'%s' reads as %s: an upper-case K is no scale letter (kilo is k)"},
     // content checks: I-V and V-T tables
     {MSG_TABLE_EMPTY, "[%s] of model '%s' has no data rows"},
     {MSG_TABLE_FIXTURE_MISSING, "[%s] of model '%s' lacks %s"},
@@ -200,7 +209,8 @@ const MessageRow kMessageTable[] = {
     {MSG_TABLE_DUPLICATE, "[%s] given twice in model '%s'"},
     {MSG_TABLE_NOT_MONOTONIC, "The %s column of [%s] must rise or fall strictly throughout; %s does not"},
     {MSG_RAMP_AGAINST_WAVEFORM,
-     "Model '%s': %s typical %s V/ns differs by %d%% from the 20%%-80%% slope %s V/ns of the [%s] of line %d"},
+     "Model '%s': %s typical %s V/ns differs by a factor of %s from the 20%%-80%% slope %s V/ns of the [%s] of line "
+     "%d (R_fixture = %s, V_fixture = %s)"},
     // content checks: package models
     {MSG_PKG_PIN_COUNT, "Package model %s: [Number Of Pins] is %d, [Pin Numbers] lists %d"},
     {MSG_PKG_MATRIX_TYPE, "Unknown matrix type '%s' for [%s]"},
@@ -249,6 +259,7 @@ const MessageRow kMessageTable[] = {
     {MSG_AMI_NEGATIVE, "%s must not be negative (%s)"},
     {MSG_AMI_NO_RESPONSE, "Init_Returns_Impulse and GetWave_Exists are both False: the model returns nothing"},
     {MSG_AMI_NO_VALUE, "Model-specific input %s has neither a Format nor a Default"},
+    {MSG_AMI_VALUE_COUNT, "%s: %s holds %d values; it takes one"},
 };
 
 const std::int32_t kMessageCount = static_cast<std::int32_t>(sizeof kMessageTable / sizeof kMessageTable[0]);

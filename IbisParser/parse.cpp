@@ -153,6 +153,7 @@ std::int32_t Refined(std::int32_t found, std::int32_t currentCode) {
                                              KW_RAMP, KW_RISING_WAVEFORM, KW_FALLING_WAVEFORM};
         for (int i = 0; i < 7; ++i)
             if (found == plain[i]) found = KW_SUB_PULLDOWN + i;
+        if (found == KW_INITIAL_DELAY) found = KW_SUB_INITIAL_DELAY;
     }
     return found;
 }

@@ -142,7 +142,7 @@ void RowData(const char* line) {
         }
         double value = 0;
         const std::string text(w[i]);
-        if (!ReadStrictNumber(text.c_str(), &value)) {
+        if (!ReadColumnNumber(text, "value", s.matrix, &value)) {
             ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), "value", s.matrix);
             continue;
         }
@@ -185,7 +185,7 @@ void PackageModelLine(const KeywordLine& l) {
             case KW_NUMBER_OF_PINS: {
                 const std::string text(AfterKeyword(l.line));
                 double n = 0;
-                if (ReadStrictNumber(text.c_str(), &n) && n >= 0 && n <= kMaxCount) s.declaredPins = static_cast<long>(n);
+                if (ReadNumber(text, &n) && n >= 0 && n <= kMaxCount) s.declaredPins = static_cast<long>(n);
                 else ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), "value", "Number Of Pins");
                 s.declaredLine = CurrentLine();
                 break;
@@ -196,7 +196,7 @@ void PackageModelLine(const KeywordLine& l) {
             case KW_BANDWIDTH: {
                 const std::string text(AfterKeyword(l.line));
                 double n = 0;
-                if (ReadStrictNumber(text.c_str(), &n) && n >= 0 && n <= kMaxCount) s.bandwidth = static_cast<long>(n);
+                if (ReadNumber(text, &n) && n >= 0 && n <= kMaxCount) s.bandwidth = static_cast<long>(n);
                 else ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), "value", "Bandwidth");
                 break;
             }

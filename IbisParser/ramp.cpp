@@ -82,7 +82,9 @@ void ReadLoad(const char* line, RampData* ramp, const char* modelName) {
         switch (ReadScaledNumber(text, &ramp->loadResistance)) {
             case 0: ReportErrorAtLine(1314, "R_load", text); break;
             case 2: ReportWarningAtLine(1311, "Ramp", "R_load", text); [[fallthrough]];
-            default: ramp->loadGiven = 1;
+            default:
+                CheckUpperCaseKilo(text);
+                ramp->loadGiven = 1;
         }
     }
     FreeLineItems(&items);
@@ -111,6 +113,8 @@ int ReadRampRatio(const char* text, double* dv, double* dt, std::int32_t* kind, 
         if (a == 2) ReportWarningAtLine(1311, column, subParameter, ItemAt(items, 0));
         if (b == 2) ReportWarningAtLine(1311, column, subParameter, ItemAt(items, 2));
         if (a && b) {
+            CheckUpperCaseKilo(ItemAt(items, 0));
+            CheckUpperCaseKilo(ItemAt(items, 2));
             *kind = 1;
             result = 1;
             invalid = false;

@@ -48,9 +48,9 @@ bool MeasuredLikeRamp(const Waveform& w, bool rising, double load, const ModelSu
     return std::fabs(w.vFixture - rail) <= std::fmax(0.05, 0.05 * std::fabs(m.vcc - m.gnd));
 }
 
-std::string VoltsPerNs(double slope) {
+std::string Figure(double value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.3g", slope * 1e-9);
+    std::snprintf(text, sizeof text, "%.3g", value);
     return text;
 }
 
@@ -58,23 +58,26 @@ void CheckEdge(const RampEdge* edge, const char* name, bool rising, double load,
                const ModelSupplies& supplies, const char* modelName) {
     if (!edge || edge->kind[0] != 1 || edge->dv[0] <= 0 || edge->dt[0] <= 0) return;
     const double ramp = edge->dv[0] / edge->dt[0];
+    if (!std::isfinite(ramp)) return;  // no comparison built on a value that overflowed
     const Waveform* closest = nullptr;
-    double closestSlope = 0, closestDifference = 0;
+    double closestSlope = 0, closestFactor = 0;
     for (const Waveform& w : waves) {
         if (!MeasuredLikeRamp(w, rising, load, supplies)) continue;
         const double slope = WaveformSlope(w);
-        if (slope <= 0) continue;
-        const double difference = std::fabs(ramp - slope) / slope;
-        if (!closest || difference < closestDifference) {
+        if (!(slope > 0) || !std::isfinite(slope)) continue;
+        const double factor = std::fmax(ramp / slope, slope / ramp);
+        if (!std::isfinite(factor)) continue;
+        if (!closest || factor < closestFactor) {
             closest = &w;
             closestSlope = slope;
-            closestDifference = difference;
+            closestFactor = factor;
         }
     }
-    if (!closest || closestDifference <= kRampSlopeTolerance) return;
-    ReportWarningAt(edge->line, MSG_RAMP_AGAINST_WAVEFORM, modelName, name, VoltsPerNs(ramp).c_str(),
-                    static_cast<int>(std::lround(closestDifference * 100)), VoltsPerNs(closestSlope).c_str(),
-                    rising ? "Rising Waveform" : "Falling Waveform", static_cast<int>(closest->line));
+    if (!closest || closestFactor <= kRampSlopeFactor) return;
+    ReportWarningAt(edge->line, MSG_RAMP_AGAINST_WAVEFORM, modelName, name, Figure(ramp * 1e-9).c_str(),
+                    Figure(closestFactor).c_str(), Figure(closestSlope * 1e-9).c_str(),
+                    rising ? "Rising Waveform" : "Falling Waveform", static_cast<int>(closest->line),
+                    Figure(closest->rFixture).c_str(), Figure(closest->vFixture).c_str());
 }
 
 }  // namespace

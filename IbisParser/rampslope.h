@@ -10,8 +10,10 @@
 #include "IbisParser/ramp.h"
 #include "IbisParser/tables.h"
 
-// Beyond this relative difference from every matching waveform a ramp draws a warning.
-constexpr double kRampSlopeTolerance = 0.20;
+// A ramp faster or slower than every matching waveform by more than this factor
+// draws a warning. Vendors' ramps and waveforms differ by up to twice as much
+// (other loads and fixtures), and the standard does not ask them to agree.
+constexpr double kRampSlopeFactor = 2.0;
 
 // The 20 %-80 % slope (volts per second, not negative) of a waveform's typical
 // column from its first to its last value; 0 when it has none.

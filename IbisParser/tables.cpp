@@ -21,6 +21,11 @@ struct TableState {
     double last = 0;    // the previous row's voltage or time
     int direction = 0;  // I-V tables: +1 rising, -1 falling voltages, 0 not known yet
     bool orderReported = false;
+    // I-V tables: NA in the typical column of the row read last, and its line
+    // (the last row must be numeric, as the first must).
+    std::uint32_t rowCount = 0;
+    bool lastTypicalNA = false;
+    std::uint32_t lastRowLine = 0;
     bool fixtureR = false, fixtureV = false;
     unsigned fixturesSeen = 0;  // the waveform's fixture sub-parameters, one bit per name
     unsigned seen = 0;  // I-V tables already read in this model, one bit per keyword
@@ -57,6 +62,8 @@ void EndTable() {
     TableState& s = State();
     if (s.kind == kNoTable) return;
     if (!s.rows) ReportErrorAt(s.line, MSG_TABLE_EMPTY, s.keyword, s.model.c_str());
+    if (s.kind == kIV && s.rowCount > 1 && s.lastTypicalNA)
+        ReportErrorAt(s.lastRowLine, MSG_TABLE_NA_NOT_ALLOWED, "last row's typical", s.keyword);
     if (s.kind == kVT) {
         if (!s.fixtureR) ReportErrorAt(s.line, MSG_TABLE_FIXTURE_MISSING, s.keyword, s.model.c_str(), "R_fixture");
         if (!s.fixtureV) ReportErrorAt(s.line, MSG_TABLE_FIXTURE_MISSING, s.keyword, s.model.c_str(), "V_fixture");
@@ -94,7 +101,7 @@ void FixtureLine(const char* line) {
     if (*p == '=') ++p;
     const std::vector<std::string_view> w = Words(p);
     double value = 0;
-    if (w.size() != 1 || !ReadStrictNumber(std::string(w[0]).c_str(), &value)) {
+    if (w.size() != 1 || !ReadColumnNumber(w[0], name.c_str(), s.keyword, &value)) {
         ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, w.empty() ? "" : std::string(w[0]).c_str(), name.c_str(),
                           s.keyword);
         return;
@@ -123,15 +130,25 @@ void RowLine(const char* line) {
     }
     double values[4] = {};
     bool numbers[4] = {};
+    bool typicalNA = false;
     for (int i = 0; i < 4; ++i) {
         const std::string text(w[static_cast<std::size_t>(i)]);
-        numbers[i] = ReadStrictNumber(text.c_str(), &values[i]);
+        numbers[i] = ReadColumnNumber(text, columns[i], s.keyword, &values[i]);
         if (numbers[i]) continue;
         const bool na = SameIgnoringCase(text, "NA");
         if (na && i >= 2) continue;
+        // An I-V table may leave typical currents out, but not at its first or last voltage.
+        if (na && i == 1 && s.kind == kIV) {
+            typicalNA = true;
+            if (s.rowCount == 0) ReportErrorAtLine(MSG_TABLE_NA_NOT_ALLOWED, "first row's typical", s.keyword);
+            continue;
+        }
         if (na) ReportErrorAtLine(MSG_TABLE_NA_NOT_ALLOWED, columns[i], s.keyword);
         else ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), columns[i], s.keyword);
     }
+    ++s.rowCount;
+    s.lastTypicalNA = typicalNA;
+    s.lastRowLine = CurrentLine();
     if (!numbers[0]) return;
     if (s.kind == kVT && numbers[1]) s.waveforms.back().typical.emplace_back(values[0], values[1]);
     // Times increase; voltages may be listed either way (POWER clamps are often
@@ -175,6 +192,8 @@ void TableLine(const KeywordLine& l) {
         s.keyword = info ? info->display : "";
         s.line = CurrentLine();
         s.rows = false;
+        s.rowCount = 0;
+        s.lastTypicalNA = false;
         s.fixtureR = s.fixtureV = false;
         s.fixturesSeen = 0;
         s.direction = 0;

@@ -1,12 +1,16 @@
 #include "IbisParser/values.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 #include "IbisParser/cmn.h"
 #include "IbisParser/lineitems.h"
+#include "IbisParser/messages.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -26,27 +30,70 @@ double ScaleOf(char c) {
         default: return 0;
     }
 }
+// The length of a decimal number at the start of `text` (sign, digits with at
+// most one point, an exponent with digits), 0 when there is none. strtod alone
+// would also take "0x10", "inf" and "nan", which IBIS numbers never are.
+std::size_t DecimalLength(const char* text) {
+    std::size_t n = 0, digits = 0;
+    if (text[n] == '+' || text[n] == '-') ++n;
+    while (std::isdigit(static_cast<unsigned char>(text[n]))) ++n, ++digits;
+    if (text[n] == '.') {
+        ++n;
+        while (std::isdigit(static_cast<unsigned char>(text[n]))) ++n, ++digits;
+    }
+    if (digits == 0) return 0;
+    if (text[n] == 'e' || text[n] == 'E') {
+        std::size_t e = n + 1;
+        if (text[e] == '+' || text[e] == '-') ++e;
+        if (std::isdigit(static_cast<unsigned char>(text[e]))) {
+            while (std::isdigit(static_cast<unsigned char>(text[e]))) ++e;
+            n = e;
+        }
+    }
+    return n;
+}
+
 }  // namespace
 
 int ReadScaledNumber(const char* text, double* value) {
     if (!text) return 0;
-    char* end = nullptr;
-    const double number = std::strtod(text, &end);
-    if (end == text) return 0;
-    if (*end == '\0') {
-        *value = number;
-        return 1;
+    const std::size_t length = DecimalLength(text);
+    if (length == 0) return 0;
+    const double number = std::strtod(std::string(text, length).c_str(), nullptr);
+    const char* end = text + length;
+    double factor = 1.0;
+    if (*end != '\0') {
+        if (!std::isalpha(static_cast<unsigned char>(*end))) return 0;
+        if (const double scale = ScaleOf(*end)) factor = scale;  // any other letter is a unit
     }
-    const char c = *end;
-    double factor = ScaleOf(c);
-    if (factor == 0) {
-        if (!std::isalpha(static_cast<unsigned char>(c))) return 0;
-        factor = 1.0;  // a unit such as V or Ohm
-    }
-    *value = number * factor;
+    const double scaled = number * factor;
+    if (!std::isfinite(scaled)) return 0;  // beyond any quantity a model can hold
+    *value = scaled;
     for (const char* p = end; *p; ++p)
         if (std::isdigit(static_cast<unsigned char>(*p))) return 2;
     return 1;
+}
+
+bool ReadNumber(std::string_view text, double* value) {
+    return ReadScaledNumber(std::string(text).c_str(), value) != 0;
+}
+
+bool ReadColumnNumber(std::string_view text, const char* column, const char* owner, double* value) {
+    const std::string word(text);
+    const int read = ReadScaledNumber(word.c_str(), value);
+    if (read == 2) ReportWarningAtLine(1910, column, owner, word.c_str());
+    if (read != 0) CheckUpperCaseKilo(word.c_str());
+    return read != 0;
+}
+
+void CheckUpperCaseKilo(const char* text) {
+    const std::size_t length = text ? DecimalLength(text) : 0;
+    if (length == 0 || text[length] != 'K') return;
+    double value = 0;
+    if (ReadScaledNumber(text, &value) == 0) return;
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%g", value);
+    ReportWarningAtLine(MSG_UPPER_CASE_KILO, text, figure);
 }
 
 int ReadValueOrNA(const char* text, const char* owner, const char* column, double* value, std::int32_t* kind) {
@@ -60,7 +107,10 @@ int ReadValueOrNA(const char* text, const char* owner, const char* column, doubl
     switch (ReadScaledNumber(text, value)) {
         case 0: ReportErrorAtLine(1909, column, text); return 0;
         case 2: ReportWarningAtLine(1910, column, owner, text); [[fallthrough]];
-        default: *kind = kValueNumber; return 1;
+        default:
+            CheckUpperCaseKilo(text);
+            *kind = kValueNumber;
+            return 1;
     }
 }
 
@@ -96,35 +146,4 @@ int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record) {
     FreeLineItems(&items);
     *record = r;
     return ok;
-}
-
-bool ReadStrictNumber(const char* text, double* value) {
-    if (!text) return false;
-    const char* digits = text[0] == '+' || text[0] == '-' ? text + 1 : text;
-    if (!std::isdigit(static_cast<unsigned char>(digits[0])) && digits[0] != '.') return false;
-    // IBIS numbers are decimal: strtod would also take "0x10" and "0x1p0".
-    if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) return false;
-    char* end = nullptr;
-    double number = std::strtod(text, &end);
-    if (end == text) return false;
-    if (ScaleOf(*end) != 0) {
-        // Case matters for the scale ("1f" is femto, "1F" a farad). After a scale
-        // letter any unit text is read as a unit ("1.0Meg" is 1e6, as its author meant).
-        number *= ScaleOf(*end);
-        ++end;
-        const char* unit = end;
-        while (std::isalpha(static_cast<unsigned char>(*unit))) ++unit;
-        if (*unit == '\0') {
-            *value = number;
-            return true;
-        }
-    }
-    static const char* const kUnits[] = {"",  "v",   "volt", "volts", "a",  "amp", "amps", "ohm", "ohms", "f", "h",
-                                         "s", "sec", "w",    "hz",    "c",  "degc", "deg", "k"};
-    for (const char* unit : kUnits)
-        if (strcasecmp(end, unit) == 0) {
-            *value = number;
-            return true;
-        }
-    return false;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 enum ValueKind : std::int32_t { kValueAbsent = 0, kValueNumber = 1, kValueNA = 2 };
 
@@ -15,21 +16,30 @@ struct TypMinMax {
     std::int32_t maximumKind;
 };
 
-// 0 not a number, 1 a number, 2 a number whose scale or unit text holds a digit.
+// The one number reader of the checker, by the rule of the IBIS standard: a
+// decimal number (sign, digits, point, exponent; no "0x10", "inf" or "nan", and
+// none beyond the range of a double), then nothing, or a letter: a scale letter
+// (T G M k m u n p f, case matters) multiplies the number, any other letter is a
+// unit and leaves it as it is, and every character after that first letter is
+// ignored ("0.8Vc" is 0.8, "1.0Meg" 1e6, "1meg" 1e-3, "7Kohms" 7). 0 not a
+// number ("abc", "O.5pF", "5%"), 1 a number, 2 a number whose unit text holds a
+// digit ("1.5m2"; read as 1.5e-3, and worth a warning).
 int ReadScaledNumber(const char* text, double* value);
+// The same reading of a word of a line, without reports: whether it is a number.
+bool ReadNumber(std::string_view text, double* value);
+inline bool IsNumber(std::string_view text) {
+    double v = 0;
+    return ReadNumber(text, &v);
+}
+// A number of a data column: whether `text` is one (its value in `value`). A
+// digit in its unit text draws warning 1910 with the column and the keyword
+// (`owner`), as the value readers of [Package] report it.
+bool ReadColumnNumber(std::string_view text, const char* column, const char* owner, double* value);
+// A number whose unit text begins with an upper-case K ("7Kohms") reads as the
+// bare number, which is rarely what its author meant: warning 5031.
+void CheckUpperCaseKilo(const char* text);
 int ReadValueOrNA(const char* text, const char* owner, const char* column, double* value, std::int32_t* kind);
 int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record);
-
-// A number as the tables of a model must write it: digits, then a scale letter
-// and any unit letters, or without a scale letter one of the units V, Volt(s),
-// A, Amp(s), Ohm(s), F, H, s, sec, W, Hz, C, degC, deg, K (any case), or
-// nothing; decimal only (no "0x10"). "1500hm" (a mistyped 150Ohm, 0 for O) is
-// not one. The value goes to `value`.
-bool ReadStrictNumber(const char* text, double* value);
-inline bool IsStrictNumber(const char* text) {
-    double v = 0;
-    return ReadStrictNumber(text, &v);
-}
 
 // The largest pin count or bandwidth taken as a number: larger ones are not
 // counts (and would not convert to an integer).

@@ -27,7 +27,8 @@ struct XrefState {
     // File-wide names, with the line that defined them.
     std::unordered_map<std::string, std::uint32_t> components, models, selectors, submodels, packageModels;
     std::unordered_map<std::string, std::string> lowerModels;  // lower-case name -> name as written
-    std::vector<Reference> pinModels, modelRefs, submodelRefs, packageRefs;
+    std::vector<Reference> pinModels, modelRefs, submodelRefs, packageRefs, seriesRefs;
+    std::unordered_map<std::string, std::string> modelTypes;  // model -> its Model_type
     // The open component's pins, and the rows that name them.
     std::unordered_map<std::string, std::uint32_t> pins;
     std::vector<Reference> pinRefs;
@@ -84,12 +85,13 @@ int PackageFileDefines(const std::string& name) {
     return -1;
 }
 
-// Columns that must each be a number read strictly or NA.
+// Columns that must each be a number or NA.
 void NumbersOrNA(const std::vector<std::string_view>& w, std::size_t first, const char* const* columns,
                  const char* keyword) {
     for (std::size_t i = first; i < w.size(); ++i) {
         const std::string text(w[i]);
-        if (!SameIgnoringCase(text, "NA") && !IsStrictNumber(text.c_str()))
+        double value = 0;
+        if (!SameIgnoringCase(text, "NA") && !ReadColumnNumber(text, columns[i - first], keyword, &value))
             ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), columns[i - first], keyword);
     }
 }
@@ -188,7 +190,10 @@ void DataLine(std::int32_t code, const char* line) {
             break;
         case KW_SERIES_PIN_MAPPING:
             PinRefs("Series Pin Mapping", w, 2);
-            if (w.size() >= 3) s.modelRefs.push_back({std::string(w[2]), "[Series Pin Mapping]", CurrentLine()});
+            if (w.size() >= 3) {
+                s.modelRefs.push_back({std::string(w[2]), "[Series Pin Mapping]", CurrentLine()});
+                s.seriesRefs.push_back(s.modelRefs.back());
+            }
             if (w.size() >= 4) s.switchGroups.emplace(std::string(w[3]), CurrentLine());
             break;
         case KW_SERIES_SWITCH_GROUPS: SwitchGroupsLine(w); break;
@@ -255,6 +260,10 @@ void XrefPackageModelPins(const std::string& name, const std::vector<std::string
     for (std::size_t i = 0; i < pins.size() && i < lines.size(); ++i) listed.emplace_back(pins[i], lines[i]);
 }
 
+void XrefModelType(const std::string& model, const char* type) {
+    if (type) State().modelTypes[model] = type;
+}
+
 void XrefComponentStart(const char* componentName) {
     if (componentName) Define(State().components, componentName, "Component");
 }
@@ -297,6 +306,12 @@ void XrefFinish() {
             ReportMissingModel(r, MSG_XREF_PIN_MODEL);
     for (const Reference& r : s.modelRefs)
         if (!s.models.count(r.name)) ReportMissingModel(r, MSG_XREF_UNKNOWN_MODEL);
+    // A series pin pair is joined by a series model.
+    for (const Reference& r : s.seriesRefs) {
+        const auto type = s.modelTypes.find(r.name);
+        if (type != s.modelTypes.end() && type->second != "Series" && type->second != "Series_switch")
+            ReportErrorAt(r.line, MSG_XREF_SERIES_MODEL_TYPE, r.name.c_str(), type->second.c_str());
+    }
     for (const Reference& r : s.submodelRefs)
         if (!s.submodels.count(r.name)) ReportErrorAt(r.line, MSG_XREF_UNKNOWN_SUBMODEL, r.name.c_str());
     for (const Reference& r : s.packageRefs) {

@@ -21,5 +21,7 @@ void XrefComponentEnd(const char* componentName);
 // A [Define Package Model] of this file is complete: its [Pin Numbers], each with its line.
 void XrefPackageModelPins(const std::string& name, const std::vector<std::string>& pins,
                           const std::vector<std::uint32_t>& lines);
+// A [Model] gives its Model_type (as the standard writes it).
+void XrefModelType(const std::string& model, const char* type);
 // The file is complete: the references to models and package models are checked.
 void XrefFinish();

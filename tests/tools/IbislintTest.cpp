@@ -310,3 +310,19 @@ TEST_F(Ibislint, OptionsForPipelines) {
             EXPECT_EQ(l.out.find(text), std::string::npos) << c.arguments << ": " << text << "\n" << l.out;
     }
 }
+
+TEST_F(Ibislint, FoldsOnlyFindingsOfTheSameText) {
+    // An Output model without [Pulldown] and [Ramp]: two findings of one number
+    // at one line (the model's), in two wordings; neither may hide the other.
+    std::ofstream("o.ibs") << "[IBIS Ver] 4.2\n[File Name] o.ibs\n[File Rev] 1\n[Component] c\n[Manufacturer] m\n"
+                              "[Package]\nR_pkg 1m NA NA\nL_pkg 1n NA NA\nC_pkg 1p NA NA\n"
+                              "[Pin] signal_name model_name\n1 A o\n[Model] o\nModel_type Output\n"
+                              "C_comp 1p 1p 1p\n[Voltage Range] 3.3 3 3.6\n[End]\n";
+    const std::vector<Row> expected = {{"o.ibs", 12, 12, 1, "error", 5026}, {"o.ibs", 12, 12, 1, "error", 5026}};
+    const Lint gnu = RunLint("--format gnu o.ibs");
+    EXPECT_EQ(FromGnu(gnu.out), expected) << gnu.out;
+    for (const char* text : {"requires [Pulldown] or [Pullup] [E5026]", "requires [Ramp] [E5026]"})
+        EXPECT_NE(gnu.out.find(text), std::string::npos) << text << "\n" << gnu.out;
+    EXPECT_EQ(FromJson(nlohmann::json::parse(RunLint("--format json o.ibs").out)), expected);
+    EXPECT_EQ(FromSarif(nlohmann::json::parse(RunLint("--format sarif o.ibs").out)), expected);
+}

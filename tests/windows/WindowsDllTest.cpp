@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kWindowsBuild = fs::path(VELKOR_SOURCE_DIR) / "build/windows";
+const fs::path kWindowsBuild = VELKOR_WINDOWS_BUILD;
 
 std::string Capture(const std::string& command) { return RunProcess(command).out; }
 
@@ -41,7 +41,10 @@ protected:
         if (!fs::exists(kWindowsBuild / "velkor_rx.dll") || !fs::exists(kWindowsBuild / "winhost.exe"))
             GTEST_SKIP() << "no Windows build (make windows needs MinGW-w64 and Wine)";
         if (!Have("wine") || !Have("x86_64-w64-mingw32-objdump")) GTEST_SKIP() << "Wine or MinGW binutils missing";
-        setenv("WINEPREFIX", (fs::path(VELKOR_SOURCE_DIR) / "build/wineprefix").c_str(), 1);
+        // Wine uses only a prefix its user owns; make windows prepared this one.
+        const fs::path prefix = kWindowsBuild.parent_path() / ("wineprefix-" + std::to_string(getuid()));
+        fs::create_directories(prefix);
+        setenv("WINEPREFIX", prefix.c_str(), 1);
         setenv("WINEDEBUG", "-all", 1);
     }
 };

@@ -17,11 +17,12 @@ void OrderFindings(std::vector<Finding>& findings, const std::string& first) {
 namespace {
 
 bool Continues(const Finding& run, const Finding& next) {
-    if (run.file != next.file || run.kind != next.kind || run.number != next.number) return false;
-    // One item (the same line) may draw one number many times; on the next line
-    // only the same text continues a run, so no name or value is lost.
-    if (next.line == run.lastLine) return run.line != 0 || run.text == next.text;
-    return run.line != 0 && next.line == run.lastLine + 1 && run.text == next.text;
+    // Only the same text continues a run, on the same line or the next one, so
+    // that no name, value or second fault of one line is hidden in a count.
+    if (run.file != next.file || run.kind != next.kind || run.number != next.number || run.text != next.text)
+        return false;
+    if (next.line == run.lastLine) return true;
+    return run.line != 0 && next.line == run.lastLine + 1;
 }
 
 }  // namespace

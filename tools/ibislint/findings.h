@@ -21,8 +21,8 @@ struct CheckedFile {
 void OrderFindings(std::vector<Finding>& findings, const std::string& first);
 
 // Folds each run of alike findings into its first one, with the count and the
-// last line: the same file, severity and number, on the same line, or with the
-// same text on the next line (without a line: the same text).
+// last line: the same file, severity, number and text, on the same line or the
+// next one (without a line: the same text).
 void FoldFindings(std::vector<Finding>& findings);
 
 // "E", "W", "C", "N" or "B": the letter of the numbered style.

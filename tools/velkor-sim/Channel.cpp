@@ -1,5 +1,6 @@
 #include "tools/velkor-sim/Channel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
@@ -21,9 +22,8 @@ constexpr double kReferenceFrequency = 1e9;
 
 }  // namespace
 
-void TrimTail(std::vector<double>& taps) {
-    // Keep the response up to where it has decayed (its tail carries < 1e-4 of the
-    // area); never more than half: the rest would be wrap-around of the inverse transform.
+void TrimTail(std::vector<double>& taps, std::size_t atMost) {
+    // Keep the response up to where it has decayed (its tail carries < 1e-4 of the area).
     double total = 0;
     for (double t : taps) total += t;
     const std::size_t n = taps.size();
@@ -36,8 +36,7 @@ void TrimTail(std::vector<double>& taps) {
             break;
         }
     }
-    if (keep > n / 2) keep = n / 2;
-    taps.resize(keep);
+    taps.resize(std::min(keep, atMost));
 }
 
 Channel BuiltInChannel(double nyquistLossDb, double bitRate, double dt) {
@@ -63,11 +62,14 @@ Channel BuiltInChannel(double nyquistLossDb, double bitRate, double dt) {
     Fft(spectrum, 1);
     std::vector<double> taps(n);
     for (std::size_t i = 0; i < n; ++i) taps[i] = spectrum[i].real() / static_cast<double>(n);
-    TrimTail(taps);
+    TrimTail(taps, n / 2);  // the rest would be wrap-around of the inverse transform
     char text[160];
     std::snprintf(text, sizeof text, "built-in backplane trace, %.1f dB loss at %.3g GHz", nyquistLossDb,
                   nyquist / 1e9);
-    return {taps, text};
+    Channel channel;
+    channel.taps = std::move(taps);
+    channel.description = text;
+    return channel;
 }
 
 bool ChannelFromFile(const std::string& path, bool stepResponse, double dt, Channel& channel, std::string& error) {
@@ -91,8 +93,17 @@ bool ChannelFromFile(const std::string& path, bool stepResponse, double dt, Chan
             }
             continue;  // blank or comment line
         }
-        if (!(fields >> value) || !std::isfinite(time) || !std::isfinite(value)) {
-            error = Printable(path) + ":" + std::to_string(lineNumber) + ": expected a time and a value";
+        std::string extra;
+        if (!(fields >> value) || !std::isfinite(time) || !std::isfinite(value) || (fields >> extra)) {
+            error = Printable(path) + ":" + std::to_string(lineNumber) + ": expected a time and a value" +
+                    (extra.empty() ? "" : ", found more: '" + Printable(extra) + "'");
+            return false;
+        }
+        // An impulse response of a 1 fs wide spike is 1e15 /s: beyond 1e20 or a
+        // second of time the file holds something else.
+        if (std::fabs(time) > 1 || std::fabs(value) > 1e20) {
+            error = Printable(path) + ":" + std::to_string(lineNumber) +
+                    ": a time beyond 1 s or a value beyond 1e20 is no channel response";
             return false;
         }
         if (!t.empty() && !(time > t.back())) {
@@ -127,6 +138,15 @@ bool ChannelFromFile(const std::string& path, bool stepResponse, double dt, Chan
         channel.taps[i] = stepResponse ? grid[i] - (i > 0 ? grid[i - 1] : 0.0) : grid[i] * dt;
     channel.description = std::string(stepResponse ? "step" : "impulse") + " response from " + Printable(path);
     return true;
+}
+
+std::vector<LossPoint> LossCurve(const Channel& channel, double top, int count, double dt) {
+    std::vector<LossPoint> curve;
+    for (int i = 0; i <= count; ++i) {
+        const double f = top * i / count;
+        curve.push_back({f, LossDb(channel, f, dt), true});
+    }
+    return curve;
 }
 
 double LossDb(const Channel& channel, double frequency, double dt) {

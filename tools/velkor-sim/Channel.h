@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/velkor-sim/ImpulseResponse.h"
+
 namespace sim {
 
 // Bounds on what a channel may ask for: the text files read, and the length of
@@ -15,6 +17,10 @@ constexpr std::size_t kMaxChannelTaps = 1u << 21;
 struct Channel {
     std::vector<double> taps;  // discrete impulse response at the simulation step
     std::string description;
+    std::vector<std::string> notes;     // how the response was formed
+    std::vector<std::string> warnings;  // what the data leave uncertain or wrong
+    std::vector<LossPoint> loss;        // insertion loss against frequency, as used
+    double nyquistLossDb = 0;
 };
 
 // A backplane trace: causal skin-effect loss exp(-a sqrt(jf/f0)) and dielectric
@@ -27,13 +33,12 @@ Channel BuiltInChannel(double nyquistLossDb, double bitRate, double sampleInterv
 bool ChannelFromFile(const std::string& path, bool stepResponse, double sampleInterval, Channel& channel,
                      std::string& error);
 
-// S21 of a 2-port Touchstone (.s2p) file, turned into an impulse response: S21 is
-// interpolated (magnitude and unwrapped phase) onto the transform grid, tapered to
-// zero over the top fifth of the measured band and transformed back.
-bool ChannelFromTouchstone(const std::string& path, double sampleInterval, Channel& channel, std::string& error);
+// Cuts an inverse-transformed response where its tail has decayed, and to at
+// most `atMost` samples.
+void TrimTail(std::vector<double>& taps, std::size_t atMost);
 
-// Cuts an inverse-transformed response where its tail has decayed.
-void TrimTail(std::vector<double>& taps);
+// The insertion loss of a response at `count` frequencies up to `top`, for the figure.
+std::vector<LossPoint> LossCurve(const Channel& channel, double top, int count, double sampleInterval);
 
 // The loss in dB of a channel at a frequency (from its taps).
 double LossDb(const Channel& channel, double frequency, double sampleInterval);

@@ -62,6 +62,14 @@ void StreamConvolver::Process(double* x, std::size_t n) {
     }
 }
 
+std::vector<double> ConvolveFull(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.empty() || b.empty()) return {};
+    std::vector<double> y(a);
+    y.resize(a.size() + b.size() - 1, 0.0);
+    StreamConvolver(b).Process(y.data(), y.size());
+    return y;
+}
+
 std::vector<double> Convolve(const std::vector<double>& x, const std::vector<double>& h) {
     std::vector<double> y = x;
     StreamConvolver(h).Process(y.data(), y.size());

@@ -24,6 +24,9 @@ private:
     std::vector<double> carry_;  // what earlier segments add to the coming samples
 };
 
+// The whole linear convolution of a and b (length a + b - 1), by transforms.
+std::vector<double> ConvolveFull(const std::vector<double>& a, const std::vector<double>& b);
+
 // Linear convolution of x with h (h much shorter); the output has the length of x.
 std::vector<double> Convolve(const std::vector<double>& x, const std::vector<double>& h);
 

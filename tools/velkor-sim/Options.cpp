@@ -1,5 +1,7 @@
 #include "tools/velkor-sim/Options.h"
 
+#include "tools/velkor-sim/MixedMode.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -49,11 +51,15 @@ const char* Usage() {
            "  --bits N              bits to simulate, up to 2e8 and 4e9 samples in all (default 200000)\n"
            "  --bit-rate R          bits per second, e.g. 10e9 or 10G (default 10G)\n"
            "  --samples-per-bit N   samples per unit interval (default 16)\n"
-           "  --amplitude V         NRZ amplitude at the transmitter, volts (default 0.4)\n"
+           "  --amplitude V         NRZ amplitude at the transmitter, volts peak: levels +-V, 2V peak-to-peak\n"
+           "                        (default 0.4)\n"
            "  --noise V             white Gaussian noise at the receiver input, volts rms within a bandwidth\n"
            "                        equal to the bit rate (0 to 10 GHz at 10G), whatever the samples per bit (default 0)\n"
            "  --seed N              seed of the noise and of the random jitter (default 1)\n"
-           "Transmitter impairments (all off by default):\n"
+           "Transmitter (off by default):\n"
+           "  --tx-ffe C1,C2,...    feed-forward taps one UI apart, e.g. -0.1,0.7,-0.2; the largest is the main\n"
+           "                        cursor; scaled so that their magnitudes sum to 1\n"
+           "  --rise-time T         20-80 % rise time of the transmitter's edges (Gaussian), e.g. 30e-12\n"
            "  --ppm X               frequency offset of the transmitter, ppm (positive: faster)\n"
            "  --ssc PPM             down-spread spread-spectrum clocking of that depth, triangular\n"
            "  --ssc-freq F          its modulation frequency (default 33k)\n"
@@ -64,8 +70,11 @@ const char* Usage() {
            "  --dj UI               deterministic jitter, peak-to-peak, uniform within +-DJ/2\n"
            "Channel:\n"
            "  --loss DB             loss of the built-in backplane trace at the Nyquist frequency (default 12)\n"
-           "  --channel FILE        channel response as time-value pairs instead (impulse response in 1/s),\n"
-           "                        or a 2-port Touchstone file (.s2p) whose S21 is used\n"
+           "  --channel FILE        channel instead: a Touchstone file (.sNp or .ts, version 1 or 2.0) or a\n"
+           "                        response as time-value pairs (impulse response in 1/s); repeatable:\n"
+           "                        the pieces are cascaded in order\n"
+           "  --ports LIST          ports of the --channel before it, from 1: IN,OUT or IN+,IN-,OUT+,OUT-\n"
+           "                        (default: 1,2 for a 2-port, found from the data for a 4-port)\n"
            "  --step                the channel file holds a step response\n"
            "Run and output:\n"
            "  --block N             samples per AMI_GetWave call, 2 to 1048576 (default 1024)\n"
@@ -81,7 +90,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             return true;
         }
         if (arg == "--step") {
-            o.stepResponse = true;
+            o.channel.stepResponse = true;
             continue;
         }
         if (arg.rfind("--", 0) != 0) {
@@ -113,7 +122,19 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
         if (name == "--library") o.library = value;
         else if (name == "--ami") o.ami = value;
         else if (name == "--param") o.params.push_back(value);
-        else if (name == "--channel") o.channelFile = value;
+        else if (name == "--channel") o.channel.files.push_back({value, {}});
+        else if (name == "--ports") {
+            if (o.channel.files.empty()) {
+                error = "--ports names the ports of the --channel before it";
+                return false;
+            }
+            if (!ParsePortList(value, o.channel.files.back().ports, error)) return false;
+        } else if (name == "--tx-ffe") {
+            if (!ParseFfe(value, o.transmitter, error)) return false;
+        } else if (name == "--rise-time") {
+            if (!needNumber(0, 1e-6)) return false;
+            o.transmitter.riseTime = number;
+        }
         else if (name == "--out") o.outDir = value;
         else if (name == "--pattern") {
             std::string v = value;
@@ -169,7 +190,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             o.impairments.djUi = number;
         } else if (name == "--loss") {
             if (!needNumber(0, 80)) return false;
-            o.lossDb = number;
+            o.channel.lossDb = number;
         } else if (name == "--block") {
             if (!needNumber(1, kMaxBlock)) return false;
             // The model hands back at most as many clock times as the call has

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/velkor-sim/ChannelSetup.h"
 #include "tools/velkor-sim/Jitter.h"
+#include "tools/velkor-sim/Transmitter.h"
 
 namespace sim {
 
@@ -20,9 +22,8 @@ struct Options {
     double noise = 0.0;
     unsigned seed = 1;
     Impairments impairments;  // of the transmitter
-    double lossDb = 12.0;
-    std::string channelFile;
-    bool stepResponse = false;
+    TransmitterShape transmitter;  // FFE and rise time
+    ChannelRequest channel;        // files (--channel, --ports), --step, --loss
     long block = 1024;
     std::size_t settleBits = 0;  // bits before the SJ starts and errors are counted
     std::string outDir;

@@ -28,6 +28,12 @@ std::string JsonString(const std::string& text) {
 
 std::string Number(double v) { return std::isfinite(v) ? Format("%.9g", v) : "null"; }
 
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + JsonString(items[i]);
+    return out + "]";
+}
+
 // Colours of the eye density, from one sample (a clear blue, well apart from the
 // dark background) through cyan and yellow to red at the peak.
 std::string DensityColour(double f) {
@@ -74,6 +80,23 @@ std::string DensitySvg(const EyeDensity& e, const std::string& title, bool locke
     return plot.Svg();
 }
 
+// The channel's pulse at its peak (the main cursor) and one UI before and after.
+struct PulseCursors {
+    double pre = 0, main = 0, post = 0;
+    std::size_t at = 0;  // sample of the main cursor
+};
+
+PulseCursors CursorsOf(const RunDescription& r) {
+    PulseCursors c;
+    if (r.pulseBefore.empty()) return c;
+    c.at = static_cast<std::size_t>(std::max_element(r.pulseBefore.begin(), r.pulseBefore.end()) - r.pulseBefore.begin());
+    const auto ui = static_cast<std::size_t>(r.samplesPerBit);
+    c.main = r.pulseBefore[c.at];
+    c.pre = c.at >= ui ? r.pulseBefore[c.at - ui] : 0.0;
+    c.post = c.at + ui < r.pulseBefore.size() ? r.pulseBefore[c.at + ui] : 0.0;
+    return c;
+}
+
 // The transmitter's impairments in words; empty for an ideal transmitter.
 std::string DescribeImpairments(const Impairments& imp) {
     std::string text;
@@ -97,6 +120,58 @@ double CorrectionAfterLock(const RunDescription& r, const LinkMetrics& m) {
     return m.locked && count ? sum / static_cast<double>(count) : std::nan("");
 }
 
+// The main cursor and the first pre- and post-cursors, marked on the pulse figure
+// whose window starts at sample `start` and whose time axis is 0 at the main cursor.
+void MarkCursors(Plot& pulse, const RunDescription& r, std::size_t start) {
+    if (r.pulseBefore.empty()) return;
+    const PulseCursors c = CursorsOf(r);
+    const auto ui = static_cast<std::size_t>(r.samplesPerBit);
+    auto at = [&](std::size_t i) { return (static_cast<double>(i) - static_cast<double>(c.at)) / static_cast<double>(ui); };
+    if (c.at >= start + ui) pulse.Marker(at(c.at - ui), Format("pre %.3f V", c.pre));
+    pulse.Marker(at(c.at), Format("main %.3f V", c.main));
+    if (c.at + ui < r.pulseBefore.size()) pulse.Marker(at(c.at + ui), Format("post %.3f V", c.post));
+}
+
+// Insertion loss as used: the data drawn solid, the extensions beyond them dashed.
+std::string InsertionLossSvg(const RunDescription& r) {
+    const double nyquist = r.bitRate / 2;
+    double fTop = 2 * nyquist, lossTop = 1;
+    for (const auto& p : r.channelLoss)
+        if (p.measured) fTop = std::max(fTop, std::min(p.frequency, 4 * nyquist));
+    std::vector<std::vector<std::pair<double, double>>> runs;
+    std::vector<bool> measured;
+    for (const auto& p : r.channelLoss) {
+        if (p.frequency > fTop) continue;
+        if (runs.empty() || measured.back() != p.measured) {
+            std::vector<std::pair<double, double>> run;
+            if (!runs.empty()) run.push_back(runs.back().back());  // joined to the run before
+            runs.push_back(run);
+            measured.push_back(p.measured);
+        }
+        runs.back().emplace_back(p.frequency / 1e9, p.lossDb);
+        lossTop = std::max(lossTop, std::min(p.lossDb, 200.0));
+    }
+    Plot plot("Channel insertion loss", "frequency (GHz)", "loss (dB)", 0, fTop / 1e9, 0, lossTop * 1.05);
+    bool dataLabel = true, extensionLabel = true;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        bool& first = measured[i] ? dataLabel : extensionLabel;
+        plot.Line(runs[i], measured[i] ? "#1f77b4" : "#d62728",
+                  first ? (measured[i] ? "data" : "extension beyond the data") : "", measured[i] ? nullptr : "5 4");
+        first = false;
+    }
+    plot.Marker(nyquist / 1e9, Format("Nyquist: %.2f dB", r.nyquistLossDb));
+    return plot.Svg();
+}
+
+// How the channel's response was formed and what its data leave uncertain.
+std::string ChannelNotesHtml(const RunDescription& r) {
+    if (r.channelNotes.empty() && r.channelWarnings.empty()) return "";
+    std::string html = "<h2>Channel</h2>\n<ul>\n";
+    for (const auto& w : r.channelWarnings) html += "<li><b>Warning:</b> " + EscapeHtml(w) + "</li>\n";
+    for (const auto& n : r.channelNotes) html += "<li>" + EscapeHtml(n) + "</li>\n";
+    return html + "</ul>\n";
+}
+
 }  // namespace
 
 std::string EyeSvg(const LinkMetrics& m) {
@@ -112,7 +187,17 @@ std::string Summary(const RunDescription& r, const LinkMetrics& m) {
         s << " with " << Format("%.3g", r.noise * 1e3) << " mV rms noise in a " << Format("%g", r.bitRate / 1e9)
           << " GHz band (" << Format("%.3g", NoisePerSample(r.noise, r.samplesPerBit) * 1e3) << " mV per sample)";
     s << "\nChannel:    " << r.channel << "\n";
-    if (r.impairments.Any()) s << "Transmitter: " << DescribeImpairments(r.impairments) << "\n";
+    s << "Loss:       " << Format("%.2f dB", r.nyquistLossDb) << " at " << Format("%g GHz", r.bitRate / 2e9)
+      << ", the Nyquist frequency\n";
+    if (!r.pulseBefore.empty()) {
+        const PulseCursors c = CursorsOf(r);
+        s << "Pulse:      main cursor " << Format("%.4f V", c.main) << ", pre " << Format("%.4f V", c.pre) << ", post "
+          << Format("%.4f V", c.post) << " (one bit through the channel)\n";
+    }
+    for (const auto& w : r.channelWarnings) s << "Warning:    " << w << "\n";
+    if (r.impairments.Any() || !r.transmitter.empty())
+        s << "Transmitter: " << r.transmitter << (r.transmitter.empty() || !r.impairments.Any() ? "" : "; ")
+          << DescribeImpairments(r.impairments) << "\n";
     s << "Model:      " << r.library << "\nParameters: " << r.parameters << "\n";
     if (!r.modelMessage.empty()) s << "Model says: " << r.modelMessage << "\n";
     s << "Time:       " << Format("%.2f", r.seconds) << " s in the model, "
@@ -160,7 +245,10 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
       << ",\n  \"amplitude\": " << Number(r.amplitude) << ",\n  \"noise_rms\": " << Number(r.noise)
       << ",\n  \"noise_bandwidth_hz\": " << Number(r.bitRate)
       << ",\n  \"noise_rms_per_sample\": " << Number(NoisePerSample(r.noise, r.samplesPerBit))
-      << ",\n  \"channel\": " << JsonString(r.channel) << ",\n  \"library\": " << JsonString(r.library)
+      << ",\n  \"channel\": " << JsonString(r.channel) << ",\n  \"channel_loss_nyquist_db\": " << Number(r.nyquistLossDb)
+      << ",\n  \"channel_warnings\": " << JsonList(r.channelWarnings) << ",\n  \"channel_notes\": " << JsonList(r.channelNotes)
+      << ",\n  \"pulse_main_cursor\": " << Number(CursorsOf(r).main) << ",\n  \"pulse_pre_cursor\": " << Number(CursorsOf(r).pre)
+      << ",\n  \"pulse_post_cursor\": " << Number(CursorsOf(r).post) << ",\n  \"transmitter\": " << JsonString(r.transmitter) << ",\n  \"library\": " << JsonString(r.library)
       << ",\n  \"parameters\": " << JsonString(r.parameters) << ",\n  \"model_message\": " << JsonString(r.modelMessage)
       << ",\n  \"model_state\": " << JsonString(r.modelState)
       << ",\n  \"seconds_in_model\": " << Number(r.seconds) << ",\n  \"samples_per_second\": " << Number(r.samplesPerSecond)
@@ -305,9 +393,7 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
     double lo = 0, hi = 0;
     const std::size_t spb = static_cast<std::size_t>(r.samplesPerBit);
     const std::size_t span = std::min<std::size_t>(r.pulseBefore.size(), 24 * spb);
-    std::size_t cursor = 0;
-    for (std::size_t i = 0; i < r.pulseBefore.size(); ++i)
-        if (r.pulseBefore[i] > r.pulseBefore[cursor]) cursor = i;
+    const std::size_t cursor = CursorsOf(r).at;
     const std::size_t start = std::min(cursor > 6 * spb ? cursor - 6 * spb : 0, r.pulseBefore.size() - span);
     for (std::size_t i = start; i < start + span && i < r.pulseBefore.size(); ++i) {
         const double t = (static_cast<double>(i) - static_cast<double>(cursor)) * dt / ui;
@@ -326,6 +412,7 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
     pulse.Line(before, "#7f7f7f", "channel output");
     pulse.Line(after, "#1f77b4", after.empty() ? "" : Format("receiver, linear at gain code %g", r.finalGainCode));
     if (before.empty()) pulse.Note("no pulse response (the run was stopped)");
+    MarkCursors(pulse, r, start);
 
     // Recovered clock against the transmitter's: the error the loop leaves, and
     // its spectrum (what remains of sinusoidal jitter at each frequency).
@@ -384,6 +471,7 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
       << "figure{display:inline-block;margin:0.5em;vertical-align:top}figcaption{max-width:640px;font-size:90%;color:#444}"
       << "pre{background:#f4f4f4;padding:1em;white-space:pre-wrap}</style>\n</head>\n<body>\n"
       << "<h1>Velkor_Rx link simulation</h1>\n<pre>" << EscapeHtml(Summary(r, m)) << "</pre>\n"
+      << ChannelNotesHtml(r)
       << "<figure id=\"eye-before\">" << DensitySvg(m.eyeBefore, "Eye at the receiver input (density)", m.locked,
                                                      "time from the input eye's centre (UI)")
       << "</figure>\n<figure id=\"eye\">" << EyeSvg(m) << "</figure>\n"
@@ -394,6 +482,7 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
       << "<figcaption>The receiver's pulse is its small-signal, linear response at the final gain code (a 1 mV "
          "pulse, scaled to the amplitude): the limiting stage, which bounds the real output, is not in it."
          "</figcaption></figure>\n"
+      << "<figure id=\"insertion-loss\">" << InsertionLossSvg(r) << "</figure>\n"
       << "<figure id=\"frequency\">" << frequency.Svg() << "</figure>\n"
       << "<figure id=\"clock-phase\">" << phases.Svg() << "</figure>\n"
       << "<figure id=\"tracking\">" << tracking.Svg() << "</figure>\n"

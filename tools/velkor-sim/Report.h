@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/velkor-sim/Analysis.h"
+#include "tools/velkor-sim/ImpulseResponse.h"
 
 namespace sim {
 
@@ -21,6 +22,9 @@ struct RunDescription {
     std::vector<AdaptationPoint> adaptation;
     std::vector<double> pulseBefore, pulseAfter;  // one value per sample
     Impairments impairments;  // of the transmitter
+    std::string transmitter;  // its FFE and rise time, in words
+    std::vector<std::string> channelNotes, channelWarnings;
+    std::vector<LossPoint> channelLoss;  // insertion loss as used
     std::size_t settleBits = 0;  // bits before the SJ starts and errors are counted
     unsigned seed = 0;
     // The clock recovery's frequency correction (ppm) as the model reports it, by sample.

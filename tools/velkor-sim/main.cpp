@@ -161,15 +161,10 @@ int Run(int argc, char** argv) {
     const double bitTime = 1.0 / opt.bitRate;
     const double dt = bitTime / opt.samplesPerBit;
     sim::Channel channel;
-    if (opt.channelFile.empty()) {
-        channel = sim::BuiltInChannel(opt.lossDb, opt.bitRate, dt);
-    } else {
-        std::string ext = fs::path(opt.channelFile).extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        const bool ok = ext == ".s2p" ? sim::ChannelFromTouchstone(opt.channelFile, dt, channel, error)
-                                      : sim::ChannelFromFile(opt.channelFile, opt.stepResponse, dt, channel, error);
-        if (!ok) return Fail(error);
-    }
+    if (!sim::BuildChannel(opt.channel, dt, opt.bitRate, channel, error)) return Fail(error);
+    for (const auto& warning : channel.warnings) std::fprintf(stderr, "velkor-sim: warning: %s\n", warning.c_str());
+    // The transmitter's FFE and edge are linear: folded into the response the bits see.
+    channel.taps = sim::ShapeResponse(channel.taps, opt.transmitter, opt.samplesPerBit, dt);
 
     sim::StimulusSettings stimulusSettings;
     sim::PrbsFor(opt.pattern, stimulusSettings.polynomial);
@@ -203,6 +198,11 @@ int Run(int argc, char** argv) {
     run.parameters = parameters;
     run.pattern = "PRBS-" + std::to_string(opt.pattern);
     run.channel = channel.description;
+    run.channelNotes = channel.notes;
+    run.channelWarnings = channel.warnings;
+    run.channelLoss = channel.loss;
+    run.nyquistLossDb = channel.nyquistLossDb;
+    run.transmitter = sim::DescribeTransmitter(opt.transmitter);
     run.bits = opt.bits;
     run.bitRate = opt.bitRate;
     run.samplesPerBit = opt.samplesPerBit;
