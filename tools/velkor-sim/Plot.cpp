@@ -168,10 +168,10 @@ void Plot::Marks(const std::vector<std::pair<double, double>>& points, Mark mark
     if (!label.empty() && !points.empty()) legend_.push_back({label, colour, "", mark, false});
 }
 
-void Plot::Marker(double x, const std::string& label) {
+void Plot::Marker(double x, const std::string& label, int row) {
     body_ += "<line x1=\"" + Px(X(x)) + "\" y1=\"" + std::to_string(kTop) + "\" x2=\"" + Px(X(x)) + "\" y2=\"" +
              std::to_string(kHeight - kBottom) + "\" stroke=\"#444\" stroke-dasharray=\"4 3\"/>\n<text x=\"" +
-             Px(X(x) + 4) + "\" y=\"" + std::to_string(kHeight - kBottom - 6) + "\" font-size=\"11\">" +
+             Px(X(x) + 4) + "\" y=\"" + std::to_string(kHeight - kBottom - 6 - 14 * row) + "\" font-size=\"11\">" +
              EscapeHtml(label) + "</text>\n";
 }
 

@@ -44,7 +44,8 @@ public:
     // missing value (a cross at the bottom of the plot) and "below" (a downward triangle).
     void Marks(const std::vector<std::pair<double, double>>& points, Mark mark, const char* colour,
                const std::string& label);
-    void Marker(double x, const std::string& label);  // a dashed vertical line
+    // A dashed vertical line, its label in row `row` from the bottom (markers close together stagger them).
+    void Marker(double x, const std::string& label, int row = 0);
     // A text in the middle of the plot area, for a figure without data.
     void Note(const std::string& text);
     void Raw(const std::string& svg) { body_ += svg; }

@@ -127,9 +127,9 @@ void MarkCursors(Plot& pulse, const RunDescription& r, std::size_t start) {
     const PulseCursors c = CursorsOf(r);
     const auto ui = static_cast<std::size_t>(r.samplesPerBit);
     auto at = [&](std::size_t i) { return (static_cast<double>(i) - static_cast<double>(c.at)) / static_cast<double>(ui); };
-    if (c.at >= start + ui) pulse.Marker(at(c.at - ui), Format("pre %.3f V", c.pre));
-    pulse.Marker(at(c.at), Format("main %.3f V", c.main));
-    if (c.at + ui < r.pulseBefore.size()) pulse.Marker(at(c.at + ui), Format("post %.3f V", c.post));
+    if (c.at >= start + ui) pulse.Marker(at(c.at - ui), Format("pre %.3f V", c.pre), 2);
+    pulse.Marker(at(c.at), Format("main %.3f V", c.main), 1);
+    if (c.at + ui < r.pulseBefore.size()) pulse.Marker(at(c.at + ui), Format("post %.3f V", c.post), 0);
 }
 
 // Insertion loss as used: the data drawn solid, the extensions beyond them dashed.
