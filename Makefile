@@ -8,6 +8,7 @@
 #   make fuzz   each libFuzzer target for FUZZ_SECONDS (60); new inputs land in fuzz/corpus
 #   make crcheck  the correctly rounded tanh, exp and acos against MPFR on ten million arguments
 #   make channel-fixtures  regenerate the Touchstone fixtures of the channel tests with scikit-rf
+#   make screenshots  velkor-sim's run, sweep and jitter-tolerance reports rendered in headless Chromium
 #   make clean  remove what the targets above made
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 # The build folder. A project-specific name: a BUILD or BUILD_DIR that a CI system
@@ -46,6 +47,7 @@ FUZZ_PACKAGES    := clang
 FIXTURE_PACKAGES := python3-scikit-rf python3-numpy
 # Debian's interpreter: the packages above are installed for it, not for another python3 on PATH.
 FIXTURE_PYTHON   ?= /usr/bin/python3
+SCREENSHOT_PACKAGES := chromium
 INSTALL_PACKAGES := sh tools/install-packages.sh
 
 # The release tree serves demo, kit, bench and the tests; each target states what
@@ -60,12 +62,13 @@ RELEASE_BENCH := -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCH=ON -DVELKOR_BUILD
 .NOTPARALLEL:
 
 .PHONY: all release sanitize test test-release test-sanitize test-deps demo-deps windows-deps bench-deps \
-  bench demo kit kit-linux windows windows-build crcheck fuzz fuzz-build fuzz-vendor clean help channel-fixtures
+  bench demo kit kit-linux windows windows-build crcheck fuzz fuzz-build fuzz-vendor clean help channel-fixtures \
+  screenshots
 
 all: release
 
 help:
-	@sed -n '2,11p' Makefile
+	@sed -n '2,12p' Makefile
 
 demo-deps:
 	@$(INSTALL_PACKAGES) "make demo" $(DEMO_PACKAGES)
@@ -136,6 +139,13 @@ demo: demo-deps
 	$(RELEASE)/tools/velkor-sim --out "$(BUILD_ABS)/demo"
 	@echo "Open $(BUILD_DIR)/demo/report.html in a browser for the eye, the adaptation and the clock."
 
+# The reports of a run, a sweep and a jitter-tolerance search, and each figure, as PNGs in $(BUILD_DIR)/screenshots.
+screenshots: demo-deps
+	@$(INSTALL_PACKAGES) "make screenshots" $(SCREENSHOT_PACKAGES)
+	$(RELEASE_CONFIGURE) $(RELEASE_APP)
+	cmake --build $(RELEASE) -j $(JOBS) --target velkor_rx velkor-sim
+	tools/screenshots.sh "$(RELEASE)" "$(BUILD_ABS)/screenshots"
+
 # The kit is whole or not made: without the Windows DLL it stops and names kit-linux.
 kit: windows-deps windows-build
 	@test -f "$(BUILD_ABS)/windows/velkor_rx.dll" || { \
@@ -176,5 +186,5 @@ fuzz-vendor: fuzz-build
 # folder of the user's that holds other things.
 clean:
 	rm -rf "$(BUILD_DIR)/release" "$(BUILD_DIR)/sanitize" "$(BUILD_DIR)/windows" "$(BUILD_DIR)/fuzz" \
-	  "$(BUILD_DIR)"/wineprefix* "$(BUILD_DIR)/demo" "$(BUILD_DIR)/kit" "$(BUILD_DIR)"/velkor_rx-kit-*
+	  "$(BUILD_DIR)"/wineprefix* "$(BUILD_DIR)/demo" "$(BUILD_DIR)/screenshots" "$(BUILD_DIR)/kit" "$(BUILD_DIR)"/velkor_rx-kit-*
 	-@rmdir "$(BUILD_DIR)" 2>/dev/null || true

@@ -25,6 +25,12 @@ char* AppendLeaf(char* at, char* end, const char* name, double value) {
 
 }  // namespace
 
+double FrequencyCorrectionPpm(const CDR& cdr) {
+    if (cdr.FrequencySign == 0 || cdr.FrequencyStepInterval <= 0 || cdr.SamplesPerUI <= 0) return 0.0;
+    return static_cast<double>(cdr.FrequencySign) * 1e6 /
+           (static_cast<double>(cdr.FrequencyStepInterval) * static_cast<double>(cdr.SamplesPerUI));
+}
+
 void FormatParametersOut(const CDR& cdr, ParametersOutText& text) {
     char* at = text.data();
     char* const end = text.data() + text.size();
@@ -34,7 +40,7 @@ void FormatParametersOut(const CDR& cdr, ParametersOutText& text) {
     const double gainCode = cdr.GainCode == -1 ? cdr.AEQ_gain : static_cast<double>(cdr.GainCode);
     at = AppendLeaf(at, end, "gain_code", gainCode);
     at = AppendLeaf(at, end, "set_index", cdr.SetIndex());
-    at = AppendLeaf(at, end, "frequency_offset_ppm", cdr.FrequencyOffsetPpm);
+    at = AppendLeaf(at, end, "frequency_offset_ppm", FrequencyCorrectionPpm(cdr));
     at = AppendLeaf(at, end, "phase_votes", static_cast<double>(cdr.PhaseVotes));
     *at++ = ')';
     *at = '\0';

@@ -13,6 +13,13 @@ namespace ami {
 // shortest form (24 characters).
 using ParametersOutText = std::array<char, 192>;
 
+// The frequency correction the clock recovery applies, in ppm of the bit rate
+// (positive: a faster clock): one sample, 1/SamplesPerUI of a unit interval, every
+// FrequencyStepInterval unit intervals, in the direction of FrequencySign; exactly 0
+// while it applies none. This is what the frequency integrator's FrequencyOffsetPpm
+// stands for only at 48 samples per unit interval.
+double FrequencyCorrectionPpm(const CDR& cdr);
+
 // Writes the state of the clock recovery into text, NUL-terminated; allocates nothing.
 // gain_code is the gain code in force: the adapted one when the gain code adapts,
 // else the fixed one. set_index is the equaliser set that state selects.

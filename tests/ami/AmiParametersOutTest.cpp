@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -76,16 +77,19 @@ protected:
 TEST(ParametersOutText, HoldsEveryValueExactlyEvenAtItsWidest) {
     const struct {
         std::int32_t gainCode, zeroCode, gainBoost, corner, phaseVotes;
-        double adaptedGain, ppm;
+        double adaptedGain;
+        std::int32_t frequencySign, stepInterval, samplesPerUi;
+        double ppm;  // the correction those stand for
         const char* text;
     } cases[] = {
-        {-1, 0, 0, 0, 0, 7.0, 0.0, "(Velkor_Rx (gain_code 7) (set_index 339) (frequency_offset_ppm 0) (phase_votes 0))"},
-        {-1, 5, 1, 2, -3, 15.0, 340.3921568627451,
-         "(Velkor_Rx (gain_code 15) (set_index 722) (frequency_offset_ppm 340.3921568627451) (phase_votes -3))"},
-        {6, 2, 1, 1, 12, 3.0, -1e-16,
-         "(Velkor_Rx (gain_code 6) (set_index 301) (frequency_offset_ppm -1e-16) (phase_votes 12))"},
-        {INT_MIN, INT_MIN, 0, INT_MIN, INT_MIN, 0.0, -1.2345678901234568e-300,
-         "(Velkor_Rx (gain_code -2147483648) (set_index -2147483645) (frequency_offset_ppm -1.2345678901234568e-300) "
+        {-1, 0, 0, 0, 0, 7.0, 0, 0, 16, 0.0,
+         "(Velkor_Rx (gain_code 7) (set_index 339) (frequency_offset_ppm 0) (phase_votes 0))"},
+        {-1, 5, 1, 2, -3, 15.0, 1, 61, 48, 341.53005464480873,
+         "(Velkor_Rx (gain_code 15) (set_index 722) (frequency_offset_ppm 341.53005464480873) (phase_votes -3))"},
+        {6, 2, 1, 1, 12, 3.0, -1, 12345, 16, -5.0627784528149045,
+         "(Velkor_Rx (gain_code 6) (set_index 301) (frequency_offset_ppm -5.0627784528149045) (phase_votes 12))"},
+        {INT_MIN, INT_MIN, 0, INT_MIN, INT_MIN, 0.0, -1, 2147483647, 65536, -7.105427360909724e-09,
+         "(Velkor_Rx (gain_code -2147483648) (set_index -2147483645) (frequency_offset_ppm -7.105427360909724e-09) "
          "(phase_votes -2147483648))"},
     };
     for (const auto& c : cases) {
@@ -96,13 +100,17 @@ TEST(ParametersOutText, HoldsEveryValueExactlyEvenAtItsWidest) {
         cdr.Corner = c.corner;
         cdr.PhaseVotes = c.phaseVotes;
         cdr.AEQ_gain = c.adaptedGain;
-        cdr.FrequencyOffsetPpm = c.ppm;
+        cdr.FrequencySign = c.frequencySign;
+        cdr.FrequencyStepInterval = c.stepInterval;
+        cdr.SamplesPerUI = c.samplesPerUi;
+        cdr.FrequencyOffsetPpm = 123.0;  // the integrator's reading at 48 samples per UI: not what is reported
         ami::ParametersOutText text;
         text.fill('#');
         ami::FormatParametersOut(cdr, text);
         EXPECT_STREQ(text.data(), c.text);
         const State s = Parse(text.data());
         EXPECT_EQ(s.frequencyOffsetPpm, c.ppm) << "reads back as the same double";
+        EXPECT_EQ(s.frequencyOffsetPpm, ami::FrequencyCorrectionPpm(cdr));
         EXPECT_EQ(s.phaseVotes, c.phaseVotes);
     }
 }
@@ -170,11 +178,13 @@ TEST_F(AmiParametersOut, AgreesWithTheAdaptationLog) {
     ASSERT_EQ(lines.size(), reported.size());
     for (std::size_t k = 0; k < lines.size(); ++k) {
         const State& s = reported[k];
-        std::ostringstream ppm;
-        ppm << s.frequencyOffsetPpm;  // the log's notation
+        // The log holds the integrator's reading P (48 samples per UI); the state the
+        // correction it makes at 16: one sample every trunc(1e6 / (48 |P|)) UIs.
+        const double integrator = std::stod(lines[k][2]);
+        const double interval = std::trunc(1e6 / (48.0 * std::fabs(integrator)));
+        EXPECT_DOUBLE_EQ(s.frequencyOffsetPpm, std::copysign(1e6 / (interval * 16.0), integrator)) << "line " << k;
         EXPECT_EQ(std::stod(lines[k][1]), s.gainCode) << "line " << k;
         EXPECT_EQ(48.0 * s.gainCode + 6.0 * std::stod(lines[k][0]) + 3.0, s.setIndex) << "line " << k;
-        EXPECT_EQ(lines[k][2], ppm.str()) << "line " << k;
         EXPECT_EQ(std::stod(lines[k][5]), s.phaseVotes) << "line " << k;
     }
     EXPECT_NE(reported.front().frequencyOffsetPpm, reported.back().frequencyOffsetPpm) << "the loop moved";

@@ -124,7 +124,8 @@ struct RunFigures {
 
 RunFigures RunLine(const std::string& channel) {
     RunFigures r;
-    const ProcessResult o = Simulate("--channel " + channel + " --bits 30000 --param CDR_Threshold=2");
+    // Long enough for the loop to lock once its frequency integrator has settled (about 25 000 bits).
+    const ProcessResult o = Simulate("--channel " + channel + " --bits 60000 --param CDR_Threshold=2");
     r.out = o.out;
     if (o.status != 0) return r;
     r.mainCursor = After(o.out, "Pulse:      main cursor ");

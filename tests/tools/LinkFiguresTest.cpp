@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,30 +47,46 @@ TEST(LinkFigures, StreamedConvolutionMatchesTheDirectSum) {
     }
 }
 
-// Lock is the start of the first stretch whose phase holds for enough edges;
-// it is found from the past alone.
-TEST(LinkFigures, LockDetectorFindsTheStartOfTheStableStretch) {
+// Lock is the start of the first stretch of windows whose mean phase holds, once
+// the frequency correction (where the model reports one) has reached the
+// transmitter's offset; it is found from the past alone and does not depend on
+// the jitter on the edges, which the window means average out.
+TEST(LinkFigures, LockDetectorFindsTheStartOfTheSettledStretch) {
     const std::size_t n = sim::LockDetector::kEdges;
+    const double unknown = sim::LockDetector::kUnknown;
+    struct Edge {
+        double phase, correction, txPpm;  // the transmitter's offset at this edge
+    };
     const struct {
         const char* name;
-        std::size_t settlesAt;  // edges of a drifting phase before it holds
-        double centre, dither;  // UI: the settled phase, alternating around it
+        std::function<Edge(std::size_t)> edge;
         bool locks;
+        std::size_t start;
     } cases[] = {
-        {"steady from the start", 0, 0.3, 0.0, true},
-        {"drift, then steady", 3000, 0.3, 0.06, true},
-        {"wrapping around 0", 625, 0.98, 0.05, true},
-        {"dither beyond the tolerance", 0, 0.3, 0.3, false},
+        {"steady from the start", [&](std::size_t) { return Edge{0.3, unknown, 0}; }, true, 0},
+        {"drift, then steady with dither",
+         [&](std::size_t k) { return Edge{k < 3000 ? 0.004 * k : 0.3 + (k % 2 ? 0.06 : -0.06), unknown, 0}; }, true, 3000},
+        {"steady across 0", [&](std::size_t k) { return Edge{k < 2000 ? 0.002 * k : 0.98 + (k % 2 ? 0.05 : -0.05), unknown, 0}; },
+         true, 2000},
+        {"dither of 0.3 UI each edge averages out", [&](std::size_t k) { return Edge{0.3 + (k % 2 ? 0.3 : -0.3), unknown, 0}; },
+         true, 0},
+        {"a phase that keeps drifting", [&](std::size_t k) { return Edge{0.0002 * k, unknown, 0}; }, false, 0},
+        // The integrator reaches the offset (within 100 ppm) in the window from edge 18000 on.
+        {"integrator still unwinding", [&](std::size_t k) { return Edge{0.3, std::max(0.0, 1000 - 0.05 * k), 0}; },
+         true, 18000},
+        {"integrator following a transmitter that speeds up", [&](std::size_t k) { return Edge{0.3, 50 + 0.01 * k, 0.01 * k}; },
+         true, 0},
+        {"integrator far from the transmitter's offset", [&](std::size_t) { return Edge{0.3, 500, 0}; }, false, 0},
     };
     for (const auto& c : cases) {
         sim::LockDetector detector(0.125);
-        for (std::size_t k = 0; k < c.settlesAt + n + 10; ++k) {
-            const double settled = c.centre + (k % 2 ? c.dither : -c.dither);
-            detector.Add(k < c.settlesAt ? 0.004 * static_cast<double>(k) : settled);
+        for (std::size_t k = 0; k < 20000 + n + 10; ++k) {
+            const Edge e = c.edge(k);
+            detector.Add(static_cast<double>(k) + e.phase, e.correction, e.txPpm);
         }
         EXPECT_EQ(detector.Locked(), c.locks) << c.name;
         if (c.locks) {
-            EXPECT_EQ(detector.Start(), c.settlesAt) << c.name;
+            EXPECT_EQ(detector.Start(), c.start) << c.name;
         }
     }
 }

@@ -14,34 +14,10 @@
 #include <sstream>
 #include <string>
 
-#include "support/Process.h"
 #include "support/ScratchDirectory.h"
+#include "support/SimRun.h"
 
 namespace {
-
-using Outcome = ProcessResult;
-
-Outcome Simulate(const std::string& arguments) { return RunProcess(std::string(VELKOR_SIM_PATH) + " " + arguments); }
-
-// The number that follows `key` (and then `then`, when given) in the text; -1 when absent.
-double Field(const std::string& text, const std::string& key, const std::string& then = "") {
-    auto p = text.find(key);
-    if (p == std::string::npos) return -1;
-    p += key.size();
-    if (!then.empty()) {
-        p = text.find(then, p);
-        if (p == std::string::npos) return -1;
-        p += then.size();
-    }
-    return std::atof(text.c_str() + p);
-}
-
-std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class VelkorSim : public testing::Test {
 protected:
@@ -232,7 +208,7 @@ TEST_F(VelkorSim, CleanLineOfAnyFlightTimeHasNoErrors) {
     for (int step = 0; step < 16; step += stride) {
         const double flight = 0.5e-9 + step * 100e-12 / 16;
         WriteCleanLine("line.s2p", flight, formats[step % 3]);
-        const Outcome o = Simulate("--channel line.s2p --bits 24000 --param CDR_Threshold=2");
+        const Outcome o = Simulate("--channel line.s2p --bits 50000 --param CDR_Threshold=2");
         ASSERT_EQ(o.status, 0) << o.out;
         EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << "flight " << flight << "\n" << o.out;
         EXPECT_EQ(o.out.find("Slips"), std::string::npos) << o.out;
@@ -247,7 +223,7 @@ TEST_F(VelkorSim, GaussianNoiseGivesTheQFunctionBer) {
     const struct {
         double amplitude, noise;
         int bits;
-    } cases[] = {{0.4, 0.16, 100000}, {0.3, 0.1, 200000}};
+    } cases[] = {{0.4, 0.056, 100000}, {0.3, 0.035, 200000}};
     for (const auto& c : cases) {
         char arguments[256];
         std::snprintf(arguments, sizeof arguments,
@@ -256,7 +232,9 @@ TEST_F(VelkorSim, GaussianNoiseGivesTheQFunctionBer) {
         const Outcome o = Simulate(arguments);
         ASSERT_EQ(o.status, 0) << o.out;
         const std::string json = Slurp("noisy/metrics.json");
-        const double expected = 0.5 * std::erfc(c.amplitude / c.noise / std::sqrt(2.0));
+        // --noise is the rms in a band as wide as the bit rate: each of the 16 samples
+        // per bit carries sqrt(16 / 2) times that.
+        const double expected = 0.5 * std::erfc(c.amplitude / (c.noise * std::sqrt(8.0)) / std::sqrt(2.0));
         EXPECT_LE(Field(json, "\"ber_low\": "), expected) << o.out;
         EXPECT_GE(Field(json, "\"ber_high\": "), expected) << o.out;
         EXPECT_EQ(Field(json, "\"lock_bits\": "), 0);
@@ -303,19 +281,17 @@ TEST_F(VelkorSim, FrequencyOffsetOf300PpmIsTracked) {
     }
 }
 
-// Under slow, large SJ a clock not yet acquired holds its phase against the
-// transmitter's well enough to pass for lock; its decisions give it away, and
-// the run locks later on the stretch that decides right. The tracking error is
-// not wrapped at half a UI.
-TEST_F(VelkorSim, StableStretchThatDecidesWrongIsNotALock) {
+// Under slow, large SJ a clock not yet acquired can hold its phase against the
+// transmitter's well enough to pass for lock; lock waits for the loop's
+// frequency integrator to reach the transmitter's offset, and the run then
+// decides every bit right. The tracking error is not wrapped at half a UI.
+TEST_F(VelkorSim, SlowLargeSjLocksOnlyOnceTheLoopHasAcquired) {
     const Outcome o = Simulate("--bits 60000 --param CDR_Threshold=2 --sj 0.3@3e5 --out sj");
     ASSERT_EQ(o.status, 0) << o.out;
     EXPECT_NE(o.out.find("Bit errors: 0 in"), std::string::npos) << o.out;
-    EXPECT_NE(o.out.find("1 earlier stable stretch rejected"), std::string::npos) << o.out;
     const std::string json = Slurp("sj/metrics.json");
-    EXPECT_EQ(Field(json, "\"rejected_lock_stretches\": "), 1);
     EXPECT_GE(Field(json, "\"alignment_agreement\": "), 0.99);
-    EXPECT_GT(Field(json, "\"lock_bits\": "), 0);
+    EXPECT_GT(Field(json, "\"lock_bits\": "), 10000) << "the integrator unwinds first";
     EXPECT_LT(Field(json, "\"tracking_error_peak_ui\": "), 0.5);
 }
 
@@ -330,7 +306,7 @@ TEST_F(VelkorSim, SinusoidalJitterTheLoopFollowsIsNeitherASlipNorError) {
     step.close();
     double rms[2] = {0, 0};
     for (const int late : {0, 1}) {
-        const Outcome o = Simulate(std::string("--bits 60000 --param CDR_Threshold=2 --sj 0.3@5e6 --out follow") +
+        const Outcome o = Simulate(std::string("--bits 100000 --param CDR_Threshold=2 --sj 0.3@5e6 --out follow") +
                                    (late ? " --channel late_step.txt --step" : ""));
         ASSERT_EQ(o.status, 0) << o.out;
         EXPECT_EQ(o.out.find("Slips"), std::string::npos) << o.out;
@@ -357,8 +333,8 @@ TEST_F(VelkorSim, LockIsCausalAndRunsThatDoNotLockStillReport) {
         EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
         EXPECT_NE(Slurp("unlocked/metrics.json").find("\"locked\": false"), std::string::npos);
     }
-    const Outcome shorter = Simulate("--bits 30000 --param CDR_Threshold=2");
-    const Outcome longer = Simulate("--bits 50000 --param CDR_Threshold=2");
+    const Outcome shorter = Simulate("--bits 50000 --param CDR_Threshold=2");
+    const Outcome longer = Simulate("--bits 80000 --param CDR_Threshold=2");
     ASSERT_NE(shorter.out.find("Lock:       after "), std::string::npos) << shorter.out;
     EXPECT_EQ(Field(shorter.out, "Lock:       after "), Field(longer.out, "Lock:       after ")) << longer.out;
 }
@@ -429,7 +405,7 @@ TEST_F(VelkorSim, InterruptedRunCleansUpAndSaysWhereItStopped) {
 // A point's figures depend on its values and seed alone: shards run apart and
 // merged give the unsharded sweep's table row for row, whatever the job count.
 TEST_F(VelkorSim, ShardedSweepMergesIntoTheUnshardedOne) {
-    const std::string grid = "sweep --grid noise=0,0.08 --grid CDR_Threshold=2,3 --bits 16000 --loss 6 --seed 7";
+    const std::string grid = "sweep --grid noise=0,0.08 --grid CDR_Threshold=2,3 --bits 40000 --loss 6 --seed 7";
     const Outcome whole = Simulate(grid + " --jobs 2 --out whole");
     ASSERT_EQ(whole.status, 0) << whole.out;
     EXPECT_NE(whole.out.find("4 of 4 points (shard 1/1), 0 failed"), std::string::npos) << whole.out;
@@ -455,7 +431,7 @@ TEST_F(VelkorSim, ShardedSweepMergesIntoTheUnshardedOne) {
     EXPECT_NE(Slurp("merged/report.html").find("<svg"), std::string::npos);
     // Joining two different sweeps is refused.
     ASSERT_EQ(Simulate("sweep --grid loss=6 --bits 2000 --out other").status, 0);
-    EXPECT_NE(Simulate("merge whole other --out bad").out.find("not the same sweep"), std::string::npos);
+    EXPECT_NE(Simulate("merge whole other --out bad").out.find("not a shard of the same sweep"), std::string::npos);
 }
 
 TEST_F(VelkorSim, MalformedSweepsAreUsageErrors) {
@@ -478,7 +454,7 @@ TEST_F(VelkorSim, MalformedSweepsAreUsageErrors) {
         {"sweep --grid nonsense=1 --out s", "unknown parameter 'nonsense'"},
         {"sweep --grid corner=0,7 --out s", "not in the List of corner"},
         {"merge --out m", "merge needs DIR... and --out DIR"},
-        {"merge nowhere --out m", "cannot read 'nowhere/sweep.csv'"},
+        {"merge nowhere --out m", "'nowhere/sweep-manifest.txt' is missing or not a sweep manifest"},
     };
     for (const auto& c : cases) {
         const Outcome o = Simulate(c.arguments);
@@ -505,7 +481,7 @@ TEST_F(VelkorSim, JitterToleranceFallsAboveTheLoopBandwidth) {
     std::getline(table, header);
     std::getline(table, slow);
     std::getline(table, fast);
-    EXPECT_EQ(header, "frequency_hz,amplitude_ui,mask_ui,pass");
+    EXPECT_EQ(header, "frequency_hz,amplitude_ui,result,fails_by,mask_ui,pass");
     const double slowUi = Field(slow, "300000,"), fastUi = Field(fast, "3e+07,");
     EXPECT_GE(slowUi, 1.0) << slow;
     EXPECT_GT(fastUi, 0.05) << fast;
@@ -528,7 +504,7 @@ TEST_F(VelkorSim, MalformedJitterToleranceRunsAreUsageErrors) {
         {"jtol --sj-freqs 1M,,2M --out j", "--sj-freqs needs positive frequencies"},
         {"jtol --sj-freqs -1M --out j", "--sj-freqs needs positive frequencies"},
         {"jtol --sj-freqs 1M --target-ber 0.7 --out j", "--target-ber needs a BER above 0 and below 0.5"},
-        {"jtol --sj-freqs 1M --resolution 0 --out j", "--resolution needs a number above 0"},
+        {"jtol --sj-freqs 1M --resolution 0 --out j", "--resolution needs a number from 1e-06 to 10 UI"},
         {"jtol --sj-freqs 1M --sj 0.1@1M --out j", "jtol sets the SJ itself"},
         {"jtol --sj-freqs 9G --out j", "--sj at 9e+09 Hz is above half the bit rate"},
         {"jtol --sj-freqs 1M --mask descending.txt --out j", "descending.txt:2: frequencies must ascend strictly"},

@@ -66,15 +66,10 @@ std::vector<std::pair<double, double>> TrackingSpectrum(const std::vector<std::p
     return spectrum;
 }
 
-// The clock counts as locked when its phase against the transmitter's holds
-// within this of its mean; jitter the loop is not meant to follow (fast SJ,
-// RJ, DJ; a loop limited in slew lags even behind slower SJ by more than its
-// amplitude) widens it, up to 0.45 UI.
-double LockTolerance(const AnalysisSettings& s) {
-    double jitter = 0.5 * s.impairments.djUi + 3 * s.impairments.rjUi;
-    for (const auto& sj : s.impairments.sj) jitter += sj.amplitudeUi;
-    return std::max(1.0 / s.samplesPerBit, 0.125 + std::min(4 * jitter, 0.325));
-}
+// How far a window's mean phase may lie from the stretch's: an eighth of a UI,
+// or one sample when that is more (the loop moves the clock by whole samples).
+// It does not depend on the jitter sent: window means average it out.
+double LockTolerance(const AnalysisSettings& s) { return std::max(1.0 / s.samplesPerBit, 0.125); }
 
 }  // namespace
 
@@ -125,7 +120,9 @@ void LinkAnalyser::Add(const double* input, const double* output, std::size_t n,
         lastTime_ = t;
         pending_.push_back({t, std::llround(t / dt_) + spb_ / 2});
         if (!lock_.Locked()) {
-            lock_.Add(PhaseAt(t));  // against the transmitter's clock, not the nominal grid
+            // Against the transmitter's clock, not the nominal grid.
+            const double sent = t - s_.channelDelay;
+            lock_.Add(PhaseAt(sent), correction_, s_.impairments.Any() ? timing_.OffsetPpm(sent) : 0.0);
             while (pendingFirst_ < lock_.Start() && !pending_.empty()) {  // edges before the stable stretch
                 pending_.pop_front();
                 ++pendingFirst_;
@@ -228,6 +225,32 @@ void LinkAnalyser::OnLock() {
     };
     range(in_, m_.eyeBefore);
     range(out_, m_.eyeAfter);
+    inputShift_ = InputEyeCentre(window);
+}
+
+// The input eye is drawn about its own centre, half a UI from the mean 0 V
+// crossing of the input around the stretch's decisions; the equaliser's delay
+// puts the output's sampling instant elsewhere.
+long long LinkAnalyser::InputEyeCentre(std::size_t window) const {
+    const long long end = base_ + static_cast<long long>(in_.size());
+    const double twoPi = 6.283185307179586;
+    double c = 0, s = 0;
+    for (std::size_t j = 0; j < window; ++j) {
+        const long long d = pending_[j].decision;
+        for (long long i = d - spb_ / 2 + 1; i <= d + spb_ - spb_ / 2; ++i) {
+            if (i - 1 < base_ || i >= end) continue;
+            const double a = In(i - 1), b = In(i);
+            if ((a > 0) == (b > 0) || a == b) continue;
+            const double at = static_cast<double>(i - 1 - d) + a / (a - b);  // samples from the decision
+            c += std::cos(twoPi * at / spb_);
+            s += std::sin(twoPi * at / spb_);
+        }
+    }
+    if (c == 0 && s == 0) return 0;
+    const double crossing = std::atan2(s, c) / twoPi * spb_;
+    double centre = crossing + 0.5 * spb_;
+    centre -= spb_ * std::floor(centre / spb_ + 0.5);  // -spb/2 ... spb/2
+    return std::llround(centre);
 }
 
 void LinkAnalyser::Density(EyeDensity& eye, const std::vector<double>& ring, long long decision) {
@@ -256,6 +279,7 @@ void LinkAnalyser::Measure(const Edge& edge) {
         if (m_.slipTimes.size() < kMaxSlipTimes) m_.slipTimes.push_back(edge.time);
     }
     Track(edge.time, drift);  // not wrapped at half a UI: below the slip threshold it is the error
+    if (bitIndex_ < static_cast<long long>(s_.settleBits)) return;  // still settling: not counted
     const int bit = Bit(bitIndex_);
     if (bit > 1 || edge.decision < base_ || edge.decision >= end) return;
     ++m_.bitsCompared;
@@ -279,7 +303,7 @@ void LinkAnalyser::Measure(const Edge& edge) {
             maxZero_[slot] = std::max(maxZero_[slot], v);
         }
     }
-    Density(m_.eyeBefore, in_, edge.decision);
+    Density(m_.eyeBefore, in_, edge.decision + inputShift_);
     Density(m_.eyeAfter, out_, edge.decision);
 }
 
@@ -290,7 +314,7 @@ void LinkAnalyser::Process(bool final) {
         if (window > 0 && (final || pending_[window - 1].decision < end)) OnLock();
     }
     if (aligned_) {
-        while (!pending_.empty() && (final || pending_.front().decision + spb_ <= end)) {
+        while (!pending_.empty() && (final || pending_.front().decision + 2 * spb_ <= end)) {
             Measure(pending_.front());
             pending_.pop_front();
             ++pendingFirst_;
@@ -302,7 +326,7 @@ void LinkAnalyser::Process(bool final) {
 void LinkAnalyser::Trim() {
     const long long end = base_ + static_cast<long long>(out_.size());
     long long keep = end - 2 * spb_;
-    if (!pending_.empty()) keep = std::min(keep, pending_.front().decision - spb_);
+    if (!pending_.empty()) keep = std::min(keep, pending_.front().decision - 2 * spb_);
     if (keep > base_) {
         const auto drop = static_cast<std::size_t>(std::min<long long>(keep - base_, static_cast<long long>(out_.size())));
         in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(drop));

@@ -23,6 +23,10 @@ struct AnalysisSettings {
     std::size_t maxLatencyBits = 256;  // longest delay of channel and model to search, whole bits
     Impairments impairments;  // of the transmitter, whose clock the recovered one is held against
     unsigned seed = 1;
+    std::size_t settleBits = 0;  // transmitted bits before errors, the eye and the bathtub are counted
+    // The channel's delay as far as it is known before lock (its impulse response's
+    // peak), seconds: lock is judged against what the transmitter sent that long ago.
+    double channelDelay = 0;
 };
 
 struct EyeDensity {
@@ -79,6 +83,8 @@ public:
     // The next block of the run: the model's input and output samples and the
     // clock times the model returned with them (without the -1 terminator).
     void Add(const double* input, const double* output, std::size_t n, const double* clockTimes, std::size_t count);
+    // The frequency correction the model reports (ppm) for the edges of the next block.
+    void ModelCorrection(double ppm) { correction_ = ppm; }
     // Ends the run and gives the figures.
     LinkMetrics Finish();
 
@@ -95,6 +101,7 @@ private:
     double In(long long i) const { return in_[static_cast<std::size_t>(i - base_)]; }
     void Density(EyeDensity& eye, const std::vector<double>& ring, long long decision);
     void Trim();
+    long long InputEyeCentre(std::size_t window) const;
     double PhaseAt(double t) const { return s_.impairments.Any() ? timing_.Phase(t) : t / s_.bitTime; }
     // The transmitter's phase when it sent what the receiver decides at t: the
     // channel and model delay (whole bits, found at lock) taken off, so that SJ
@@ -110,6 +117,8 @@ private:
     EdgeTiming timing_;
     double refTime_ = 0, refPhase_ = 0;
     double sendDelay_ = 0;  // seconds
+    long long inputShift_ = 0;
+    double correction_ = LockDetector::kUnknown;  // samples from a decision to the input eye's centre
     double trackSum_ = 0, trackSum2_ = 0, windowSum_ = 0, windowTx_ = 0;
     double trackMin_ = 0, trackMax_ = 0;
     std::size_t tracked_ = 0, windowCount_ = 0, trackWindow_ = 64;

@@ -31,11 +31,27 @@ double EdgeTiming::Spread(double t) const {
     return depth * (cycles * half + partial);
 }
 
-double EdgeTiming::Phase(double t) const {
+double EdgeTiming::SjDelay(double t) const {
     double delay = 0;
-    for (const auto& s : imp_.sj) delay += s.amplitudeUi * ui_ * std::sin(2 * kPi * s.frequency * t);
-    const double u = t - delay;
+    if (t < imp_.sjStartTime) return delay;
+    const double since = t - imp_.sjStartTime;
+    for (const auto& s : imp_.sj) delay += s.amplitudeUi * ui_ * std::sin(2 * kPi * s.frequency * since);
+    return delay;
+}
+
+double EdgeTiming::Phase(double t) const {
+    const double u = t - SjDelay(t);
     return (u - Spread(u)) / period_;
+}
+
+double EdgeTiming::OffsetPpm(double t) const {
+    double slowed = 0;
+    if (imp_.sscPpm != 0 && t > 0) {
+        const double p = 1 / imp_.sscFrequency;
+        const double x = t - std::floor(t / p) * p;
+        slowed = imp_.sscPpm * 1e-6 * (x <= 0.5 * p ? 2 * x / p : 2 - 2 * x / p);
+    }
+    return ((1 - slowed) * ui_ / period_ - 1) * 1e6;
 }
 
 double EdgeTiming::SmoothEdge(std::int64_t n) const {
@@ -56,8 +72,7 @@ double EdgeTiming::SmoothEdge(std::int64_t n) const {
 
 double EdgeTiming::Next() {
     const double smooth = SmoothEdge(n_++);
-    double t = smooth;
-    for (const auto& s : imp_.sj) t += s.amplitudeUi * ui_ * std::sin(2 * kPi * s.frequency * smooth);
+    double t = smooth + SjDelay(smooth);
     if (imp_.rjUi > 0) t += imp_.rjUi * ui_ * gauss_(rng_);
     if (imp_.djUi > 0) t += imp_.djUi * ui_ * uniform_(rng_);
     return t;

@@ -24,6 +24,9 @@ struct Impairments {
     std::vector<SinusoidalJitter> sj;
     double rjUi = 0;         // rms, Gaussian
     double djUi = 0;         // peak-to-peak, uniform within +-djUi/2
+    // The SJ starts at this time (seconds), from zero phase, so that the loop can
+    // acquire without it first.
+    double sjStartTime = 0;
     bool Any() const { return ppm != 0 || sscPpm != 0 || !sj.empty() || rjUi != 0 || djUi != 0; }
     // The largest distance of an edge from its place on the smooth clock, for
     // look-ahead (random jitter counted to 8 sigma).
@@ -37,6 +40,9 @@ public:
     // The clock without random and deterministic jitter, in bits: how many bit
     // periods the transmitter has sent by time t (SJ delays the edges).
     double Phase(double t) const;
+    // The transmitter's frequency offset at time t from its offset and spread (ppm,
+    // positive: faster than nominal); SJ is jitter, not counted.
+    double OffsetPpm(double t) const;
     // The time of the next edge, its jitter included.
     double Next();
     // The time of edge n on the clock with frequency offset and spread only.
@@ -44,6 +50,7 @@ public:
 
 private:
     double Spread(double t) const;  // time lost to the down-spread by t
+    double SjDelay(double t) const;  // seconds the SJ moves an edge sent at smooth time t
     Impairments imp_;
     double ui_, period_;  // nominal bit time, transmitter bit time
     std::int64_t n_ = 0;

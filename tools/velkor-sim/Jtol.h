@@ -1,7 +1,10 @@
-// Jitter tolerance: for each frequency, the largest sinusoidal jitter at which
-// the link still meets a bit error ratio, found by bisection over whole runs.
+// Jitter tolerance as the test standards measure it: the loop acquires without
+// SJ, then the SJ starts and the bits are counted; for each frequency the largest
+// SJ amplitude at which the link keeps its lock and meets a bit error ratio,
+// found by bisection over whole runs.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +16,8 @@ struct JtolOptions {
     double targetBer = 1e-3;
     double resolution = 0.02;  // UI: the bisection stops when the bracket is this narrow
     double maxAmplitude = 4;   // UI: the largest amplitude tried
+    std::size_t bits = 100000;  // counted under SJ, after the settling bits
+    long long settleBits = -1;  // bits before the SJ starts; -1: found by an acquisition run without SJ
     std::string maskFile;
     int jobs = 1;
     std::vector<std::string> runArguments;

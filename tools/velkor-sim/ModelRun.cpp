@@ -74,6 +74,7 @@ bool RunModel(AmiHost& host, const ModelRunSettings& s, const BlockSource& sourc
         }
         std::size_t count = 0;
         while (count <= n && times[count] != -1.0) ++count;
+        if (s.onState && parametersOut) s.onState(result.samples + n, parametersOut);
         sink(input.data(), wave.data(), n, times.data(), count);
         result.samples += n;
         bar.Update(result.samples);

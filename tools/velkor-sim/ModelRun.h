@@ -17,6 +17,9 @@ struct ModelRunSettings {
     long block = 1024;
     std::size_t totalSamples = 0;  // for the progress bar
     bool progress = false;
+    // Sees the model's AMI_parameters_out after each call (before the sink sees
+    // the block), with the samples done by the end of that block.
+    std::function<void(std::size_t samples, const char* state)> onState;
 };
 
 // Fills the next input block (at most n samples) and returns its length; 0 ends the run.

@@ -35,7 +35,7 @@ bool ParseNumber(const std::string& text, double& value) {
 const char* Usage() {
     return "usage: velkor-sim [options]\n"
            "       velkor-sim sweep --grid NAME=V1,V2,... [--jobs N] [--shard K/N] --out DIR [options]\n"
-           "       velkor-sim merge DIR... --out DIR\n"
+           "       velkor-sim merge DIR... --out DIR [--partial]\n"
            "       velkor-sim jtol --sj-freqs F1,F2,... --out DIR [--target-ber B] [--mask FILE] [options]\n"
            "       (each with --help for its own options)\n"
            "Drives the Velkor_Rx IBIS-AMI model as a channel simulator does: a PRBS bit stream\n"
@@ -53,7 +53,8 @@ const char* Usage() {
            "  --samples-per-bit N   samples per unit interval (default 16)\n"
            "  --amplitude V         NRZ amplitude at the transmitter, volts peak: levels +-V, 2V peak-to-peak\n"
            "                        (default 0.4)\n"
-           "  --noise V             rms of Gaussian noise added at the receiver input (default 0)\n"
+           "  --noise V             white Gaussian noise at the receiver input, volts rms within a bandwidth\n"
+           "                        equal to the bit rate (0 to 10 GHz at 10G), whatever the samples per bit (default 0)\n"
            "  --seed N              seed of the noise and of the random jitter (default 1)\n"
            "Transmitter (off by default):\n"
            "  --tx-ffe C1,C2,...    feed-forward taps one UI apart, e.g. -0.1,0.7,-0.2; the largest is the main\n"
@@ -64,6 +65,8 @@ const char* Usage() {
            "  --ssc-freq F          its modulation frequency (default 33k)\n"
            "  --sj UI@HZ            sinusoidal jitter, peak amplitude in UI at a frequency (repeatable)\n"
            "  --rj UI               random jitter, rms, Gaussian\n"
+           "  --settle-bits N       the SJ starts after N bits, once the loop has acquired; bit errors are\n"
+           "                        counted from there (default 0: SJ from the first bit)\n"
            "  --dj UI               deterministic jitter, peak-to-peak, uniform within +-DJ/2\n"
            "Channel:\n"
            "  --loss DB             loss of the built-in backplane trace at the Nyquist frequency (default 12)\n"
@@ -74,7 +77,7 @@ const char* Usage() {
            "                        (default: 1,2 for a 2-port, found from the data for a 4-port)\n"
            "  --step                the channel file holds a step response\n"
            "Run and output:\n"
-           "  --block N             samples per AMI_GetWave call, up to 1048576 (default 1024)\n"
+           "  --block N             samples per AMI_GetWave call, 2 to 1048576 (default 1024)\n"
            "  --out DIR             write report.html, metrics.json and the adaptation log to DIR\n"
            "  --help                this text\n";
 }
@@ -190,7 +193,17 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             o.channel.lossDb = number;
         } else if (name == "--block") {
             if (!needNumber(1, kMaxBlock)) return false;
+            // The model hands back at most as many clock times as the call has
+            // samples, the -1 terminator included: one sample leaves no room for a time.
+            if (number < 2) {
+                error = "option --block needs at least 2 samples: a call of one sample has room only for the "
+                        "clock-time list's terminator, so the model could never return a clock time";
+                return false;
+            }
             o.block = static_cast<long>(number);
+        } else if (name == "--settle-bits") {
+            if (!needNumber(0, 2e8)) return false;
+            o.settleBits = static_cast<std::size_t>(number);
         } else {
             error = "unknown option '" + name + "' (see --help)";
             return false;
@@ -219,10 +232,16 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             error = text;
             return false;
         }
-    if (o.impairments.sscFrequency > o.bitRate / 100) {
+    // The modulation frequency matters only when a spread was asked for.
+    if (o.impairments.sscPpm != 0 && o.impairments.sscFrequency > o.bitRate / 100) {
         error = "--ssc-freq must stay below a hundredth of the bit rate";
         return false;
     }
+    if (o.settleBits >= o.bits) {
+        error = "--settle-bits must be below --bits: errors are counted after the settling bits";
+        return false;
+    }
+    o.impairments.sjStartTime = static_cast<double>(o.settleBits) / o.bitRate;
     return true;
 }
 

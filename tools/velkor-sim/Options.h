@@ -25,6 +25,7 @@ struct Options {
     TransmitterShape transmitter;  // FFE and rise time
     ChannelRequest channel;        // files (--channel, --ports), --step, --loss
     long block = 1024;
+    std::size_t settleBits = 0;  // bits before the SJ starts and errors are counted
     std::string outDir;
     bool help = false;
 };

@@ -25,6 +25,10 @@ struct RunDescription {
     std::string transmitter;  // its FFE and rise time, in words
     std::vector<std::string> channelNotes, channelWarnings;
     std::vector<LossPoint> channelLoss;  // insertion loss as used
+    std::size_t settleBits = 0;  // bits before the SJ starts and errors are counted
+    unsigned seed = 0;
+    // The clock recovery's frequency correction (ppm) as the model reports it, by sample.
+    std::vector<std::pair<long long, double>> frequencyCorrection;
 };
 
 std::string Summary(const RunDescription& run, const LinkMetrics& m);
@@ -39,10 +43,14 @@ struct JtolPoint {
     double frequency = 0, amplitude = 0;  // Hz, UI peak: the largest that passed
     double mask = -1;                     // UI, -1 without a mask
     bool capped = false;                  // passed at the largest amplitude tried
+    bool measured = true;                 // false: the runs could not tell (note says why)
+    std::string failedBy;                 // why the smallest failing run failed: "ber" or "lock"
+    std::string note;
 };
+// `conditions`: the run conditions in words, shown at the top of the page.
 std::string JtolReportHtml(const std::vector<JtolPoint>& points, const std::vector<std::pair<double, double>>& mask,
-                           double targetBer, double resolution);
+                           double targetBer, double resolution, const std::string& conditions);
 std::string SweepReportHtml(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows,
-                            std::size_t gridColumns);
+                            std::size_t gridColumns, const std::string& conditions);
 
 }  // namespace sim

@@ -1,13 +1,20 @@
 #include "tools/velkor-sim/Stimulus.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace sim {
 
 Stimulus::Stimulus(const StimulusSettings& s, const std::vector<double>& taps)
-    : settings_(s), prbs_(s.polynomial), channel_(taps), rng_(s.seed), gauss_(0.0, s.noise > 0 ? s.noise : 1.0),
+    : settings_(s), prbs_(s.polynomial), channel_(taps), rng_(s.seed), gauss_(0.0, s.noise > 0 ? NoisePerSample(s.noise, s.samplesPerBit) : 1.0),
       total_(s.bits * static_cast<std::size_t>(s.samplesPerBit)),
       jittered_(s.impairments, s.bitTime, s.samplesPerBit, s.seed) {}
+
+double NoisePerSample(double rmsInBitRateBand, int samplesPerBit) {
+    // White noise of density N0 has N0 * R in the band 0 ... R (R the bit rate)
+    // and N0 * fs / 2 per sample at the sample rate fs = samplesPerBit * R.
+    return rmsInBitRateBand * std::sqrt(0.5 * samplesPerBit);
+}
 
 void Stimulus::Refill() {
     const std::size_t n = std::min(channel_.Segment(), total_ - done_);

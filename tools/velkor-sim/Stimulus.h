@@ -19,10 +19,14 @@ struct StimulusSettings {
     int samplesPerBit = 16;
     double bitTime = 1e-10;  // nominal, seconds
     double amplitude = 0.4;
-    double noise = 0.0;  // rms, volts
+    double noise = 0.0;  // volts rms within a band as wide as the bit rate
     unsigned seed = 1;
     Impairments impairments;
 };
+
+// The rms of the noise added to each sample for white noise of `rmsInBitRateBand`
+// volts rms between 0 and the bit rate: the same noise density at any sampling.
+double NoisePerSample(double rmsInBitRateBand, int samplesPerBit);
 
 class Stimulus {
 public:

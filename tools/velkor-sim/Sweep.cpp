@@ -17,6 +17,11 @@
 
 #include "tools/velkor-sim/KitParameters.h"
 #include "tools/velkor-sim/Options.h"
+#include "tools/velkor-sim/OutputFolder.h"
+#include "tools/velkor-sim/PointRunner.h"
+#include "tools/velkor-sim/RunConditions.h"
+#include "tools/velkor-sim/StopSignals.h"
+#include "tools/velkor-sim/SweepManifest.h"
 #include "tools/velkor-sim/Report.h"
 
 namespace sim {
@@ -49,16 +54,32 @@ bool IsRunOption(const std::string& name) {
     return error.find("unknown option") == std::string::npos;
 }
 
-// The value after "key": in a metrics.json text, up to the next comma or line end.
+// The value after "key": in a metrics.json text: a string to its closing quote
+// (escapes read), anything else up to the next comma or line end.
 std::string JsonValue(const std::string& json, const std::string& key) {
     const std::string quoted = "\"" + key + "\": ";
     const auto p = json.find(quoted);
     if (p == std::string::npos) return "";
     const auto start = p + quoted.size();
-    auto end = json.find_first_of(",\n", start);
-    std::string v = json.substr(start, end - start);
-    if (v.size() >= 2 && v.front() == '"') v = v.substr(1, v.size() - 2);
-    return v;
+    if (start < json.size() && json[start] == '"') {
+        std::string v;
+        for (std::size_t i = start + 1; i < json.size() && json[i] != '"'; ++i) {
+            if (json[i] == '\\' && i + 1 < json.size()) {
+                const char c = json[++i];
+                if (c == 'u' && i + 4 < json.size()) {  // the control bytes metrics.json escapes
+                    v += static_cast<char>(std::strtol(json.substr(i + 1, 4).c_str(), nullptr, 16));
+                    i += 4;
+                } else {
+                    v += c;
+                }
+            } else {
+                v += json[i];
+            }
+        }
+        return v;
+    }
+    const auto end = json.find_first_of(",\n", start);
+    return json.substr(start, end - start);
 }
 
 std::string CsvField(const std::string& v) {
@@ -110,13 +131,6 @@ int Fail(const std::string& message, int status = 1) {
     return status;
 }
 
-std::string PointId(std::size_t index, std::size_t total) {
-    const int width = static_cast<int>(std::to_string(total > 0 ? total - 1 : 0).size());
-    char text[32];
-    std::snprintf(text, sizeof text, "%0*zu", std::max(width, 4), index);
-    return text;
-}
-
 }  // namespace
 
 std::string MetricsValue(const std::string& json, const std::string& key) { return JsonValue(json, key); }
@@ -127,43 +141,6 @@ std::string ReadText(const std::string& path) {
     text << in.rdbuf();
     return text.str();
 }
-
-bool WaitPoint(long& id, int& status) {
-    for (;;) {
-        int raw = 0;
-        const pid_t done = waitpid(-1, &raw, 0);
-        if (done < 0 && errno == EINTR) continue;
-        if (done < 0) return false;
-        id = done;
-        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        return true;
-    }
-}
-
-long StartPoint(const std::string& self, const std::vector<std::string>& arguments, const std::string& folderName) {
-    const fs::path folder(folderName);
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) return -1;
-    std::vector<std::string> args = arguments;
-    args.insert(args.begin(), self);
-    args.push_back("--out");
-    args.push_back(folder.string());
-    const std::string log = (folder / "run.log").string();
-    const pid_t child = fork();
-    if (child != 0) return child;
-    const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd >= 0) {
-        dup2(fd, 1);
-        dup2(fd, 2);
-    }
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(self.c_str(), argv.data());
-    _exit(127);
-}
-
 
 const char* SweepUsage() {
     return "usage: velkor-sim sweep --grid NAME=V1,V2,... [--grid ...] [--jobs N] [--shard K/N] --out DIR [run options]\n"
@@ -178,8 +155,11 @@ const char* SweepUsage() {
            "Every other option is passed to each point (see velkor-sim --help); every point uses the same\n"
            "--seed, so a point's figures depend on its values alone, never on the shard or the job count.\n"
            "\n"
-           "usage: velkor-sim merge DIR... --out DIR\n"
-           "Joins the sweep.csv of shard outputs into one sweep.csv, sorted by point, and writes its report.\n";
+           "usage: velkor-sim merge DIR... --out DIR [--partial]\n"
+           "Joins the sweep.csv of shard outputs into one sweep.csv, sorted by point, and writes its report.\n"
+           "The shards must come from one sweep (version, grid and run options, from each folder's\n"
+           "sweep-manifest.txt) and together hold every point of the grid; --partial joins an incomplete\n"
+           "set anyway, naming the missing points in the report.\n";
 }
 
 bool ParseSweepOptions(int argc, char** argv, SweepOptions& o, std::string& error) {
@@ -254,20 +234,6 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& o, std::string& erro
     return true;
 }
 
-std::vector<std::vector<std::string>> GridPoints(const std::vector<GridAxis>& grid) {
-    std::vector<std::vector<std::string>> points{{}};
-    for (const auto& axis : grid) {
-        std::vector<std::vector<std::string>> next;
-        for (const auto& p : points)
-            for (const auto& v : axis.values) {
-                next.push_back(p);
-                next.back().push_back(v);
-            }
-        points = std::move(next);
-    }
-    return points;
-}
-
 std::vector<std::string> PointArguments(const SweepOptions& o, const std::vector<std::string>& values) {
     std::vector<std::string> args = o.runArguments;
     for (std::size_t k = 0; k < o.grid.size() && k < values.size(); ++k) {
@@ -291,54 +257,117 @@ std::vector<std::string> SweepFigureNames() {
 std::vector<std::string> SweepFigures(const std::string& json) {
     std::vector<std::string> figures;
     for (const auto& name : SweepFigureNames())
-        if (name != "status") figures.push_back(JsonValue(json, name));
+        if (name != "status") {
+            const std::string value = JsonValue(json, name);
+            figures.push_back(value == "null" ? "" : value);  // not measured: an empty field, never 0
+        }
     return figures;
 }
 
-int RunSweep(const SweepOptions& o, const std::string& self) {
-    const auto points = GridPoints(o.grid);
-    // Every point's options are checked before any runs: a bad value is a usage
-    // error now, not a failed point an hour later.
-    for (const auto& values : points) {
-        auto args = PointArguments(o, values);
+namespace {
+
+// Every value is checked before anything runs: a bad value is a usage error
+// now, not a failed point an hour later. Each value of each axis once; then the
+// combinations of the run options, which limit one another (bits and samples
+// per bit, SJ against the bit rate ...), point by point without a list.
+int CheckGrid(const SweepOptions& o, const std::string& self) {
+    auto parse = [&](const std::vector<std::string>& arguments, Options& run, std::string& error) {
+        std::vector<std::string> args = arguments;
         args.insert(args.begin(), self);
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
-        Options run;
-        std::string error;
-        if (!ParseOptions(static_cast<int>(argv.size()), argv.data(), run, error)) return Fail(error, 2);
-        if (!run.outDir.empty()) return Fail("--out is the sweep's own option: give it once, for the sweep", 2);
-        ModelParameters model;
-        if (!ReadAmiDefaults(run.ami, model, error)) return Fail(error);
-        if (!ApplyOverrides(model, run.params, error)) return Fail(error, 2);
+        return ParseOptions(static_cast<int>(argv.size()), argv.data(), run, error);
+    };
+    Options base;
+    std::string error;
+    if (!parse(o.runArguments, base, error)) return Fail(error, 2);
+    if (!base.outDir.empty()) return Fail("--out is the sweep's own option: give it once, for the sweep", 2);
+    ModelParameters model;
+    if (!ReadAmiDefaults(base.ami, model, error)) return Fail(error);
+    if (!ApplyOverrides(model, base.params, error)) return Fail(error, 2);
+    std::vector<std::size_t> runAxes;
+    for (std::size_t k = 0; k < o.grid.size(); ++k) {
+        const bool runOption = IsRunOption(o.grid[k].name);
+        if (runOption) runAxes.push_back(k);
+        for (const auto& v : o.grid[k].values) {
+            Options run;
+            ModelParameters m = model;
+            const std::vector<std::string> one = runOption ? std::vector<std::string>{"--" + o.grid[k].name, v}
+                                                           : std::vector<std::string>{"--param", o.grid[k].name + "=" + v};
+            std::vector<std::string> args = o.runArguments;
+            args.insert(args.end(), one.begin(), one.end());
+            if (!parse(args, run, error)) return Fail(error, 2);
+            if (o.grid[k].name == "ami" && !ReadAmiDefaults(run.ami, m, error)) return Fail(error);
+            if (!ApplyOverrides(m, run.params, error)) return Fail(error, 2);
+        }
     }
+    // The run options' combinations, counted like the grid's points.
+    std::uint64_t combinations = 1;
+    for (const std::size_t k : runAxes) combinations *= o.grid[k].values.size();
+    if (runAxes.size() < 2) return 0;
+    for (std::uint64_t c = 0; c < combinations; ++c) {
+        std::vector<std::string> args = o.runArguments;
+        std::uint64_t rest = c;
+        for (std::size_t j = runAxes.size(); j-- > 0;) {
+            const auto& axis = o.grid[runAxes[j]];
+            args.push_back("--" + axis.name);
+            args.push_back(axis.values[static_cast<std::size_t>(rest % axis.values.size())]);
+            rest /= axis.values.size();
+        }
+        Options run;
+        if (!parse(args, run, error)) return Fail(error, 2);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunSweep(const SweepOptions& o, const std::string& self) {
+    Grid grid;
+    std::string error;
+    if (!grid.Set(o.grid, error)) return Fail(error, 2);
+    if (const int status = CheckGrid(o, self)) return status;
     const fs::path out = fs::absolute(o.outDir);
+    FolderLock lock;
+    if (!lock.Acquire(out.string(), error)) return Fail(error);
+    CatchStopSignals();
+    // The table of an earlier sweep in this folder goes first: it would describe other points.
     std::error_code ec;
+    for (const char* stale : {"sweep.csv", "report.html", kManifestFile}) fs::remove(out / stale, ec);
     fs::create_directories(out / "points", ec);
     if (ec) return Fail("cannot create the folder '" + (out / "points").string() + "': " + ec.message());
+    SweepManifest manifest{ToolVersion(), o.grid, o.runArguments, o.shard, o.shards};
+    if (!WriteText(out / kManifestFile, ManifestText(manifest), error)) return Fail(error);
 
-    std::vector<std::size_t> mine;
-    for (std::size_t k = 0; k < points.size(); ++k)
-        if (k % static_cast<std::size_t>(o.shards) == static_cast<std::size_t>(o.shard - 1)) mine.push_back(k);
-    std::map<pid_t, std::size_t> running;
-    std::map<std::size_t, int> status;
-    std::size_t next = 0;
-    while (next < mine.size() || !running.empty()) {
-        while (next < mine.size() && running.size() < static_cast<std::size_t>(o.jobs)) {
-            const std::size_t k = mine[next++];
-            const fs::path folder = out / "points" / PointId(k, points.size());
-            const long child = StartPoint(self, PointArguments(o, points[k]), folder.string());
-            if (child < 0) return Fail("cannot start the point in '" + folder.string() + "': " + std::strerror(errno));
-            running[static_cast<pid_t>(child)] = k;
+    // This shard's points: k-1, k-1+N, ... enumerated as they are started.
+    const auto shards = static_cast<std::uint64_t>(o.shards);
+    const auto first = static_cast<std::uint64_t>(o.shard - 1);
+    std::vector<std::string> runOption(o.grid.size());
+    std::map<std::uint64_t, int> status;
+    PointRunner runner(self);
+    std::map<long, std::uint64_t> running;
+    std::uint64_t next = first;
+    while ((next < grid.Size() && !runner.Stopped()) || runner.Running() > 0) {
+        while (next < grid.Size() && !runner.Stopped() && runner.Running() < static_cast<std::size_t>(o.jobs)) {
+            const std::uint64_t k = next;
+            next += shards;
+            const fs::path folder = out / "points" / grid.Id(k);
+            const long child = runner.Start(PointArguments(o, grid.Point(k)), folder.string(), error);
+            if (child < 0) {
+                Fail(error);
+                status[k] = 1;
+                continue;
+            }
+            running[child] = k;
         }
         long done = 0;
         int code = 0;
-        if (!WaitPoint(done, code)) break;
-        const auto it = running.find(static_cast<pid_t>(done));
+        if (!runner.Wait(done, code)) break;
+        const auto it = running.find(done);
         if (it == running.end()) continue;
         status[it->second] = code;
-        std::fprintf(stderr, "point %s: %s\n", PointId(it->second, points.size()).c_str(),
-                     status[it->second] == 0 ? "done" : ("failed, status " + std::to_string(status[it->second])).c_str());
+        std::fprintf(stderr, "point %s: %s\n", grid.Id(it->second).c_str(),
+                     code == 0 ? "done" : ("failed, status " + std::to_string(code)).c_str());
         running.erase(it);
     }
 
@@ -348,30 +377,40 @@ int RunSweep(const SweepOptions& o, const std::string& self) {
     std::vector<std::vector<std::string>> rows;
     std::string csv = CsvLine(header);
     int failed = 0;
-    for (const std::size_t k : mine) {
-        const std::string id = PointId(k, points.size());
-        const std::string json = ReadText((out / "points" / id / "metrics.json").string());
+    for (const auto& [k, code] : status) {
+        const std::string id = grid.Id(k);
         std::vector<std::string> row{id};
-        row.insert(row.end(), points[k].begin(), points[k].end());
-        row.push_back(std::to_string(status[k]));
-        const auto figures = SweepFigures(json);
+        const auto values = grid.Point(k);
+        row.insert(row.end(), values.begin(), values.end());
+        row.push_back(std::to_string(code));
+        // A failed or stopped point has no figures, whatever its folder holds.
+        const auto figures = code == 0 ? SweepFigures(ReadText((out / "points" / id / "metrics.json").string()))
+                                       : std::vector<std::string>(SweepFigureNames().size() - 1);
         row.insert(row.end(), figures.begin(), figures.end());
-        failed += status[k] != 0;
+        failed += code != 0;
         csv += CsvLine(row);
         rows.push_back(row);
     }
-    std::string error;
+    const std::uint64_t mine = (grid.Size() - first + shards - 1) / shards;
     if (!WriteText(out / "sweep.csv", csv, error) ||
-        !WriteText(out / "report.html", SweepReportHtml(header, rows, o.grid.size()), error))
+        !WriteText(out / "report.html", SweepReportHtml(header, rows, o.grid.size(), RunConditions(o.runArguments, out)),
+                   error))
         return Fail(error);
-    std::printf("Sweep:      %zu of %zu points (shard %d/%d), %d failed\nTable:      %s\n", mine.size(), points.size(),
-                o.shard, o.shards, failed, (out / "sweep.csv").string().c_str());
+    std::printf("Sweep:      %zu of %llu points (shard %d/%d), %d failed\n", rows.size(),
+                static_cast<unsigned long long>(grid.Size()), o.shard, o.shards, failed);
+    if (runner.Stopped())
+        std::printf("Stopped:    by %s after %zu of this shard's %llu points; the table holds those\n",
+                    StopSignalName(runner.Stopped()), rows.size(), static_cast<unsigned long long>(mine));
+    std::printf("Table:      %s\n", (out / "sweep.csv").string().c_str());
+    std::fflush(stdout);
+    if (runner.Stopped()) return 128 + runner.Stopped();
     return failed ? 1 : 0;
 }
 
 int RunMerge(int argc, char** argv) {
     std::vector<std::string> inputs;
     std::string outDir;
+    bool partial = false;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -383,6 +422,8 @@ int RunMerge(int argc, char** argv) {
             outDir = argv[++i];
         } else if (arg.rfind("--out=", 0) == 0) {
             outDir = arg.substr(6);
+        } else if (arg == "--partial") {
+            partial = true;
         } else if (arg.rfind("--", 0) == 0) {
             return Fail("unknown option '" + arg + "' for merge (see velkor-sim merge --help)", 2);
         } else {
@@ -390,6 +431,18 @@ int RunMerge(int argc, char** argv) {
         }
     }
     if (inputs.empty() || outDir.empty()) return Fail("merge needs DIR... and --out DIR", 2);
+    // Only shards of one sweep: the same version, grid and run options.
+    SweepManifest sweep;
+    std::string error;
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        SweepManifest m;
+        if (!ReadManifest((fs::path(inputs[k]) / kManifestFile).string(), m, error)) return Fail(error);
+        if (k == 0) sweep = m;
+        else if (const std::string why = ManifestDifference(sweep, m); !why.empty())
+            return Fail("'" + inputs[k] + "' is not a shard of the same sweep as '" + inputs.front() + "': " + why);
+    }
+    Grid grid;
+    if (!grid.Set(sweep.grid, error)) return Fail(inputs.front() + ": " + error);
     std::vector<std::string> header;
     std::map<std::string, std::vector<std::string>> rows;  // by point id, which sorts as the grid's order
     for (const auto& dir : inputs) {
@@ -410,8 +463,24 @@ int RunMerge(int argc, char** argv) {
     }
     const auto figures = SweepFigureNames();
     const auto fixedColumns = 1 + figures.size();
-    if (header.size() < fixedColumns + 1 || header.front() != "point")
-        return Fail("'" + inputs.front() + "/sweep.csv' is not a velkor-sim sweep table");
+    if (header.size() != fixedColumns + grid.Axes().size() || header.front() != "point")
+        return Fail("'" + inputs.front() + "/sweep.csv' is not the table its manifest describes");
+    // Every point of the grid, once: name what is missing and which shard runs it.
+    std::vector<std::string> missing;
+    std::size_t missingCount = 0;
+    for (std::uint64_t k = 0; k < grid.Size(); ++k)
+        if (!rows.count(grid.Id(k)) && ++missingCount <= 10)
+            missing.push_back(grid.Id(k) + " (shard " + std::to_string(k % static_cast<std::uint64_t>(sweep.shards) + 1) +
+                              "/" + std::to_string(sweep.shards) + ")");
+    std::string missingText;
+    for (const auto& m : missing) missingText += (missingText.empty() ? "" : ", ") + m;
+    if (missingCount > missing.size()) missingText += " and " + std::to_string(missingCount - missing.size()) + " more";
+    if (rows.size() + missingCount != grid.Size())
+        return Fail("the tables hold points that are not in the grid of " + std::to_string(grid.Size()) + " points");
+    if (missingCount && !partial)
+        return Fail(std::to_string(missingCount) + " of the grid's " + std::to_string(grid.Size()) +
+                    " points are in none of the folders: " + missingText + "; merge the missing shards too, or give "
+                    "--partial to join what is there");
     std::string csv = CsvLine(header);
     std::vector<std::vector<std::string>> table;
     for (const auto& [id, row] : rows) {
@@ -422,12 +491,18 @@ int RunMerge(int argc, char** argv) {
     std::error_code ec;
     fs::create_directories(out, ec);
     if (ec) return Fail("cannot create the folder '" + outDir + "': " + ec.message());
-    std::string error;
+    std::string conditions = RunConditions(sweep.runArguments, fs::path(inputs.front()));
+    if (missingCount) conditions += "\nPartial: " + std::to_string(missingCount) + " points missing: " + missingText;
+    SweepManifest merged = sweep;
+    merged.shard = merged.shards = 1;
     if (!WriteText(out / "sweep.csv", csv, error) ||
-        !WriteText(out / "report.html", SweepReportHtml(header, table, header.size() - fixedColumns), error))
+        !WriteText(out / "report.html", SweepReportHtml(header, table, header.size() - fixedColumns, conditions), error) ||
+        (!missingCount && !WriteText(out / kManifestFile, ManifestText(merged), error)))
         return Fail(error);
-    std::printf("Merged:     %zu points from %zu folders\nTable:      %s\n", table.size(), inputs.size(),
-                (out / "sweep.csv").string().c_str());
+    std::printf("Merged:     %zu of %llu points from %zu folders\n", table.size(),
+                static_cast<unsigned long long>(grid.Size()), inputs.size());
+    if (missingCount) std::printf("Missing:    %s\n", missingText.c_str());
+    std::printf("Table:      %s\n", (out / "sweep.csv").string().c_str());
     return 0;
 }
 

@@ -23,10 +23,13 @@
 #include "tools/velkor-sim/Jtol.h"
 #include "tools/velkor-sim/KitParameters.h"
 #include "tools/velkor-sim/ModelRun.h"
+#include "tools/velkor-sim/ModelState.h"
 #include "tools/velkor-sim/Options.h"
+#include "tools/velkor-sim/OutputFolder.h"
 #include "tools/velkor-sim/Prbs.h"
 #include "tools/velkor-sim/Report.h"
 #include "tools/velkor-sim/Stimulus.h"
+#include "tools/velkor-sim/StopSignals.h"
 #include "tools/velkor-sim/Sweep.h"
 
 namespace fs = std::filesystem;
@@ -35,23 +38,6 @@ namespace {
 
 constexpr long long kLogPeriod = 50000;  // samples between lines of the model's adaptation log
 constexpr std::size_t kModelLatencyBits = 64;  // delay of the receiver itself allowed for in the alignment
-
-// Set by SIGINT or SIGTERM: the run stops after the current block and reports
-// what it has. A second signal ends the process at once.
-volatile std::sig_atomic_t stopSignal = 0;
-
-extern "C" void OnStopSignal(int signal) {
-    stopSignal = signal;
-    std::signal(signal, SIG_DFL);
-}
-
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // Writes a whole file; false with the path and the reason when any step fails.
 bool WriteFile(const fs::path& path, const std::string& text, std::string& error) {
@@ -121,7 +107,7 @@ void PulseResponses(sim::AmiHost& host, const std::string& fixedParameters, cons
     for (std::size_t i = 0; i < probe.size(); ++i) probe[i] = run.pulseBefore[i] / opt.amplitude * small;
     auto outputOf = [&](const std::vector<double>& input, std::vector<double>& output) {
         std::size_t at = 0;
-        sim::ModelRunSettings settings{fixedParameters, 1.0 / opt.bitRate, opt.samplesPerBit, 4096, input.size(), false};
+        sim::ModelRunSettings settings{fixedParameters, 1.0 / opt.bitRate, opt.samplesPerBit, 4096, input.size(), false, {}};
         sim::ModelRunResult result;
         std::string ignored;
         return sim::RunModel(
@@ -158,6 +144,8 @@ int Run(int argc, char** argv) {
     // Paths are resolved before the model's working directory is entered.
     const std::string library = fs::absolute(opt.library).string();
     const std::string outDir = opt.outDir.empty() ? "" : fs::absolute(opt.outDir).string();
+    // A report that could not be written would waste the run: the folder is checked first.
+    if (!outDir.empty() && !sim::CanWriteFolder(outDir, error)) return Fail(error);
 
     sim::ModelParameters model;
     if (!sim::ReadAmiDefaults(opt.ami, model, error)) return Fail(error);
@@ -195,8 +183,14 @@ int Run(int argc, char** argv) {
     analysisSettings.polynomial = stimulusSettings.polynomial;
     analysisSettings.impairments = opt.impairments;
     analysisSettings.seed = opt.seed;
+    analysisSettings.settleBits = opt.settleBits;
     analysisSettings.maxLatencyBits =
         std::min<std::size_t>(channel.taps.size() / static_cast<std::size_t>(opt.samplesPerBit) + kModelLatencyBits, 1 << 16);
+    if (!channel.taps.empty()) {
+        const auto peak = std::max_element(channel.taps.begin(), channel.taps.end(),
+                                           [](double a, double b) { return std::fabs(a) < std::fabs(b); });
+        analysisSettings.channelDelay = static_cast<double>(peak - channel.taps.begin()) * dt;
+    }
     sim::LinkAnalyser analyser(analysisSettings);
 
     sim::RunDescription run;
@@ -215,15 +209,23 @@ int Run(int argc, char** argv) {
     run.amplitude = opt.amplitude;
     run.noise = opt.noise;
     run.impairments = opt.impairments;
+    run.settleBits = opt.settleBits;
+    run.seed = opt.seed;
 
-    CatchStopSignals();
+    sim::CatchStopSignals();
     WorkingDirectory work;
     if (!work.ok()) return Fail("cannot create a working directory for the model");
-    sim::ModelRunSettings settings{parameters, bitTime, opt.samplesPerBit, opt.block, stimulus.TotalSamples(), true};
+    sim::ModelRunSettings settings{parameters, bitTime, opt.samplesPerBit, opt.block, stimulus.TotalSamples(), true, {}};
+    sim::StateTrace frequencyCorrection("frequency_offset_ppm");
+    settings.onState = [&](std::size_t samples, const char* state) {
+        frequencyCorrection.Add(samples, state);
+        double ppm = 0;
+        if (sim::StateValue(state, "frequency_offset_ppm", ppm)) analyser.ModelCorrection(ppm);
+    };
     sim::ModelRunResult result;
     if (!sim::RunModel(
             host, settings,
-            [&](double* wave, std::size_t n) { return stopSignal ? std::size_t{0} : stimulus.Next(wave, n); },
+            [&](double* wave, std::size_t n) { return sim::StopSignal() ? std::size_t{0} : stimulus.Next(wave, n); },
             [&](const double* in, const double* out, std::size_t n, const double* times, std::size_t count) {
                 analyser.Add(in, out, n, times, count);
             },
@@ -235,9 +237,10 @@ int Run(int argc, char** argv) {
     run.seconds = result.seconds;
     run.samplesPerSecond = result.seconds > 0 ? static_cast<double>(result.samples) / result.seconds : 0;
     run.adaptation = sim::ReadAdaptationLog((work.path() / "Velrok.adapt").string(), kLogPeriod);
-    if (stopSignal) {
+    run.frequencyCorrection = frequencyCorrection.Points();
+    if (sim::StopSignal()) {
         const std::size_t bitsDone = result.samples / static_cast<std::size_t>(opt.samplesPerBit);
-        run.stopped = std::string("interrupted by ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM") + " at sample " +
+        run.stopped = std::string("interrupted by ") + sim::StopSignalName(sim::StopSignal()) + " at sample " +
                       std::to_string(result.samples) + ", bit " + std::to_string(bitsDone) + " of " +
                       std::to_string(opt.bits) + "; the figures cover the run up to there";
     }
@@ -250,11 +253,10 @@ int Run(int argc, char** argv) {
 
     sim::ModelParameters fixed = model;
     if (adaptive) sim::ApplyOverrides(fixed, {"anlg_eql_gaincode=" + std::to_string(std::lround(run.finalGainCode))}, error);
-    if (!stopSignal) PulseResponses(host, sim::ParameterString(fixed), opt, channel.taps, run);
+    if (!sim::StopSignal()) PulseResponses(host, sim::ParameterString(fixed), opt, channel.taps, run);
 
     std::fputs(sim::Summary(run, metrics).c_str(), stdout);
-    std::fflush(stdout);
-    const int status = stopSignal ? 128 + stopSignal : 0;
+    std::fflush(stdout);  // a closed pipe here is noted as SIGPIPE; the files below are still written
     if (!outDir.empty()) {
         std::error_code ec;
         fs::create_directories(outDir, ec);
@@ -267,8 +269,9 @@ int Run(int argc, char** argv) {
              !WriteFile(out / "Velrok.adapt", ReadWholeFile(work.path() / "Velrok.adapt"), error)))
             return Fail(error);
         std::printf("Report:     %s\n", (out / "report.html").string().c_str());
+        std::fflush(stdout);
     }
-    return status;
+    return sim::StopSignal() ? 128 + sim::StopSignal() : 0;
 }
 
 // This tool's own path, for running the points of a sweep.

@@ -1,7 +1,12 @@
 // A model library that returns its input unchanged with an ideal clock: a rising
 // edge at every bit boundary. With "(drop_edge N)" in its parameters it leaves out
-// the clock edge of bit N, as a clock that slips by one bit would.
+// the clock edge of bit N, as a clock that slips by one bit would. With
+// VELKOR_FAKE_KILL="COUNTER:FIRST:LAST" in the environment it counts the processes
+// that load it in the file COUNTER and kills runs FIRST to LAST (1-based) with
+// SIGKILL at their first AMI_Init, as the out-of-memory killer would.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -13,11 +18,34 @@ struct PassThrough {
     double interval = 6.25e-12;
 };
 
+bool counted = false;
+
+void MaybeKill() {
+    const char* setting = std::getenv("VELKOR_FAKE_KILL");
+    if (!setting || counted) return;
+    counted = true;
+    char path[512];
+    long first = 0, last = 0;
+    if (std::sscanf(setting, "%511[^:]:%ld:%ld", path, &first, &last) != 3) return;
+    long count = 0;
+    if (FILE* in = std::fopen(path, "r")) {
+        if (std::fscanf(in, "%ld", &count) != 1) count = 0;
+        std::fclose(in);
+    }
+    ++count;
+    if (FILE* out = std::fopen(path, "w")) {
+        std::fprintf(out, "%ld\n", count);
+        std::fclose(out);
+    }
+    if (count >= first && count <= last) std::raise(SIGKILL);
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) long AMI_Init(double*, long, long, double sampleInterval,
                                                                  double bitTime, char* parameters, char**,
                                                                  void** memory, char**) {
+    MaybeKill();
     auto* model = new PassThrough;
     model->interval = sampleInterval;
     model->samplesPerBit = static_cast<long long>(bitTime / sampleInterval + 0.5);
