@@ -10,6 +10,7 @@
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/parse.h"
+#include "IbisParser/printable.h"
 #include "IbisParser/report.h"
 #include "tools/ibislint/findings.h"
 #include "tools/ibislint/formats.h"
@@ -76,7 +77,7 @@ bool CheckOne(const std::string& path, Format format, CheckedFile* checked) {
     if (kind == 0) {
         const char* why = "not a .ibs, .pkg, .ebd or .ami file";
         if (format == Format::kText) {
-            std::printf("\nibislint: %s: %s\n\nFile Failed\n", path.c_str(), why);
+            std::printf("\nibislint: %s: %s\n\nFile Failed\n", PrintableName(path).c_str(), why);
             checked->failed = true;
             return true;
         }
@@ -86,15 +87,17 @@ bool CheckOne(const std::string& path, Format format, CheckedFile* checked) {
         checked->findings.push_back(f);
         checked->errors = 1;
         checked->failed = true;
+        checked->checked = false;
     } else {
         try {
-            CheckIbisFile(path.c_str(), kind);
+            checked->checked = CheckIbisFile(path.c_str(), kind) != 0;
         } catch (const std::exception& e) {
             // Memory ran out (or the like): the checker's state is not to be trusted
             // for further files, so the run ends here with a clear verdict.
             std::fflush(stdout);
-            std::fprintf(stderr, "ibislint: %s: check abandoned (%s)\n", path.c_str(), e.what());
+            std::fprintf(stderr, "ibislint: %s: check abandoned (%s)\n", PrintableName(path).c_str(), e.what());
             abandoned = true;
+            checked->checked = false;
         }
         const ReportState& s = Reporting();
         checked->bugs = s.bugs;
@@ -112,7 +115,7 @@ bool CheckOne(const std::string& path, Format format, CheckedFile* checked) {
         if (abandoned || kind == 0) {
             std::printf("\nFile Failed\n");
         } else {
-            std::printf("\nSummary of %s:\n", path.c_str());
+            std::printf("\nSummary of %s:\n", PrintableName(path).c_str());
             PrintSummary();
         }
         std::fflush(stdout);
