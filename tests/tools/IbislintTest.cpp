@@ -329,18 +329,28 @@ TEST_F(Ibislint, FoldsOnlyFindingsOfTheSameText) {
 
 namespace {
 
-// A board whose [Reference Designator Map] names `file` (line 13), and an IBIS
-// file whose component names the package model `package` (line 11).
-std::string BoardNaming(const std::string& name, const std::string& file) {
-    return "[IBIS Ver] 4.2\n[File Name] " + name + "\n[File Rev] 1\n[Begin Board Description] b\n[Manufacturer] m\n"
-           "[Number Of Pins] 1\n[Pin List] signal_name\nA1 S\n[Path Description] p\nPin A1\nNode u1.1\n"
-           "[Reference Designator Map]\nu1 " + file + " chip\n[End Board Description]\n[End]\n";
-}
+// The three ways a checked file names another: a board's [Reference Designator
+// Map] row (line 13), a component's [Package Model] (line 11) and an
+// [Algorithmic Model]'s parameter file (line 15).
+enum class NamedBy { kMap, kPackage, kAlgorithmic };
 
-std::string IbisNamingPackage(const std::string& name, const std::string& package) {
-    return "[IBIS Ver] 4.2\n[File Name] " + name + "\n[File Rev] 1\n[Component] chip\n[Manufacturer] m\n[Package]\n"
-           "R_pkg 1m NA NA\nL_pkg 1n NA NA\nC_pkg 1p NA NA\n[Pin] signal_name model_name\n[Package Model] " + package +
-           "\n1 S NC\n[End]\n";
+std::string Naming(NamedBy by, const std::string& named) {
+    const std::string component = "[Component] chip\n[Manufacturer] m\n[Package]\nR_pkg 1m NA NA\nL_pkg 1n NA NA\n"
+                                  "C_pkg 1p NA NA\n[Pin] signal_name model_name\n";
+    switch (by) {
+        case NamedBy::kMap:
+            return "[IBIS Ver] 4.2\n[File Name] b.ebd\n[File Rev] 1\n[Begin Board Description] b\n[Manufacturer] m\n"
+                   "[Number Of Pins] 1\n[Pin List] signal_name\nA1 S\n[Path Description] p\nPin A1\nNode u1.1\n"
+                   "[Reference Designator Map]\nu1 " + named + " chip\n[End Board Description]\n[End]\n";
+        case NamedBy::kPackage:
+            return "[IBIS Ver] 4.2\n[File Name] c.ibs\n[File Rev] 1\n" + component + "[Package Model] " + named +
+                   "\n1 S NC\n[End]\n";
+        case NamedBy::kAlgorithmic:
+            return "[IBIS Ver] 5.0\n[File Name] c.ibs\n[File Rev] 1\n" + component + "1 S rx\n[Model] rx\n" +
+                   "Model_type Input\n[Algorithmic Model]\nExecutable Linux_gcc_64 c.ibs " + named +
+                   "\n[End Algorithmic Model]\n[End]\n";
+    }
+    return "";
 }
 
 // The gnu line of a finding at a line of a file, "" when there is none.
@@ -355,13 +365,14 @@ std::string GnuLineOf(const std::string& out, const std::string& file, int line)
 }  // namespace
 
 TEST_F(Ibislint, NamedFilesPassTheGuardsOfEveryNamedFile) {
-    // Everything a board's map or a package model's name may point at besides a
-    // plain regular file beside the checked file; the real file of each "outside"
-    // name defines what is looked for, so that following the name would pass.
+    // Everything a board's map, a package model's name or an [Algorithmic Model]
+    // may point at besides a plain regular file beside the checked file; the
+    // real file of each "outside" name defines what is looked for, so that
+    // following the name would pass.
     fs::create_directory("dir");
-    std::ofstream("outside.ibs") << IbisNamingPackage("outside.ibs", "none");
+    std::ofstream("outside.ibs") << Naming(NamedBy::kPackage, "none");
     std::ofstream("outside.pkg") << "[IBIS Ver] 4.2\n[Define Package Model] ../outside\n";
-    for (const char* ext : {".ibs", ".pkg"}) {
+    for (const char* ext : {".ibs", ".pkg", ".ami"}) {
         fs::create_symlink("/dev/zero", std::string("dir/zero") + ext);
         ASSERT_EQ(mkfifo((std::string("dir/pipe") + ext).c_str(), 0600), 0);
         fs::create_directory(std::string("dir/folder") + ext);
@@ -371,24 +382,26 @@ TEST_F(Ibislint, NamedFilesPassTheGuardsOfEveryNamedFile) {
     const std::string absolute = fs::absolute("outside.ibs").string();
     const struct {
         std::string named;
-        bool board;  // named by a board's map, else as a package model
+        NamedBy by;
         const char* tag;
     } cases[] = {
-        {"zero.ibs", true, "[E1925]"},        {"pipe.ibs", true, "[E1925]"},
-        {"folder.ibs", true, "[E1925]"},      {"huge.ibs", true, "[E1927]"},
-        {"../outside.ibs", true, "[E1926]"},  {absolute, true, "[E1926]"},
-        {"C:outside.ibs", true, "[E1926]"},   {"zero", false, "[E1925]"},
-        {"pipe", false, "[E1925]"},           {"folder", false, "[E1925]"},
-        {"huge", false, "[E1927]"},           {"../outside", false, "[E1926]"},
+        {"zero.ibs", NamedBy::kMap, "[E1925]"},       {"pipe.ibs", NamedBy::kMap, "[E1925]"},
+        {"folder.ibs", NamedBy::kMap, "[E1925]"},     {"huge.ibs", NamedBy::kMap, "[E1927]"},
+        {"../outside.ibs", NamedBy::kMap, "[E1926]"}, {absolute, NamedBy::kMap, "[E1926]"},
+        {"C:outside.ibs", NamedBy::kMap, "[E1926]"},  {"zero", NamedBy::kPackage, "[E1925]"},
+        {"pipe", NamedBy::kPackage, "[E1925]"},       {"folder", NamedBy::kPackage, "[E1925]"},
+        {"huge", NamedBy::kPackage, "[E1927]"},       {"../outside", NamedBy::kPackage, "[E1926]"},
+        {"pipe.ami", NamedBy::kAlgorithmic, "[E1925]"}, {"huge.ami", NamedBy::kAlgorithmic, "[E4640]"},
+        {"../dir/zero.ami", NamedBy::kAlgorithmic, "[E4639]"},
     };
     for (const auto& c : cases) {
-        const std::string file = c.board ? "dir/b.ebd" : "dir/c.ibs";
-        std::ofstream(file) << (c.board ? BoardNaming("b.ebd", c.named) : IbisNamingPackage("c.ibs", c.named));
+        const std::string file = c.by == NamedBy::kMap ? "dir/b.ebd" : "dir/c.ibs";
+        std::ofstream(file) << Naming(c.by, c.named);
         // A pipe would block the reader: the time limit turns a hang into a failure.
         const Lint l = RunProcess("timeout 60 " + std::string(VELKOR_IBISLINT_PATH) + " --format gnu " + file);
         EXPECT_EQ(l.status, 1) << c.named << "\n" << l.out;
-        const std::string finding = GnuLineOf(l.out, file, c.board ? 13 : 11);
-        EXPECT_NE(finding.find(c.tag), std::string::npos) << c.named << "\n" << l.out;
+        const int line = c.by == NamedBy::kMap ? 13 : c.by == NamedBy::kPackage ? 11 : 15;
+        EXPECT_NE(GnuLineOf(l.out, file, line).find(c.tag), std::string::npos) << c.named << "\n" << l.out;
     }
 }
 
