@@ -100,8 +100,12 @@ NamedFileProblem CheckNamedFile(const std::string& directory, const char* name, 
     const NamedFileProblem problem = GuardNamedFile(directory, name, false, sizeLimit, &path);
     switch (problem) {
         case NamedFileProblem::kDirectoryPart: ReportError(MSG_ALGMOD_NAME_HAS_DIRECTORY, name, modelName); break;
-        case NamedFileProblem::kNotRegular: ReportError(MSG_NOT_A_REGULAR_FILE, PrintableName(directory).c_str(), name); break;
-        case NamedFileProblem::kTooLarge: ReportError(MSG_AMI_FILE_TOO_LARGE, PrintableName(path).c_str(), kAmiFileSizeLimit); break;
+        case NamedFileProblem::kNotRegular:
+            ReportError(MSG_NOT_A_REGULAR_FILE, PrintableName(directory).c_str(), name);
+            break;
+        case NamedFileProblem::kTooLarge:
+            ReportError(MSG_AMI_FILE_TOO_LARGE, PrintableName(path).c_str(), kAmiFileSizeLimit);
+            break;
         default: break;
     }
     return problem;

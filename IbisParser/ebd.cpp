@@ -327,7 +327,8 @@ void BoardEnd() {
         const auto found = b.components.find(n.refdes);
         if (found == b.components.end()) continue;  // its file or component could not be read
         const std::string pin = n.node.substr(n.refdes.size() + 1);
-        if (!found->second->HasPin(pin)) ReportErrorAt(n.line, MSG_EBD_NODE_PIN, n.node.c_str(), found->second->name.c_str(), pin.c_str());
+        if (!found->second->HasPin(pin))
+            ReportErrorAt(n.line, MSG_EBD_NODE_PIN, n.node.c_str(), found->second->name.c_str(), pin.c_str());
     }
 }
 

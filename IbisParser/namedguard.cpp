@@ -56,7 +56,8 @@ bool ReportNamedFileProblem(NamedFileProblem problem, const std::string& name, c
             ReportErrorAtLine(MSG_NOT_A_REGULAR_FILE, "", PrintableName(path).c_str());
             return true;
         case NamedFileProblem::kTooLarge:
-            ReportErrorAtLine(MSG_NAMED_FILE_TOO_LARGE, PrintableName(path).c_str(), static_cast<unsigned long>(sizeLimit));
+            ReportErrorAtLine(MSG_NAMED_FILE_TOO_LARGE, PrintableName(path).c_str(),
+                              static_cast<unsigned long>(sizeLimit));
             return true;
         default: return false;
     }

@@ -345,7 +345,8 @@ int CheckFileOfKind(const char* path, int kind) {
     f.version = rules / 10;
     f.versionCode = rules;
     if (!f.quiet) {
-        std::printf("\nChecking %s for IBIS %s Compatibility...\n\n", PrintableName(path).c_str(), BannerVersion(rules));
+        std::printf("\nChecking %s for IBIS %s Compatibility...\n\n", PrintableName(path).c_str(),
+                    BannerVersion(rules));
         std::fflush(stdout);
     }
     std::FILE* file = nullptr;

@@ -68,8 +68,9 @@ std::string PackageModel(int pins) {
         rows += "[Row] " + std::to_string(i) + "\n1n\n";
     }
     return "[Define Package Model] pk\n[Manufacturer] m\n[OEM] o\n[Description] d\n[Number Of Pins] " +
-           std::to_string(pins) + "\n[Pin Numbers]\n" + numbers + "[Model Data]\n[Inductance Matrix] Diagonal_matrix\n" +
-           rows + "[Capacitance Matrix] Diagonal_matrix\n" + rows + "[End Model Data]\n[End Package Model]\n";
+           std::to_string(pins) + "\n[Pin Numbers]\n" + numbers +
+           "[Model Data]\n[Inductance Matrix] Diagonal_matrix\n" + rows + "[Capacitance Matrix] Diagonal_matrix\n" + rows +
+           "[End Model Data]\n[End Package Model]\n";
 }
 
 void Check(benchmark::State& state, const std::string& file) {

@@ -35,8 +35,11 @@ public:
     int Opens() {
         alignas(inotify_event) char buffer[64 * 1024];
         for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) > 0;)
-            for (char* p = buffer; p < buffer + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
-                if (reinterpret_cast<inotify_event*>(p)->mask & IN_OPEN) ++opens_;
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(p);
+                if (event->mask & IN_OPEN) ++opens_;
+                p += sizeof(inotify_event) + event->len;
+            }
         return opens_;
     }
 
