@@ -26,4 +26,3 @@ template <typename... Args>
 void ReportWarningAt(std::uint32_t line, std::int32_t number, Args... args) {
     ReportAt(line, ReportWarningAtLine, number, args...);
 }
-
