@@ -13,6 +13,8 @@
 #include "IbisParser/frame.h"
 #include "IbisParser/lineitems.h"
 #include "IbisParser/messages.h"
+#include "IbisParser/namedguard.h"
+#include "IbisParser/printable.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -75,12 +77,6 @@ std::string EntryKey(const AlgorithmicModelEntry& e) {
     return key;
 }
 
-// Absolute, on a drive, the parent folder, or with any separator.
-bool HasDirectoryPart(const char* name) {
-    return std::strpbrk(name, "/\\") != nullptr || std::strcmp(name, "..") == 0 ||
-           (std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':');
-}
-
 // The names already checked for the IBIS file being checked (by kind): each
 // named file is read and checked once, however many entries name it.
 std::unordered_set<std::string>& CheckedNames() {
@@ -96,16 +92,23 @@ bool HasAmiExtension(const char* name) {
 bool FirstTime(char kind, const char* name) { return CheckedNames().insert(kind + std::string(name)).second; }
 
 // Whether the named file may be opened: a plain name of a regular file in the
-// folder of the IBIS file. Reports what stands in the way (none for a missing
-// file: its message is the caller's).
-PathKind CheckNamedFile(const std::string& directory, const char* name, const char* modelName) {
-    if (HasDirectoryPart(name)) {
-        ReportError(MSG_ALGMOD_NAME_HAS_DIRECTORY, name, modelName);
-        return PathKind::kOther;
+// folder of the IBIS file, of at most `sizeLimit` bytes (0: any). Reports what
+// stands in the way (none for a missing file: its message is the caller's).
+NamedFileProblem CheckNamedFile(const std::string& directory, const char* name, const char* modelName,
+                                std::uintmax_t sizeLimit) {
+    std::string path;
+    const NamedFileProblem problem = GuardNamedFile(directory, name, false, sizeLimit, &path);
+    switch (problem) {
+        case NamedFileProblem::kDirectoryPart: ReportError(MSG_ALGMOD_NAME_HAS_DIRECTORY, name, modelName); break;
+        case NamedFileProblem::kNotRegular:
+            ReportError(MSG_NOT_A_REGULAR_FILE, PrintableName(directory).c_str(), name);
+            break;
+        case NamedFileProblem::kTooLarge:
+            ReportError(MSG_AMI_FILE_TOO_LARGE, PrintableName(path).c_str(), kAmiFileSizeLimit);
+            break;
+        default: break;
     }
-    const PathKind kind = KindOfPath(directory + name);
-    if (kind == PathKind::kOther) ReportError(MSG_NOT_A_REGULAR_FILE, directory.c_str(), name);
-    return kind;
+    return problem;
 }
 
 struct FormRow {
@@ -235,19 +238,20 @@ void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
             continue;
         }
         if (*e->executable && FirstTime('x', e->executable)) {
-            const PathKind kind = CheckNamedFile(directory, e->executable, modelName);
-            if (kind == PathKind::kMissing || (kind == PathKind::kRegular && !Readable(directory + e->executable)))
+            const NamedFileProblem problem = CheckNamedFile(directory, e->executable, modelName, 0);
+            if (problem == NamedFileProblem::kMissing ||
+                (problem == NamedFileProblem::kNone && !Readable(directory + e->executable)))
                 ReportError(4616, e->executable, modelName);
         }
         if (!*e->parameterFile || !FirstTime('p', e->parameterFile)) continue;
-        const PathKind kind = CheckNamedFile(directory, e->parameterFile, modelName);
-        if (kind == PathKind::kOther) continue;
+        const NamedFileProblem problem = CheckNamedFile(directory, e->parameterFile, modelName, kAmiFileSizeLimit);
+        if (problem != NamedFileProblem::kNone && problem != NamedFileProblem::kMissing) continue;
         if (!HasAmiExtension(e->parameterFile)) {
             ReportError(4617, e->parameterFile, modelName);
             continue;
         }
         const std::string path = directory + e->parameterFile;
-        if (kind == PathKind::kMissing || !Readable(path)) {
+        if (problem == NamedFileProblem::kMissing || !Readable(path)) {
             ReportError(4618, e->parameterFile, modelName);
             continue;
         }

@@ -11,13 +11,12 @@
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
+#include "IbisParser/printable.h"
 #include "IbisParser/report.h"
 
 namespace {
 
 constexpr std::size_t kDescriptionLimit = 120;
-// Far above any real parameter file; bounds the text and the tree built from it.
-constexpr unsigned long kAmiFileSizeLimit = 16ul << 20;
 
 // The IBIS version whose .ami rules apply to the file being checked. From 5.1
 // on a parameter gives its value by Value as well as Default, and its format
@@ -502,7 +501,8 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     bool bannerDue = !f.quiet;
     auto banner = [&](int version) {
         if (!bannerDue) return;
-        std::printf("\nChecking %s for IBIS %s Compatibility...\n\n", path, IbisVersionText(version));
+        std::printf("\nChecking %s for IBIS %s Compatibility...\n\n", PrintableName(path).c_str(),
+                    IbisVersionText(version));
         std::fflush(stdout);
         bannerDue = false;
     };
@@ -511,7 +511,7 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     if (!OpenCheckedFile(path, kFileAmi, &file, nullptr)) return nullptr;
     const long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
     if (size < 0 || static_cast<unsigned long>(size) > kAmiFileSizeLimit) {
-        ReportError(MSG_AMI_FILE_TOO_LARGE, path, kAmiFileSizeLimit);
+        ReportError(MSG_AMI_FILE_TOO_LARGE, PrintableName(path).c_str(), kAmiFileSizeLimit);
         std::fclose(file);
         return nullptr;
     }

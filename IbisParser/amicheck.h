@@ -3,6 +3,10 @@
 
 #include "IbisParser/amiparse.h"
 
+// The largest .ami file read: far above any real parameter file (a few kB to
+// about 1 MB); bounds the text and the tree built from it.
+constexpr unsigned long kAmiFileSizeLimit = 16ul << 20;
+
 // Reads, parses and checks the file; hands the tree to the caller (null when the
 // file could not be read or parsed). `read` tells whether the file was read.
 // The rules are those of an IBIS version (10 * major + minor): the file's own

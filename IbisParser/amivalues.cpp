@@ -124,8 +124,11 @@ const char* TypeName(std::int32_t k) {
     }
 }
 
-bool Numeric(const AmiValue& v) { return v.type == kAmiInteger || v.type == kAmiFloat; }
 double Number(const AmiValue& v) { return std::strtod(v.text, nullptr); }
+// A value compared as a number: an Integer or Float that is finite. "nan",
+// "inf" and "1e999" are numbers to strtod, but no comparison is built on them
+// (where the Type lets them through, they are compared as texts).
+bool Numeric(const AmiValue& v) { return (v.type == kAmiInteger || v.type == kAmiFloat) && std::isfinite(Number(v)); }
 
 // The values whose fault was reported by the definition rules.
 const std::unordered_set<const AmiValue*>* alreadyReported = nullptr;

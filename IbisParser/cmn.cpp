@@ -9,6 +9,7 @@
 
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
+#include "IbisParser/printable.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -217,7 +218,7 @@ int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* b
         const PathKind what = KindOfPath(directory + tried);
         if (what == PathKind::kMissing) continue;
         if (what == PathKind::kOther) {
-            ReportError(MSG_NOT_A_REGULAR_FILE, directory.c_str(), tried.c_str());
+            ReportError(MSG_NOT_A_REGULAR_FILE, PrintableName(directory).c_str(), PrintableName(tried).c_str());
             return 0;
         }
         *file = std::fopen((directory + tried).c_str(), "rb");
@@ -226,7 +227,7 @@ int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* b
         if (bareName) *bareName = tried;
         return 1;
     }
-    ReportError(1905, directory.c_str(), name.c_str());
+    ReportError(1905, PrintableName(directory).c_str(), PrintableName(name).c_str());
     return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "IbisParser/ebd.h"
 
 #include <cmath>
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,15 +55,14 @@ struct BoardState {
     std::vector<PathPin> pathPins;
     std::vector<NodeRef> nodes;
     std::unordered_map<std::string, std::uint32_t> refdes;
-    // The component each designator was found as, in the named files kept by EbdFile.
+    // The component each designator was found as, in the named files (kept until the next checked file).
     std::unordered_map<std::string, const NamedEntry*> components;
     Path path;
 };
 
-// File-wide: the board names, and the files a map named (their names, once read).
+// File-wide: the board names.
 struct EbdFile {
     std::unordered_map<std::string, std::uint32_t> boards;
-    std::unordered_map<std::string, std::optional<std::vector<NamedEntry>>> namedFiles;
 };
 
 BoardState& Board() {
@@ -225,23 +223,6 @@ void PinListData(const char* line) {
     b.pins.push_back({std::string(w[0]), w.size() >= 2 ? std::string(w[1]) : std::string(), CurrentLine()});
 }
 
-using NamedFile = std::optional<std::vector<NamedEntry>>;
-
-// What a file named by a map row defines: its components (or, for an .ebd
-// file, its board descriptions) with their pins; nothing when it is not there.
-const NamedFile& ReadOnce(const std::string& file, bool board) {
-    EbdFile& f = File();
-    auto at = f.namedFiles.find(file);
-    if (at == f.namedFiles.end()) {
-        const char* keyword = board ? "[Begin Board Description]" : "[Component]";
-        const char* pins = board ? "[Pin List]" : "[Pin]";
-        NamedFile entries = ReadNamedFile(Frame().directory + file, keyword, pins);
-        if (!entries) entries = ReadNamedFile(Frame().directory + Lower(file), keyword, pins);
-        at = f.namedFiles.emplace(file, std::move(entries)).first;
-    }
-    return at->second;
-}
-
 void MapData(const char* line) {
     BoardState& b = Board();
     const std::vector<std::string_view> w = Words(line);
@@ -251,17 +232,20 @@ void MapData(const char* line) {
     const std::string file(w[1]);
     // The component name is the rest of the line: component names may hold blanks.
     const std::string component(w[2].data());
+    // What the named file defines: its components (or, for an .ebd file, its
+    // board descriptions) with their pins.
     const bool board = file.size() > 4 && SameIgnoringCase(std::string_view(file).substr(file.size() - 4), ".ebd");
-    const NamedFile& entries = ReadOnce(file, board);
-    if (!entries) {
-        ReportErrorAtLine(MSG_EBD_MAP_FILE_MISSING, refdes.c_str(), file.c_str());
+    const NamedFile& named = ReadNamedFile(file, board ? "[Begin Board Description]" : "[Component]",
+                                           board ? "[Pin List]" : "[Pin]");
+    if (named.problem != NamedFileProblem::kNone) {
+        if (!ReportNamedFileProblem(named.problem, file, named.path, "Reference Designator Map", kNamedFileSizeLimit))
+            ReportErrorAtLine(MSG_EBD_MAP_FILE_MISSING, refdes.c_str(), file.c_str());
         return;
     }
-    for (const NamedEntry& defined : *entries)
-        if (defined.name == component) {
-            b.components.emplace(refdes, &defined);
-            return;
-        }
+    if (const NamedEntry* defined = named.Find(component)) {
+        b.components.emplace(refdes, defined);
+        return;
+    }
     ReportErrorAtLine(MSG_EBD_MAP_COMPONENT_MISSING, refdes.c_str(), file.c_str(),
                       board ? "board description" : "component", component.c_str());
 }
@@ -343,9 +327,8 @@ void BoardEnd() {
         const auto found = b.components.find(n.refdes);
         if (found == b.components.end()) continue;  // its file or component could not be read
         const std::string pin = n.node.substr(n.refdes.size() + 1);
-        bool listed = false;
-        for (const std::string& p : found->second->pins) listed = listed || SameIgnoringCase(p, pin);
-        if (!listed) ReportErrorAt(n.line, MSG_EBD_NODE_PIN, n.node.c_str(), found->second->name.c_str(), pin.c_str());
+        if (!found->second->HasPin(pin))
+            ReportErrorAt(n.line, MSG_EBD_NODE_PIN, n.node.c_str(), found->second->name.c_str(), pin.c_str());
     }
 }
 

@@ -11,5 +11,5 @@ void BoardLine(const KeywordLine& line);
 // The board description's group closes (its end keyword or any other group):
 // the cross-checks of its pins, paths and reference designators.
 void BoardEnd();
-// Forgets the board names and the named files looked at (a new file).
+// Forgets the board names (a new file).
 void BoardReset();

@@ -12,6 +12,7 @@
 #include "IbisParser/keywords.h"
 #include "IbisParser/mdl.h"
 #include "IbisParser/messages.h"
+#include "IbisParser/namedfile.h"
 #include "IbisParser/namedrows.h"
 #include "IbisParser/pkg.h"
 #include "IbisParser/pkgmodel.h"
@@ -213,6 +214,7 @@ void ResetGroups() {
     State() = GroupState{};
     XrefReset();
     BoardReset();
+    ForgetNamedFiles();  // the board's components point into them: forgotten with the board
 }
 
 void FinishIbis() {

@@ -10,6 +10,7 @@
 #include "IbisParser/frame.h"
 #include "IbisParser/ibis.h"
 #include "IbisParser/keywords.h"
+#include "IbisParser/printable.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -131,7 +132,7 @@ void FileNameRule(FileHeader* h, const char* value) {
     // A name cut to the field's length is compared as written: the cut is ours.
     const std::string written(value, std::strcspn(value, " \t"));
     if (strcasecmp(name, Frame().bareName.c_str()) != 0 && strcasecmp(written.c_str(), Frame().bareName.c_str()) != 0)
-        ReportErrorAtLine(1014, Frame().bareName.c_str(), name);
+        ReportErrorAtLine(1014, PrintableName(Frame().bareName).c_str(), name);
     CheckReservedWord(name);
 }
 
@@ -185,7 +186,7 @@ void CheckReservedWord(const char* value) {
 }
 
 void CheckRequiredKeyword(const char* keyword, int seen) {
-    if (!seen) ReportError(1915, keyword, Frame().bareName.c_str());
+    if (!seen) ReportError(1915, keyword, PrintableName(Frame().bareName).c_str());
 }
 
 void HdrOpen() {

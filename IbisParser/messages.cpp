@@ -103,6 +103,10 @@ const MessageRow kMessageTable[] = {
     {1917, "Found illegal %s character (code %x).%s"},
     {1924, "File Name Requires '.ami' Extension."},
     {MSG_NOT_A_REGULAR_FILE, "'%s%s' is not a regular file; only regular files are checked."},
+    {MSG_NAMED_FILE_HAS_DIRECTORY,
+     "File name %s has a directory part; files named in [%s] are looked up only in the folder of the file that "
+     "names them"},
+    {MSG_NAMED_FILE_TOO_LARGE, "'%s' is larger than %lu bytes; it is not read"},
     // rng: typ/min/max columns; ibis: the file's structure
     {3900, "Unable to Parse %s: %s %d"},
     {3901, "No %s Value Was Provided for %s"},
@@ -181,7 +185,9 @@ const MessageRow kMessageTable[] = {
      "column(s)"},
     {MSG_XREF_DIFF_SELF, "[Diff Pin] pairs pin '%s' with itself"},
     {MSG_XREF_PIN_RLC_COLUMNS, "[Pin] row %s gives %d of R_pin, L_pin and C_pin; give all three or none"},
-    {MSG_XREF_PACKAGE_PIN, "Pin '%s' of package model %s is not in the [Pin] list of component '%s', which uses it"},
+    {MSG_XREF_PACKAGE_PIN,
+     "Pin '%s' of package model %s is not in the [Pin] list of %d of the %d component(s) that use it (the first: "
+     "'%s')"},
     {MSG_XREF_SERIES_MODEL_TYPE,
      "[Series Pin Mapping] names model '%s' of Model_type %s; a series pin pair needs a Series or Series_switch model"},
     // content checks: models

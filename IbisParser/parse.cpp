@@ -10,6 +10,7 @@
 #include "IbisParser/groups.h"
 #include "IbisParser/hdr.h"
 #include "IbisParser/ibis.h"
+#include "IbisParser/printable.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -311,8 +312,9 @@ void HandleLine(int lineClass, char* line) {
     if (row->handler) row->handler(KeywordLine{lineClass, code, line});
 }
 
-int CheckIbisFile(const char* path, int kind) {
-    IBIS_ASSERT(kModule, path != nullptr);
+namespace {
+
+int CheckFileOfKind(const char* path, int kind) {
     Reporting().currentFile = path;
     Reporting().itemLine = 0;
     if (kind == kFileAmi) {
@@ -334,16 +336,17 @@ int CheckIbisFile(const char* path, int kind) {
     if (!opened) return 0;  // why is reported; no version can be looked for
     const int rules = found ? RulesVersionFor(declared) : 0;
     if (rules == 0) {
-        ReportError(900, path);
+        ReportError(900, PrintableName(path).c_str());
         return 0;
     }
     const int major = declared[0] - '0';
     if (major < 1 || major > kNewestIbisVersion / 10)  // found, but no IBIS version
-        ReportWarning(925, declared.c_str(), path, IbisVersionText(rules));
+        ReportWarning(925, declared.c_str(), PrintableName(path).c_str(), IbisVersionText(rules));
     f.version = rules / 10;
     f.versionCode = rules;
     if (!f.quiet) {
-        std::printf("\nChecking %s for IBIS %s Compatibility...\n\n", path, BannerVersion(rules));
+        std::printf("\nChecking %s for IBIS %s Compatibility...\n\n", PrintableName(path).c_str(),
+                    BannerVersion(rules));
         std::fflush(stdout);
     }
     std::FILE* file = nullptr;
@@ -401,4 +404,14 @@ int CheckIbisFile(const char* path, int kind) {
     FinishIbis();
     IbisFree();
     return 1;
+}
+
+}  // namespace
+
+int CheckIbisFile(const char* path, int kind) {
+    IBIS_ASSERT(kModule, path != nullptr);
+    const int read = CheckFileOfKind(path, kind);
+    // A file that could not be read is never a pass, whatever findings were left out.
+    if (!read) Reporting().notChecked = true;
+    return read;
 }

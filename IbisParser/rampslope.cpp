@@ -97,6 +97,7 @@ double WaveformSlope(const Waveform& wave) {
 void CheckRampAgainstWaveforms(const RampData& ramp, const std::vector<Waveform>& waves,
                                const ModelSupplies& supplies, const char* modelName) {
     if (!supplies.high) return;  // no rail to place the loads
+    if (!std::isfinite(supplies.vcc - supplies.gnd)) return;  // rails whose span overflows place no load
     const double load = ramp.loadGiven ? ramp.loadResistance : 50.0;
     if (load <= 0) return;
     CheckEdge(ramp.rising, "dV/dt_r", true, load, waves, supplies, modelName);

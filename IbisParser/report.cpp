@@ -211,12 +211,13 @@ void PrintSummary() {
         for (std::int32_t n : s.disabled) std::fprintf(out, " %d", static_cast<int>(n));
         std::fputc('\n', out);
     }
+    if (s.notChecked) std::fputs("Not checked: the file could not be read, or no IBIS version was found in it\n", out);
     std::fprintf(out, "\nFile %s\n", CheckFailed() ? "Failed" : "Passed");
 }
 
 bool CheckFailed() {
     const ReportState& s = Reporting();
-    return s.bugs || s.errors || (s.warningsAsErrors && s.warnings);
+    return s.bugs || s.errors || (s.warningsAsErrors && s.warnings) || s.notChecked;
 }
 
 void SetFindingRecords(std::vector<Finding>* findings) { Reporting().findings = findings; }
@@ -239,6 +240,7 @@ void SetWordStyle(bool on) { Reporting().wordStyle = on; }
 void ResetCounts() {
     ReportState& s = Reporting();
     s.bugs = s.errors = s.warnings = s.cautions = 0;
+    s.notChecked = false;
 }
 
 void ReportAssertion(const char* module, int line) {

@@ -53,6 +53,7 @@ struct ReportState {
     // Message numbers left out: neither printed, recorded nor counted.
     std::vector<std::int32_t> disabled;
     bool warningsAsErrors = false;  // the verdict fails on warnings too
+    bool notChecked = false;        // the file under check could not be read: it fails
 };
 
 // The one reporting state of the process.
@@ -92,23 +93,29 @@ void SetWordStyle(bool on);
 void SetFindingRecords(std::vector<Finding>* findings);
 void SetDisabledMessages(const std::vector<std::int32_t>& numbers);
 void SetWarningsAsErrors(bool on);
-// True when the counts so far give the verdict "Failed".
+// True when the counts so far give the verdict "Failed", or the file could not be checked.
 bool CheckFailed();
 
-// The line of the item that the reports within the scope concern, for the
-// finding records; the previous one comes back at the end of the scope.
-class ItemLineScope {
+// A line of the reporting state set for a scope; the previous one comes back at
+// the end of the scope.
+template <std::uint32_t ReportState::*Line>
+class ReportLineScope {
 public:
-    explicit ItemLineScope(std::uint32_t line) : saved_(Reporting().itemLine) { Reporting().itemLine = line; }
-    ~ItemLineScope() { Reporting().itemLine = saved_; }
-    ItemLineScope(const ItemLineScope&) = delete;
-    ItemLineScope& operator=(const ItemLineScope&) = delete;
+    explicit ReportLineScope(std::uint32_t line) : saved_(Reporting().*Line) { Reporting().*Line = line; }
+    ~ReportLineScope() { Reporting().*Line = saved_; }
+    ReportLineScope(const ReportLineScope&) = delete;
+    ReportLineScope& operator=(const ReportLineScope&) = delete;
 
 private:
     std::uint32_t saved_;
 };
 
-// Clears the counts (a new file check); the flags and stream stay.
+// The line of the item that the reports within the scope concern, for the finding records.
+using ItemLineScope = ReportLineScope<&ReportState::itemLine>;
+// The line that the line reports within the scope are at.
+using CurrentLineScope = ReportLineScope<&ReportState::currentLine>;
+
+// Clears the counts and the not-checked mark (a new file check); the flags and stream stay.
 void ResetCounts();
 
 // The internal assertion: reports a programming error of a caller and ends the process.

@@ -70,19 +70,17 @@ bool IsReservedModel(std::string_view name) {
     return false;
 }
 
-// Whether a package model file beside the checked file defines the name: 1
-// yes, 0 no, -1 there is no such file.
-int PackageFileDefines(const std::string& name) {
-    for (const std::string& file : {name + ".pkg", Lower(name) + ".pkg"}) {
-        const auto entries = ReadNamedFile(Frame().directory + file, "[Define Package Model]");
-        if (!entries) continue;
-        for (const NamedEntry& defined : *entries) {
-            const std::vector<std::string_view> w = Words(defined.name.c_str());
-            if (!w.empty() && w[0] == name) return 1;
-        }
-        return 0;
+// Whether the package model file <name>.pkg beside the checked file defines the
+// name: 1 yes, 0 no, -1 there is no such file, -2 it may not be read (reported).
+int PackageFileDefines(const std::string& name, const char* holder) {
+    const NamedFile& file = ReadNamedFile(name + ".pkg", "[Define Package Model]");
+    if (ReportNamedFileProblem(file.problem, name + ".pkg", file.path, holder, kNamedFileSizeLimit)) return -2;
+    if (file.problem != NamedFileProblem::kNone) return -1;
+    for (const NamedEntry& defined : file.entries) {
+        const std::vector<std::string_view> w = Words(defined.name.c_str());
+        if (!w.empty() && w[0] == name) return 1;
     }
-    return -1;
+    return 0;
 }
 
 // Columns that must each be a number or NA.
@@ -245,6 +243,38 @@ void ReportMissingModel(const Reference& r, std::int32_t number) {
         ReportErrorAt(r.line, number, r.holder.c_str(), r.name.c_str());
 }
 
+// A package model defined here serves the pins of the components that name it.
+// Each pin it lists that such a component lacks is reported once, at the pin,
+// with how many of the model's components lack it: many components of one
+// model would otherwise repeat every pin of it for each of them.
+void ReportPackagePinsMissing() {
+    XrefState& s = State();
+    std::vector<std::string> models;  // in the order they were first used
+    std::unordered_map<std::string, std::vector<const XrefState::Packaged*>> users;
+    for (const XrefState::Packaged& p : s.packaged) {
+        auto& list = users[p.packageModel];
+        if (list.empty()) models.push_back(p.packageModel);
+        list.push_back(&p);
+    }
+    for (const std::string& model : models) {
+        const auto pins = s.packagePins.find(model);
+        if (pins == s.packagePins.end()) continue;
+        const auto& components = users[model];
+        for (const auto& [pin, line] : pins->second) {
+            const XrefState::Packaged* first = nullptr;
+            int lacking = 0;
+            for (const XrefState::Packaged* c : components)
+                if (!c->pins.count(pin)) {
+                    if (!first) first = c;
+                    ++lacking;
+                }
+            if (first)
+                ReportErrorAt(line, MSG_XREF_PACKAGE_PIN, pin.c_str(), model.c_str(), lacking,
+                              static_cast<int>(components.size()), first->component.c_str());
+        }
+    }
+}
+
 }  // namespace
 
 void XrefReset() { State() = XrefState{}; }
@@ -314,23 +344,19 @@ void XrefFinish() {
     }
     for (const Reference& r : s.submodelRefs)
         if (!s.submodels.count(r.name)) ReportErrorAt(r.line, MSG_XREF_UNKNOWN_SUBMODEL, r.name.c_str());
+    std::unordered_map<std::string, int> packageFiles;  // what each <name>.pkg told, asked once per name
     for (const Reference& r : s.packageRefs) {
         if (s.packageModels.count(r.name)) continue;
-        const int found = PackageFileDefines(r.name);
-        if (found < 0)
-            ReportWarningAt(r.line, MSG_XREF_PACKAGE_MODEL_UNSEEN, r.holder.c_str(), r.name.c_str(), r.name.c_str());
-        else if (found == 0)
-            ReportErrorAt(r.line, MSG_XREF_PACKAGE_MODEL_MISSING, r.holder.c_str(), r.name.c_str(), r.name.c_str());
+        const CurrentLineScope at(r.line);
+        const auto [known, added] = packageFiles.try_emplace(r.name, 0);
+        if (added || known->second == -2) known->second = PackageFileDefines(r.name, r.holder.c_str());
+        if (known->second == -1)
+            ReportWarningAtLine(MSG_XREF_PACKAGE_MODEL_UNSEEN, r.holder.c_str(), r.name.c_str(), r.name.c_str());
+        else if (known->second == 0)
+            ReportErrorAtLine(MSG_XREF_PACKAGE_MODEL_MISSING, r.holder.c_str(), r.name.c_str(), r.name.c_str());
     }
     for (const auto& [name, line] : s.selectors)
         if (s.models.count(name)) ReportErrorAt(line, MSG_XREF_SELECTOR_IS_MODEL, name.c_str());
-    // A package model defined here serves the pins of the components that name it.
-    for (const XrefState::Packaged& p : s.packaged) {
-        const auto pins = s.packagePins.find(p.packageModel);
-        if (pins == s.packagePins.end()) continue;
-        for (const auto& [pin, line] : pins->second)
-            if (!p.pins.count(pin))
-                ReportErrorAt(line, MSG_XREF_PACKAGE_PIN, pin.c_str(), p.packageModel.c_str(), p.component.c_str());
-    }
+    ReportPackagePinsMissing();
     XrefReset();
 }

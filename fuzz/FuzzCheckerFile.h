@@ -9,16 +9,24 @@
 #include <string>
 #include <system_error>
 
+#include <sys/stat.h>
+
 #include "IbisParser/frame.h"
 #include "IbisParser/parse.h"
 #include "IbisParser/report.h"
 
-// Beside the input: files an [Algorithmic Model] may name that are no regular
-// files (a folder, a link to an endless device) and a parameter file outside.
+// Beside the input: files an [Algorithmic Model], a [Package Model] or a board's
+// [Reference Designator Map] may name that are no regular files (a folder, a link
+// to an endless device, a pipe that would block its reader) and a parameter file
+// outside.
 inline void PlantNamedFiles() {
     std::error_code ignored;
-    std::filesystem::create_directory("fuzz_folder.ami", ignored);
-    std::filesystem::create_symlink("/dev/zero", "fuzz_zero.ami", ignored);
+    for (const char* ext : {".ami", ".pkg", ".ibs"}) {
+        std::filesystem::create_directory(std::string("fuzz_folder") + ext, ignored);
+        std::filesystem::create_symlink("/dev/zero", std::string("fuzz_zero") + ext, ignored);
+    }
+    ::mkfifo("fuzz_pipe.pkg", 0600);
+    ::mkfifo("fuzz_pipe.ibs", 0600);
     std::filesystem::create_directory("fuzz_sub", ignored);
     if (std::FILE* f = std::fopen("fuzz_sub/inner.ami", "wb")) {
         std::fputs("(rx (Reserved_Parameters (GetWave_Exists (Usage Info))))\n", f);

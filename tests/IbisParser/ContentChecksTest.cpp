@@ -300,6 +300,11 @@ TEST_F(ContentChecks, Tables) {
                 {{"waveform swing overflows", "V_fixture = 0\n0 0 0 0\n1n 1.5 1.4 1.6\n2n 3.0 2.9 3.1",
                   "V_fixture = 0\n0 -1.7e308 0 0\n1n 1.5 1.4 1.6\n2n 1.7e308 2.9 3.1", "", 0},
                  {"ramp 1.6 times the rising waveform", "dV/dt_r 1.8/1.2n", "dV/dt_r 2.88/1.2n", "", 0}});
+    // Nor on rails whose span overflows: any fixture voltage would seem to be at the rail.
+    const std::string fastRamp = Applied(kBaseIbs, {"ramp", "dV/dt_r 1.8/1.2n", "dV/dt_r 18/1.2n", "", 0});
+    ExpectClean(fastRamp, "base.ibs",
+                {{"rails overflow", "[Voltage Range] 3.3V 3.0V 3.6V",
+                  "[Voltage Range] 1.7e308 1.6e308 1.79e308\n[Pulldown Reference] -1.7e308 -1.79e308 -1.6e308", "", 0}});
 }
 
 const std::string kBaseAmi =
@@ -336,6 +341,13 @@ TEST_F(ContentChecks, AmiValues) {
                    "(Default False) (Description \"i\"))\n(GetWave_Exists (Usage Info) (Type Boolean) (Default False)",
                    "E5107", 0},
               });
+    // Values that a Type of String lets through are never compared as figures
+    // that overflowed or are no numbers: as texts, "nan" is in a List of "nan".
+    ExpectClean(kBaseAmi, "base.ami",
+                {{"non-finite list", "(Type Float) (List 0.5 1.0 1.5) (Default 1.0)",
+                  "(Type String) (List nan 1e999) (Default nan)", "", 0},
+                 {"non-finite range", "(Type Integer) (Range 2 0 7) (Default 3)",
+                  "(Type String) (Range 1e999 0 7) (Default -inf)", "", 0}});
 }
 
 const std::string kBasePkg = Header("base.pkg") +     // lines 1-3

@@ -326,3 +326,137 @@ TEST_F(Ibislint, FoldsOnlyFindingsOfTheSameText) {
     EXPECT_EQ(FromJson(nlohmann::json::parse(RunLint("--format json o.ibs").out)), expected);
     EXPECT_EQ(FromSarif(nlohmann::json::parse(RunLint("--format sarif o.ibs").out)), expected);
 }
+
+namespace {
+
+// The three ways a checked file names another: a board's [Reference Designator
+// Map] row (line 13), a component's [Package Model] (line 11) and an
+// [Algorithmic Model]'s parameter file (line 15).
+enum class NamedBy { kMap, kPackage, kAlgorithmic };
+
+std::string Naming(NamedBy by, const std::string& named) {
+    const std::string component = "[Component] chip\n[Manufacturer] m\n[Package]\nR_pkg 1m NA NA\nL_pkg 1n NA NA\n"
+                                  "C_pkg 1p NA NA\n[Pin] signal_name model_name\n";
+    switch (by) {
+        case NamedBy::kMap:
+            return "[IBIS Ver] 4.2\n[File Name] b.ebd\n[File Rev] 1\n[Begin Board Description] b\n[Manufacturer] m\n"
+                   "[Number Of Pins] 1\n[Pin List] signal_name\nA1 S\n[Path Description] p\nPin A1\nNode u1.1\n"
+                   "[Reference Designator Map]\nu1 " + named + " chip\n[End Board Description]\n[End]\n";
+        case NamedBy::kPackage:
+            return "[IBIS Ver] 4.2\n[File Name] c.ibs\n[File Rev] 1\n" + component + "[Package Model] " + named +
+                   "\n1 S NC\n[End]\n";
+        case NamedBy::kAlgorithmic:
+            return "[IBIS Ver] 5.0\n[File Name] c.ibs\n[File Rev] 1\n" + component + "1 S rx\n[Model] rx\n" +
+                   "Model_type Input\n[Algorithmic Model]\nExecutable Linux_gcc_64 c.ibs " + named +
+                   "\n[End Algorithmic Model]\n[End]\n";
+    }
+    return "";
+}
+
+// The gnu line of a finding at a line of a file, "" when there is none.
+std::string GnuLineOf(const std::string& out, const std::string& file, int line) {
+    const std::string prefix = file + ":" + std::to_string(line) + ": ";
+    std::istringstream lines(out);
+    for (std::string l; std::getline(lines, l);)
+        if (l.compare(0, prefix.size(), prefix) == 0) return l;
+    return "";
+}
+
+}  // namespace
+
+TEST_F(Ibislint, NamedFilesPassTheGuardsOfEveryNamedFile) {
+    // Everything a board's map, a package model's name or an [Algorithmic Model]
+    // may point at besides a plain regular file beside the checked file; the
+    // real file of each "outside" name defines what is looked for, so that
+    // following the name would pass.
+    fs::create_directory("dir");
+    std::ofstream("outside.ibs") << Naming(NamedBy::kPackage, "none");
+    std::ofstream("outside.pkg") << "[IBIS Ver] 4.2\n[Define Package Model] ../outside\n";
+    for (const char* ext : {".ibs", ".pkg", ".ami"}) {
+        fs::create_symlink("/dev/zero", std::string("dir/zero") + ext);
+        ASSERT_EQ(mkfifo((std::string("dir/pipe") + ext).c_str(), 0600), 0);
+        fs::create_directory(std::string("dir/folder") + ext);
+        std::ofstream(std::string("dir/huge") + ext) << "[IBIS Ver] 4.2\n";
+        fs::resize_file(std::string("dir/huge") + ext, (256u << 20) + 1);  // sparse: nothing is written
+    }
+    const std::string absolute = fs::absolute("outside.ibs").string();
+    const struct {
+        std::string named;
+        NamedBy by;
+        const char* tag;
+    } cases[] = {
+        {"zero.ibs", NamedBy::kMap, "[E1925]"},       {"pipe.ibs", NamedBy::kMap, "[E1925]"},
+        {"folder.ibs", NamedBy::kMap, "[E1925]"},     {"huge.ibs", NamedBy::kMap, "[E1927]"},
+        {"../outside.ibs", NamedBy::kMap, "[E1926]"}, {absolute, NamedBy::kMap, "[E1926]"},
+        {"C:outside.ibs", NamedBy::kMap, "[E1926]"},  {"zero", NamedBy::kPackage, "[E1925]"},
+        {"pipe", NamedBy::kPackage, "[E1925]"},       {"folder", NamedBy::kPackage, "[E1925]"},
+        {"huge", NamedBy::kPackage, "[E1927]"},       {"../outside", NamedBy::kPackage, "[E1926]"},
+        {"pipe.ami", NamedBy::kAlgorithmic, "[E1925]"}, {"huge.ami", NamedBy::kAlgorithmic, "[E4640]"},
+        {"../dir/zero.ami", NamedBy::kAlgorithmic, "[E4639]"},
+    };
+    for (const auto& c : cases) {
+        const std::string file = c.by == NamedBy::kMap ? "dir/b.ebd" : "dir/c.ibs";
+        std::ofstream(file) << Naming(c.by, c.named);
+        // A pipe would block the reader: the time limit turns a hang into a failure.
+        const Lint l = RunProcess("timeout 60 " + std::string(VELKOR_IBISLINT_PATH) + " --format gnu " + file);
+        EXPECT_EQ(l.status, 1) << c.named << "\n" << l.out;
+        const int line = c.by == NamedBy::kMap ? 13 : c.by == NamedBy::kPackage ? 11 : 15;
+        EXPECT_NE(GnuLineOf(l.out, file, line).find(c.tag), std::string::npos) << c.named << "\n" << l.out;
+    }
+}
+
+TEST_F(Ibislint, FileThatCouldNotBeReadNeverPasses) {
+    fs::create_symlink("/dev/zero", "zero.ibs");
+    fs::create_directory("folder.ibs");
+    std::ofstream("noversion.pkg") << "[Define Package Model] pk\n";
+    const struct {
+        std::string arguments;
+        std::vector<std::string> present;
+    } cases[] = {
+        {"--disable 1905 missing.ibs", {"Not checked: the file could not be read", "File Failed"}},
+        {"--disable 1925 folder.ibs", {"Not checked", "File Failed"}},
+        {"--format gnu --disable 1925 zero.ibs", {"Not checked", "File Failed"}},
+        {"--disable 900 noversion.pkg", {"Not checked", "File Failed"}},
+        {"--format json --disable 1905 missing.ibs", {"\"verdict\": \"failed\"", "\"checked\": false"}},
+        {"--format sarif --disable 1925 folder.ibs", {"\"results\": []"}},
+    };
+    for (const auto& c : cases) {
+        const Lint l = RunLint(c.arguments);
+        EXPECT_EQ(l.status, 1) << c.arguments << "\n" << l.out;
+        for (const std::string& text : c.present)
+            EXPECT_NE(l.out.find(text), std::string::npos) << c.arguments << ": " << text << "\n" << l.out;
+        EXPECT_EQ(l.out.find("File Passed"), std::string::npos) << c.arguments << "\n" << l.out;
+    }
+}
+
+TEST_F(Ibislint, FileNamesCannotForgeLinesOrBreakUtf8) {
+    // A line end in a name would begin a line of its own: a forged finding.
+    const std::string planted = "ok\nERROR - planted.ibs";
+    std::ofstream(planted) << "[IBIS Ver] 4.2\n[File Name] ok.ibs\n[File Rev] 1\n[Component] c\n[End]\n";
+    for (const std::string format : {"text", "gnu"})
+        for (const std::string& name : {planted, std::string("gone\nforged: error: planted [E0001].ibs")}) {
+            const Lint l = RunLint("--format " + format + " '" + name + "'");
+            EXPECT_EQ(l.status, 1) << l.out;
+            for (const char* forged : {"\nERROR - planted", "\nforged"})
+                EXPECT_EQ(l.out.find(forged), std::string::npos) << format << "\n" << l.out;
+            const std::string escaped = name.substr(0, name.find('\n')) + "\\x0a";
+            EXPECT_NE(l.out.find(escaped), std::string::npos) << format << "\n" << l.out;
+        }
+    // Bytes that are no well-formed UTF-8: a surrogate, an overlong form, code
+    // points above U+10FFFF. Strict readers refuse a document that holds them.
+    for (const std::string& name : {std::string("s\xed\xa0\x80.ibs"), std::string("o\xe0\x80\x80.ibs"),
+                                    std::string("h\xf4\x90\x80\x80.ibs"), std::string("f\xf5\x80\x80\x80.ibs"),
+                                    std::string("c\xc0\xae.ibs")}) {
+        for (const char* format : {"json", "sarif"}) {
+            const Lint l = RunLint(std::string("--format ") + format + " '" + name + "'");
+            EXPECT_EQ(l.status, 1);
+            nlohmann::json doc;
+            EXPECT_NO_THROW(doc = nlohmann::json::parse(l.out)) << format << "\n" << l.out;
+            EXPECT_NE(l.out.find("\xef\xbf\xbd"), std::string::npos) << format << "\n" << l.out;
+        }
+    }
+    // Well-formed names keep their characters.
+    const Lint accented = RunLint("--format json 'caf\xc3\xa9-\xe2\x82\xac-\xf0\x9f\x93\x88.ibs'");
+    EXPECT_EQ(nlohmann::json::parse(accented.out).at("files").at(0).at("file"),
+              "caf\xc3\xa9-\xe2\x82\xac-\xf0\x9f\x93\x88.ibs");
+}

@@ -12,6 +12,7 @@ struct CheckedFile {
     std::string path;  // as given
     std::uint32_t bugs = 0, errors = 0, warnings = 0, cautions = 0;
     bool failed = false;
+    bool checked = true;  // false: the file could not be read (a failure, whatever was disabled)
     std::vector<Finding> findings;  // its own and those of the files it names
 };
 

@@ -6,20 +6,44 @@
 #include <string>
 
 #include "IbisParser/messages.h"
+#include "IbisParser/printable.h"
 
 namespace {
 
-// Valid UTF-8 as it stands; a byte that starts no valid sequence becomes U+FFFD,
-// so that strict readers accept every document (paths and file texts may be
-// in any encoding).
+// The length of the well-formed UTF-8 sequence at `i`, 0 when none starts
+// there: no overlong forms (C0, C1, E0 80-9F, F0 80-8F), no surrogates (ED
+// A0-BF) and nothing above U+10FFFF (F4 90-BF, F5-FF).
+std::size_t Utf8SequenceAt(const std::string& s, std::size_t i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xbf;  // the range of the second byte
+    if (c >= 0xc2 && c <= 0xdf) {
+        length = 2;
+    } else if (c >= 0xe0 && c <= 0xef) {
+        length = 3;
+        low = c == 0xe0 ? 0xa0 : 0x80;
+        high = c == 0xed ? 0x9f : 0xbf;
+    } else if (c >= 0xf0 && c <= 0xf4) {
+        length = 4;
+        low = c == 0xf0 ? 0x90 : 0x80;
+        high = c == 0xf4 ? 0x8f : 0xbf;
+    }
+    if (length == 0 || i + length > s.size()) return 0;
+    const auto second = static_cast<unsigned char>(s[i + 1]);
+    if (second < low || second > high) return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80) return 0;
+    return length;
+}
+
+// Valid UTF-8 as it stands; a byte that starts no well-formed sequence becomes
+// U+FFFD, so that strict readers accept every document (paths and file texts
+// may be in any encoding).
 std::string ValidUtf8(const std::string& s) {
     std::string out;
     for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xe ? 3 : (c >> 3) == 0x1e ? 4 : 0;
-        bool ok = length > 0 && i + length <= s.size() && !(length == 2 && c < 0xc2);
-        for (std::size_t k = 1; ok && k < length; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xc0) == 0x80;
-        if (ok) {
+        if (const std::size_t length = Utf8SequenceAt(s, i)) {
             out.append(s, i, length);
             i += length;
         } else {
@@ -114,7 +138,7 @@ std::string RuleId(std::int32_t number) {
 
 void WriteGnu(std::FILE* out, const CheckedFile& file) {
     for (const Finding& f : file.findings) {
-        const std::string& name = f.file.empty() ? file.path : f.file;
+        const std::string name = PrintableName(f.file.empty() ? file.path : f.file);
         if (f.line) std::fprintf(out, "%s:%u: ", name.c_str(), static_cast<unsigned>(f.line));
         else std::fprintf(out, "%s: ", name.c_str());
         std::fprintf(out, "%s: %s%s%s\n", SeverityWord(f.kind), OneLine(f.text).c_str(), FoldNote(f).c_str(),
@@ -130,9 +154,11 @@ void WriteJson(std::FILE* out, const std::vector<CheckedFile>& files, const std:
     for (std::size_t i = 0; i < files.size(); ++i) {
         const CheckedFile& file = files[i];
         std::fprintf(out,
-                     "%s\n    {\n      \"file\": %s,\n      \"verdict\": \"%s\",\n      \"bugs\": %u,\n"
+                     "%s\n    {\n      \"file\": %s,\n      \"verdict\": \"%s\",\n      \"checked\": %s,\n"
+                     "      \"bugs\": %u,\n"
                      "      \"errors\": %u,\n      \"warnings\": %u,\n      \"cautions\": %u,\n      \"findings\": [",
-                     i ? "," : "", JsonString(file.path).c_str(), file.failed ? "failed" : "passed", file.bugs,
+                     i ? "," : "", JsonString(file.path).c_str(), file.failed ? "failed" : "passed",
+                     file.checked ? "true" : "false", file.bugs,
                      file.errors, file.warnings, file.cautions);
         for (std::size_t k = 0; k < file.findings.size(); ++k) {
             const Finding& f = file.findings[k];

@@ -10,6 +10,7 @@
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/parse.h"
+#include "IbisParser/printable.h"
 #include "IbisParser/report.h"
 #include "tools/ibislint/findings.h"
 #include "tools/ibislint/formats.h"
@@ -22,8 +23,10 @@ const char* kUsage =
     "declares (1.1 to 7.2; an .ami file by the IBIS file that names it, or its AMI_Version)\n"
     "and prints every finding, then a summary and a verdict for that file. An\n"
     "[Algorithmic Model] also has the files it names checked: plain names, looked up in\n"
-    "the folder of the .ibs file. Only regular files are read; an .ami file may hold at\n"
-    "most 16 MiB.\n"
+    "the folder of the .ibs file, as are the files named by [Package Model] and by a\n"
+    "board's [Reference Designator Map]. Only regular files are read; an .ami file may\n"
+    "hold at most 16 MiB, another named file 256 MiB. A file that could not be read\n"
+    "fails, whatever is disabled.\n"
     "\n"
     "  --format FORMAT         text (the default: words, as people read them), gnu (one\n"
     "                          line per finding: FILE:LINE: error: TEXT [E1234]), json (one\n"
@@ -76,7 +79,7 @@ bool CheckOne(const std::string& path, Format format, CheckedFile* checked) {
     if (kind == 0) {
         const char* why = "not a .ibs, .pkg, .ebd or .ami file";
         if (format == Format::kText) {
-            std::printf("\nibislint: %s: %s\n\nFile Failed\n", path.c_str(), why);
+            std::printf("\nibislint: %s: %s\n\nFile Failed\n", PrintableName(path).c_str(), why);
             checked->failed = true;
             return true;
         }
@@ -86,15 +89,17 @@ bool CheckOne(const std::string& path, Format format, CheckedFile* checked) {
         checked->findings.push_back(f);
         checked->errors = 1;
         checked->failed = true;
+        checked->checked = false;
     } else {
         try {
-            CheckIbisFile(path.c_str(), kind);
+            checked->checked = CheckIbisFile(path.c_str(), kind) != 0;
         } catch (const std::exception& e) {
             // Memory ran out (or the like): the checker's state is not to be trusted
             // for further files, so the run ends here with a clear verdict.
             std::fflush(stdout);
-            std::fprintf(stderr, "ibislint: %s: check abandoned (%s)\n", path.c_str(), e.what());
+            std::fprintf(stderr, "ibislint: %s: check abandoned (%s)\n", PrintableName(path).c_str(), e.what());
             abandoned = true;
+            checked->checked = false;
         }
         const ReportState& s = Reporting();
         checked->bugs = s.bugs;
@@ -112,7 +117,7 @@ bool CheckOne(const std::string& path, Format format, CheckedFile* checked) {
         if (abandoned || kind == 0) {
             std::printf("\nFile Failed\n");
         } else {
-            std::printf("\nSummary of %s:\n", path.c_str());
+            std::printf("\nSummary of %s:\n", PrintableName(path).c_str());
             PrintSummary();
         }
         std::fflush(stdout);
