@@ -171,7 +171,7 @@ double After(const std::string& text, const std::string& key) {
 RunFigures Simulate(const std::string& file, const std::string& ports) {
     const ProcessResult o = RunProcess(std::string(VELKOR_SIM_PATH) + " --channel " + kDataDir + file +
                                        (*ports.c_str() ? " --ports " + ports : "") +
-                                       " --bits 30000 --param CDR_Threshold=2");
+                                       " --bits 60000 --param CDR_Threshold=2");
     RunFigures r;
     r.out = o.out;
     if (o.status != 0) return r;
