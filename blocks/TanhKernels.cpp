@@ -187,7 +187,36 @@ __attribute__((target("avx512f"))) void TanhAvx512(const double* x, double* y, s
     crmath::avx512::TanhArray(x, y, count);
 }
 
+void ScaledTanhScalar(const double* x, double* y, std::size_t count, double slope, double offset, double scale) {
+    for (std::size_t i = 0; i < count; ++i) y[i] = scale * crmath::Tanh(slope * x[i] + offset);
+}
+
+void ScaledTanhSse2(const double* x, double* y, std::size_t count, double slope, double offset, double scale) {
+    crmath::sse2::ScaledTanhArray(x, y, count, slope, offset, scale);
+}
+
+__attribute__((target("avx2,fma"))) void ScaledTanhAvx2(const double* x, double* y, std::size_t count, double slope,
+                                                        double offset, double scale) {
+    crmath::avx2::ScaledTanhArray(x, y, count, slope, offset, scale);
+}
+
+__attribute__((target("avx512f"))) void ScaledTanhAvx512(const double* x, double* y, std::size_t count,
+                                                         double slope, double offset, double scale) {
+    crmath::avx512::ScaledTanhArray(x, y, count, slope, offset, scale);
+}
+
 }  // namespace
+
+ScaledTanhKernel ScaledTanhKernelFor(TanhKernelKind kind) {
+    if (!TanhKernelSupported(kind)) return nullptr;
+    switch (kind) {
+        case TanhKernelKind::Scalar: return ScaledTanhScalar;
+        case TanhKernelKind::Sse2: return ScaledTanhSse2;
+        case TanhKernelKind::Avx2: return ScaledTanhAvx2;
+        case TanhKernelKind::Avx512: return ScaledTanhAvx512;
+    }
+    return nullptr;
+}
 
 bool TanhKernelSupported(TanhKernelKind kind) {
     switch (kind) {

@@ -174,15 +174,13 @@ void Velkor_Rx::SetFirKernel(CorvaneModelBuilder::FirKernelKind kind) {
 }
 
 void Velkor_Rx::SetTanhKernel(CorvaneModelBuilder::TanhKernelKind kind) {
-    tanhKernel_ = CorvaneModelBuilder::TanhKernelFor(kind);
+    limiterKernel_ = CorvaneModelBuilder::ScaledTanhKernelFor(kind);
 }
 
 // The limiter over a run of FIR outputs, with the operations of DC::Run in the same
 // order; its tanh is correctly rounded in every kernel, so the bits are the same.
 void Velkor_Rx::Limit(const DC::Coefficients& k, const double* y, double* limited, std::size_t count) const {
-    for (std::size_t i = 0; i < count; ++i) limited[i] = k.slope * y[i] + k.offset;
-    tanhKernel_(limited, limited, count);
-    for (std::size_t i = 0; i < count; ++i) limited[i] = k.scale * limited[i];
+    limiterKernel_(y, limited, count, k.slope, k.offset, k.scale);
 }
 
 // The block path covers the model's configuration: a plain FIR (one sample in,
@@ -250,7 +248,8 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
                                 std::size_t& timeCount, bool& ok) {
     ok = true;
     if (!kernel_) kernel_ = CorvaneModelBuilder::FirKernelFor(CorvaneModelBuilder::BestFirKernel());
-    if (!tanhKernel_) tanhKernel_ = CorvaneModelBuilder::TanhKernelFor(CorvaneModelBuilder::BestTanhKernel());
+    if (!limiterKernel_)
+        limiterKernel_ = CorvaneModelBuilder::ScaledTanhKernelFor(CorvaneModelBuilder::BestTanhKernel());
     // The limiter's curve is fixed while no one changes the corner or the boost.
     const DC::Coefficients k = DC::Lookup(DcBlock.Corner, DcBlock.GainBoost);
     DcBlock.Slope = k.slope;
@@ -324,6 +323,18 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
             }
             out[done + i] = CdrBlock.DataOut;
             if (clock >= 0.0) times[timeCount++] = clock;
+            // Up to the clock recovery's next event the samples only pass through
+            // and count: all at once, unless the next sample brings a new set.
+            if (EqualiserIndexFor(roundedIndex_) != Equaliser.PreviousIndex) continue;
+            const auto quiet = static_cast<std::size_t>(
+                std::min<std::int64_t>(CdrBlock.QuietSamples(), static_cast<std::int64_t>(n - i - 1)));
+            if (quiet == 0) continue;
+            std::copy(limited + i + 1, limited + i + 1 + quiet, out + done + i + 1);
+            i += quiet;
+            dcOut = limited[i];
+            CdrBlock.SkipQuiet(static_cast<std::int64_t>(quiet), dcOut);
+            ClockTimeBlock.Hold(quiet);
+            clock = -1.0;
         }
         if (!flushed) FlushRun(current, y, n, dcOut, clock);
         done += i;

@@ -117,7 +117,7 @@ private:
     std::vector<double> blockOutput_;
     std::vector<double> blockLimited_;  // the limiter's outputs of the chunk
     CorvaneModelBuilder::FirKernel kernel_ = nullptr;
-    CorvaneModelBuilder::TanhKernel tanhKernel_ = nullptr;
+    CorvaneModelBuilder::ScaledTanhKernel limiterKernel_ = nullptr;
     std::uint64_t roundedIndexOf_ = 0;  // bits of the set index last rounded
     std::int32_t roundedIndex_ = 0;
     bool roundedValid_ = false;
