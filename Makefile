@@ -36,11 +36,13 @@ FUZZ_RUN = ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS
 # The Debian packages each target needs beyond make, g++, cmake and git; the one
 # list of them. tools/install-packages.sh installs the missing ones in one apt-get
 # call when run as root on Debian, and otherwise prints the command that would.
-DEMO_PACKAGES    :=
-TEST_PACKAGES    := libgtest-dev libgmock-dev libbenchmark-dev libmpfr-dev libgmp-dev nlohmann-json3-dev \
-                    valgrind python3
+# velkor-sim's stimulus convolution takes kissfft's header-only C++ template
+# (BSD-3-Clause) in double precision; every target that builds velkor-sim needs it.
+DEMO_PACKAGES    := libkissfft-dev
+TEST_PACKAGES    := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev libmpfr-dev libgmp-dev \
+                    nlohmann-json3-dev valgrind python3
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64
-BENCH_PACKAGES   := libbenchmark-dev
+BENCH_PACKAGES   := $(DEMO_PACKAGES) libbenchmark-dev
 FUZZ_PACKAGES    := clang
 INSTALL_PACKAGES := sh tools/install-packages.sh
 
@@ -127,7 +129,7 @@ demo: demo-deps
 	@echo "Open $(BUILD_DIR)/demo/report.html in a browser for the eye, the adaptation and the clock."
 
 # The kit is whole or not made: without the Windows DLL it stops and names kit-linux.
-kit: windows-deps windows-build
+kit: demo-deps windows-deps windows-build
 	@test -f "$(BUILD_ABS)/windows/velkor_rx.dll" || { \
 	  echo "make kit: the kit needs velkor_rx.dll, and MinGW-w64 is not installed (see above)."; \
 	  echo "Install it, or make kit-linux for a kit that says it is for Linux only."; exit 1; }
