@@ -182,12 +182,12 @@ void BM_FirKernel(benchmark::State& state, FirKernelKind kind) {
         return;
     }
     const int taps = 125;
-    std::vector<double> h(taps), x(taps - 1 + 512), y(512);
+    std::vector<double> h(taps), x(taps - 1 + 512), y(512), scratch(FirScratchSize(taps, 512));
     std::mt19937 rng(1);
     for (auto& v : h) v = rng() / 4e9;
     for (auto& v : x) v = rng() / 4e9 - 0.5;
     for (auto _ : state) {
-        kernel(h.data(), taps, x.data() + taps - 1, y.data(), 512);
+        kernel(h.data(), taps, x.data() + taps - 1, y.data(), 512, scratch.data());
         benchmark::DoNotOptimize(y.data());
     }
     const double macs = static_cast<double>(state.iterations()) * taps * 512;

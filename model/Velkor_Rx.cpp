@@ -270,6 +270,8 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         if (blockInput_.size() < taps - 1 + kChunk) blockInput_.resize(taps - 1 + kChunk);
         if (blockOutput_.size() < kChunk) blockOutput_.resize(kChunk);
         if (blockLimited_.size() < kChunk) blockLimited_.resize(kChunk);
+        const std::size_t scratch = CorvaneModelBuilder::FirScratchSize(fir.NumberOfTaps, kChunk);
+        if (firScratch_.size() < scratch) firScratch_.resize(scratch);
         // The newest taps - 1 samples of the ring, oldest first, then the chunk. After
         // a firing the newest sample sits at window element H - 2 (the next firing
         // writes at H - 1 before it filters).
@@ -279,7 +281,7 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         for (std::size_t i = 0; i < n; ++i) x[taps - 1 + i] = in[done + i];
         double* y = blockOutput_.data();
         const double* current = x + taps - 1;
-        kernel_(fir.Taps, fir.NumberOfTaps, current, y, n);
+        kernel_(fir.Taps, fir.NumberOfTaps, current, y, n, firScratch_.data());
         double* limited = blockLimited_.data();
         Limit(k, y, limited, n);
 
@@ -301,7 +303,8 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
                     flushed = true;
                     break;
                 }
-                kernel_(fir.Taps, fir.NumberOfTaps, current + i, y + i, n - i);  // new taps from here on
+                // New taps from here on (the same number: the scratch fits).
+                kernel_(fir.Taps, fir.NumberOfTaps, current + i, y + i, n - i, firScratch_.data());
                 Limit(k, y + i, limited + i, n - i);
             }
             // The clock recovery and the clock times, as Run does them.

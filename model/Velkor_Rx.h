@@ -116,6 +116,7 @@ private:
     std::vector<double> blockInput_;            // the last taps - 1 inputs, then a chunk
     std::vector<double> blockOutput_;
     std::vector<double> blockLimited_;  // the limiter's outputs of the chunk
+    std::vector<double> firScratch_;    // the FIR kernel's aligned copies of the input
     CorvaneModelBuilder::FirKernel kernel_ = nullptr;
     CorvaneModelBuilder::ScaledTanhKernel limiterKernel_ = nullptr;
     std::uint64_t roundedIndexOf_ = 0;  // bits of the set index last rounded
