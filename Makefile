@@ -114,7 +114,7 @@ windows-build:
 
 # Ten million arguments per function and range, against MPFR (a few minutes).
 crcheck: release
-	VELKOR_CR_SAMPLES=10000000 $(RELEASE)/tests/blocks_tests --gtest_filter='CorrectlyRounded.*:TanhKernels.*'
+	VELKOR_CR_SAMPLES=10000000 $(RELEASE)/tests/kernels_tests --gtest_filter='CorrectlyRounded.*:TanhKernels.*'
 
 bench: bench-deps
 	$(RELEASE_CONFIGURE) $(RELEASE_BENCH)

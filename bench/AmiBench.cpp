@@ -15,8 +15,8 @@
 
 #include "ami/AmiModelInstance.h"
 #include "support/AmiLibrary.h"
-#include "blocks/FirKernels.h"
-#include "blocks/TanhKernels.h"
+#include "kernels/FirKernels.h"
+#include "kernels/TanhKernels.h"
 #include "model/CustomFIR_select_inp.h"
 #include "model/EqualiserTable.h"
 
@@ -175,8 +175,8 @@ BENCHMARK(BM_GetWave_VersusBaseline)->Unit(benchmark::kMillisecond)->Iterations(
 VELKOR_PEAK(Peak512, "avx512f", __m512d, _mm512_set1_pd, _mm512_mul_pd, _mm512_add_pd, _mm512_storeu_pd, 8)
 VELKOR_PEAK(Peak256, "avx2", __m256d, _mm256_set1_pd, _mm256_mul_pd, _mm256_add_pd, _mm256_storeu_pd, 4)
 
-void BM_FirKernel(benchmark::State& state, FirKernelKind kind) {
-    const FirKernel kernel = FirKernelFor(kind);
+void BM_FirKernel(benchmark::State& state, KernelKind kind) {
+    const FirKernel kernel = kFirKernels.For(kind);
     if (!kernel) {
         state.SkipWithError("not supported by this processor");
         return;
@@ -192,14 +192,14 @@ void BM_FirKernel(benchmark::State& state, FirKernelKind kind) {
     }
     const double macs = static_cast<double>(state.iterations()) * taps * 512;
     state.counters["multiply_adds_per_s"] = benchmark::Counter(macs, benchmark::Counter::kIsRate);
-    static const double peak = FirKernelSupported(FirKernelKind::Avx512) ? Peak512()
-                               : FirKernelSupported(FirKernelKind::Avx2) ? Peak256() : 0.0;
+    static const double peak = KernelSupported(KernelKind::Avx512) ? Peak512()
+                               : KernelSupported(KernelKind::Avx2) ? Peak256() : 0.0;
     state.counters["machine_peak_multiply_adds_per_s"] = peak;
 }
-BENCHMARK_CAPTURE(BM_FirKernel, reference, FirKernelKind::Reference);
-BENCHMARK_CAPTURE(BM_FirKernel, sse2, FirKernelKind::Sse2);
-BENCHMARK_CAPTURE(BM_FirKernel, avx2, FirKernelKind::Avx2);
-BENCHMARK_CAPTURE(BM_FirKernel, avx512, FirKernelKind::Avx512);
+BENCHMARK_CAPTURE(BM_FirKernel, reference, KernelKind::Reference);
+BENCHMARK_CAPTURE(BM_FirKernel, sse2, KernelKind::Sse2);
+BENCHMARK_CAPTURE(BM_FirKernel, avx2, KernelKind::Avx2);
+BENCHMARK_CAPTURE(BM_FirKernel, avx512, KernelKind::Avx512);
 
 // A change of equaliser set: the spline resampling of the new response into taps.
 void BM_SetChange(benchmark::State& state) {
@@ -256,7 +256,7 @@ void BM_Tanh(benchmark::State& state, int which) {
     std::vector<double> x(512), y(512);
     std::mt19937 rng(2);
     for (auto& v : x) v = rng() / 5.4e8 - 4.0;
-    const TanhKernel kernel = which >= 0 ? TanhKernelFor(static_cast<TanhKernelKind>(which)) : nullptr;
+    const TanhKernel kernel = which >= 0 ? kTanhKernels.For(static_cast<KernelKind>(which)) : nullptr;
     if (which >= 0 && !kernel) {
         state.SkipWithError("not supported by this processor");
         return;
@@ -273,7 +273,7 @@ void BM_Tanh(benchmark::State& state, int which) {
         benchmark::Counter(512, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK_CAPTURE(BM_Tanh, platform, -1);
-BENCHMARK_CAPTURE(BM_Tanh, scalar, static_cast<int>(TanhKernelKind::Scalar));
-BENCHMARK_CAPTURE(BM_Tanh, sse2, static_cast<int>(TanhKernelKind::Sse2));
-BENCHMARK_CAPTURE(BM_Tanh, avx2, static_cast<int>(TanhKernelKind::Avx2));
-BENCHMARK_CAPTURE(BM_Tanh, avx512, static_cast<int>(TanhKernelKind::Avx512));
+BENCHMARK_CAPTURE(BM_Tanh, scalar, static_cast<int>(KernelKind::Reference));
+BENCHMARK_CAPTURE(BM_Tanh, sse2, static_cast<int>(KernelKind::Sse2));
+BENCHMARK_CAPTURE(BM_Tanh, avx2, static_cast<int>(KernelKind::Avx2));
+BENCHMARK_CAPTURE(BM_Tanh, avx512, static_cast<int>(KernelKind::Avx512));

@@ -169,12 +169,9 @@ bool Velkor_Rx::Finalize() {
     return ok;
 }
 
-void Velkor_Rx::SetFirKernel(CorvaneModelBuilder::FirKernelKind kind) {
-    kernel_ = CorvaneModelBuilder::FirKernelFor(kind);
-}
-
-void Velkor_Rx::SetTanhKernel(CorvaneModelBuilder::TanhKernelKind kind) {
-    limiterKernel_ = CorvaneModelBuilder::ScaledTanhKernelFor(kind);
+void Velkor_Rx::SetKernels(CorvaneModelBuilder::KernelKind kind) {
+    kernel_ = CorvaneModelBuilder::kFirKernels.For(kind);
+    limiterKernel_ = CorvaneModelBuilder::kScaledTanhKernels.For(kind);
 }
 
 // The limiter over a run of FIR outputs, with the operations of DC::Run in the same
@@ -247,9 +244,7 @@ bool Velkor_Rx::RunOne(double input, double& output, double* times, std::size_t&
 std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count, double* times,
                                 std::size_t& timeCount, bool& ok) {
     ok = true;
-    if (!kernel_) kernel_ = CorvaneModelBuilder::FirKernelFor(CorvaneModelBuilder::BestFirKernel());
-    if (!limiterKernel_)
-        limiterKernel_ = CorvaneModelBuilder::ScaledTanhKernelFor(CorvaneModelBuilder::BestTanhKernel());
+    if (!kernel_ || !limiterKernel_) SetKernels(CorvaneModelBuilder::BestKernel());
     // The limiter's curve is fixed while no one changes the corner or the boost.
     const DC::Coefficients k = DC::Lookup(DcBlock.Corner, DcBlock.GainBoost);
     DcBlock.Slope = k.slope;

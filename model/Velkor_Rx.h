@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "blocks/ClockTimes.h"
-#include "blocks/FirKernels.h"
-#include "blocks/TanhKernels.h"
+#include "kernels/FirKernels.h"
+#include "kernels/TanhKernels.h"
 #include "framework/CircularBuffer.h"
 #include "framework/DFModel.h"
 #include "framework/Fork.h"
@@ -94,10 +94,8 @@ public:
     // The equaliser's tap count at this timing (as a double: it may be huge).
     static double EqualiserTapCount(std::int32_t samplesPerBit, double bitTime);
 
-    // Chooses the FIR kernel of RunBlock (the widest one by default).
-    void SetFirKernel(CorvaneModelBuilder::FirKernelKind kind);
-    // Chooses the limiter's tanh kernel of RunBlock (the widest one by default).
-    void SetTanhKernel(CorvaneModelBuilder::TanhKernelKind kind);
+    // Chooses the FIR and limiter kernels of RunBlock (the widest ones by default).
+    void SetKernels(CorvaneModelBuilder::KernelKind kind);
 
     // The equaliser selects 1-based while the CDR names the 0-based position of
     // the set: the link adds one (an index already at the int32 maximum stays).

@@ -10,15 +10,14 @@
 #include <vector>
 
 #include "ami/AmiModelInstance.h"
-#include "blocks/FirKernels.h"
-#include "blocks/TanhKernels.h"
+#include "kernels/FirKernels.h"
+#include "kernels/TanhKernels.h"
 #include "support/AmiLibrary.h"
 #include "support/RecordedCases.h"
 #include "support/RecordedRun.h"
 #include "support/ScratchDirectory.h"
 
-using CorvaneModelBuilder::FirKernelKind;
-using CorvaneModelBuilder::TanhKernelKind;
+using CorvaneModelBuilder::KernelKind;
 
 namespace {
 
@@ -47,13 +46,11 @@ long InitInProcess(double* impulse, long rows, long aggressors, double interval,
 }
 
 // The kernels the block path of the next in-process run uses.
-FirKernelKind firKind = FirKernelKind::Reference;
-TanhKernelKind tanhKind = TanhKernelKind::Scalar;
+KernelKind kernels = KernelKind::Reference;
 
 long GetWaveWithKernels(double* wave, long size, double* clockTimes, char** out, void* memory) {
     auto* instance = static_cast<AmiModelInstance*>(memory);
-    instance->model.SetFirKernel(firKind);
-    instance->model.SetTanhKernel(tanhKind);
+    instance->model.SetKernels(kernels);
     return ami::GetWave(wave, size, clockTimes, out, memory);
 }
 
@@ -77,10 +74,6 @@ TEST(RecordedRuns, EveryPathReproducesThePreviousLibraryBitForBit) {
     const auto cases = RecordedCases();
     ASSERT_EQ(cases.size(), std::size(kRecorded));
     AmiLibrary shipped;
-    const std::pair<FirKernelKind, TanhKernelKind> kernels[] = {{FirKernelKind::Reference, TanhKernelKind::Scalar},
-                                                                {FirKernelKind::Sse2, TanhKernelKind::Sse2},
-                                                                {FirKernelKind::Avx2, TanhKernelKind::Avx2},
-                                                                {FirKernelKind::Avx512, TanhKernelKind::Avx512}};
     for (std::size_t i = 0; i < cases.size(); ++i) {
 #ifdef VELKOR_SANITIZED
         if (i % 3 != 0) continue;  // under the sanitizers one call pattern of each
@@ -94,12 +87,11 @@ TEST(RecordedRuns, EveryPathReproducesThePreviousLibraryBitForBit) {
         };
         check({shipped.Init, shipped.GetWave, shipped.Close}, "shipped library");
         check({InitInProcess, ami::GetWaveSampleBySample, ami::Close}, "sample by sample");
-        for (const auto& [fir, tanh] : kernels) {
-            if (!CorvaneModelBuilder::FirKernelSupported(fir) || !CorvaneModelBuilder::TanhKernelSupported(tanh)) continue;
-            firKind = fir;
-            tanhKind = tanh;
+        for (KernelKind kind : CorvaneModelBuilder::kKernelKinds) {
+            if (!CorvaneModelBuilder::KernelSupported(kind)) continue;
+            kernels = kind;
             check({InitInProcess, GetWaveWithKernels, ami::Close},
-                  std::string("block path, ") + CorvaneModelBuilder::FirKernelName(fir) + " kernels");
+                  std::string("block path, ") + CorvaneModelBuilder::KernelName(kind) + " kernels");
         }
     }
 }

@@ -7,14 +7,13 @@
 #include <vector>
 
 #include "blocks/FIR.h"
-#include "blocks/FirKernels.h"
+#include "kernels/FirKernels.h"
+#include "kernels/TanhKernels.h"
 
 using namespace CorvaneModelBuilder;
 
 namespace {
 
-const FirKernelKind kAll[] = {FirKernelKind::Reference, FirKernelKind::Sse2, FirKernelKind::Avx2,
-                              FirKernelKind::Avx512};
 
 bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
@@ -52,14 +51,14 @@ TEST(FirKernels, EveryKernelMatchesTheBlockBitForBit) {
                 fir.Run();
                 if (i + 1 >= static_cast<std::size_t>(n)) expected.push_back(out);
             }
-            for (FirKernelKind kind : kAll) {
-                const FirKernel kernel = FirKernelFor(kind);
+            for (KernelKind kind : kKernelKinds) {
+                const FirKernel kernel = kFirKernels.For(kind);
                 if (!kernel) continue;
                 std::vector<double> y(count);
                 // A scratch full of NaN: a kernel that read what it did not write would show it.
                 std::vector<double> scratch(FirScratchSize(n, count), std::numeric_limits<double>::quiet_NaN());
                 kernel(taps.data(), n, storage.data() + offset + n - 1, y.data(), count, scratch.data());
-                EXPECT_TRUE(SameBits(y, expected)) << FirKernelName(kind) << " n " << n << " count " << count
+                EXPECT_TRUE(SameBits(y, expected)) << KernelName(kind) << " n " << n << " count " << count
                                                    << " offset " << offset;
             }
         }
@@ -69,7 +68,11 @@ TEST(FirKernels, EveryKernelMatchesTheBlockBitForBit) {
 TEST(FirKernels, SupportAndSelection) {
     // A kernel is handed out exactly when this machine can run it, and the best
     // one is always among them.
-    for (FirKernelKind kind : kAll) EXPECT_EQ(FirKernelFor(kind) != nullptr, FirKernelSupported(kind));
-    EXPECT_TRUE(FirKernelSupported(FirKernelKind::Reference));
-    EXPECT_TRUE(FirKernelSupported(BestFirKernel()));
+    for (KernelKind kind : kKernelKinds) {
+        EXPECT_EQ(kFirKernels.For(kind) != nullptr, KernelSupported(kind));
+        EXPECT_EQ(kTanhKernels.For(kind) != nullptr, KernelSupported(kind));
+        EXPECT_EQ(kScaledTanhKernels.For(kind) != nullptr, KernelSupported(kind));
+    }
+    EXPECT_TRUE(KernelSupported(KernelKind::Reference));
+    EXPECT_TRUE(KernelSupported(BestKernel()));
 }

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "blocks/CorrectlyRounded.h"
-#include "blocks/ExpTable.h"
-#include "blocks/TanhKernels.h"
+#include "kernels/CorrectlyRounded.h"
+#include "kernels/ExpTable.h"
+#include "kernels/TanhKernels.h"
 #include "support/MpfrReference.h"
 
 using namespace CorvaneModelBuilder;
@@ -317,21 +317,21 @@ TEST(TanhKernels, EveryKernelGivesTheScalarBitsInPlaceOrNot) {
 
     std::vector<double> want(xs.size());
     for (std::size_t i = 0; i < xs.size(); ++i) want[i] = crmath::Tanh(xs[i]);
-    for (TanhKernelKind kind : {TanhKernelKind::Scalar, TanhKernelKind::Sse2, TanhKernelKind::Avx2, TanhKernelKind::Avx512}) {
-        const TanhKernel kernel = TanhKernelFor(kind);
+    for (KernelKind kind : kKernelKinds) {
+        const TanhKernel kernel = kTanhKernels.For(kind);
         if (!kernel) continue;
         std::vector<double> y(xs.size());
         kernel(xs.data(), y.data(), xs.size());
-        EXPECT_EQ(std::memcmp(y.data(), want.data(), y.size() * sizeof(double)), 0) << TanhKernelName(kind);
+        EXPECT_EQ(std::memcmp(y.data(), want.data(), y.size() * sizeof(double)), 0) << KernelName(kind);
         // Every length up to two vectors and beyond, at every offset, in place.
         for (std::size_t count = 0; count <= 19; ++count) {
             std::vector<double> inPlace(xs.begin() + 3, xs.begin() + 3 + static_cast<std::ptrdiff_t>(count));
             kernel(inPlace.data(), inPlace.data(), count);
             EXPECT_TRUE(count == 0 || std::memcmp(inPlace.data(), want.data() + 3, count * sizeof(double)) == 0)
-                << TanhKernelName(kind) << " count " << count;
+                << KernelName(kind) << " count " << count;
         }
     }
-    EXPECT_TRUE(TanhKernelFor(BestTanhKernel()));
+    EXPECT_TRUE(kTanhKernels.For(BestKernel()));
 }
 
 TEST(TanhKernels, TheLimiterCurveInOnePassGivesTheValueByValueBits) {
@@ -354,18 +354,18 @@ TEST(TanhKernels, TheLimiterCurveInOnePassGivesTheValueByValueBits) {
     for (const auto& c : curves) {
         std::vector<double> want(xs.size());
         for (std::size_t i = 0; i < xs.size(); ++i) want[i] = c.scale * crmath::Tanh(c.slope * xs[i] + c.offset);
-        for (TanhKernelKind kind : {TanhKernelKind::Scalar, TanhKernelKind::Sse2, TanhKernelKind::Avx2, TanhKernelKind::Avx512}) {
-            const ScaledTanhKernel kernel = ScaledTanhKernelFor(kind);
+        for (KernelKind kind : kKernelKinds) {
+            const ScaledTanhKernel kernel = kScaledTanhKernels.For(kind);
             if (!kernel) continue;
             std::vector<double> y(xs.size());
             kernel(xs.data(), y.data(), xs.size(), c.slope, c.offset, c.scale);
             EXPECT_EQ(std::memcmp(y.data(), want.data(), y.size() * sizeof(double)), 0)
-                << TanhKernelName(kind) << " slope " << c.slope;
+                << KernelName(kind) << " slope " << c.slope;
             for (std::size_t count = 0; count <= 19; ++count) {
                 std::vector<double> inPlace(xs.begin() + 5, xs.begin() + 5 + static_cast<std::ptrdiff_t>(count));
                 kernel(inPlace.data(), inPlace.data(), count, c.slope, c.offset, c.scale);
                 EXPECT_TRUE(count == 0 || std::memcmp(inPlace.data(), want.data() + 5, count * sizeof(double)) == 0)
-                    << TanhKernelName(kind) << " count " << count;
+                    << KernelName(kind) << " count " << count;
             }
         }
     }
