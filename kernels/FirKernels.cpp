@@ -41,10 +41,9 @@ __attribute__((target("avx512f"))) void FirAvx512(const double* h, int n, const 
 }  // namespace
 
 std::size_t FirScratchSize(int n, std::size_t count) {
-    // Eight copies (the widest kernel's lanes) of n - 1 + count samples, each rounded
-    // up to eight, and eight more for the alignment of the first.
-    const std::size_t span = static_cast<std::size_t>(n > 0 ? n - 1 : 0) + count;
-    return 8 * ((span + 7) / 8 * 8) + 8;
+    // A row of eight (the widest kernel's lanes) for each of the n - 1 + count
+    // samples, and eight more for the alignment of the first.
+    return 8 * (static_cast<std::size_t>(n > 0 ? n - 1 : 0) + count) + 8;
 }
 
 const KernelSet<FirKernel> kFirKernels = {FirReference, FirSse2, FirAvx2, FirAvx512};
