@@ -9,18 +9,20 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-// The transform length for h: about four times its length, so that three
-// quarters of each transform are new output, and a size of kissfft's fast radices
-// (2, 3, 4, 5) so that no stage falls back to its generic butterfly.
-std::size_t TransformLength(std::size_t taps) {
-    const std::size_t wanted = std::max<std::size_t>(4 * taps, 64);
+// The smallest even length of at least `minimum` whose factors are kissfft's fast
+// radices (2, 3, 4, 5), so that no stage falls back to its generic butterfly.
+std::size_t FastLength(std::size_t minimum) {
     std::size_t best = 0;
-    for (std::size_t p2 = 2; p2 < 2 * wanted; p2 *= 2)
-        for (std::size_t p3 = p2; p3 < 2 * wanted; p3 *= 3)
-            for (std::size_t p5 = p3; p5 < 2 * wanted; p5 *= 5)
-                if (p5 >= wanted && (best == 0 || p5 < best)) best = p5;
+    for (std::size_t p2 = 2; p2 < 2 * minimum + 2; p2 *= 2)
+        for (std::size_t p3 = p2; p3 < 2 * minimum + 2; p3 *= 3)
+            for (std::size_t p5 = p3; p5 < 2 * minimum + 2; p5 *= 5)
+                if (p5 >= minimum && (best == 0 || p5 < best)) best = p5;
     return best;
 }
+
+// The transform length for a response of this many taps: about four times as long,
+// so that three quarters of each transform are new output.
+std::size_t TransformLength(std::size_t taps) { return FastLength(std::max<std::size_t>(4 * taps, 64)); }
 
 }  // namespace
 
@@ -64,27 +66,42 @@ void RealFft::Inverse(std::complex<double>* spectrum, double* x) {
     inverse_.transform(work_.data(), reinterpret_cast<std::complex<double>*>(x));
 }
 
-namespace {
-
 std::size_t LeadingZeros(const std::vector<double>& h) {
     std::size_t k = 0;
     while (k < h.size() && h[k] == 0.0) ++k;
     return k;
 }
 
-}  // namespace
+void OverlapCarry::Emit(const double* response, std::size_t responseLength, std::size_t m, double* out) {
+    const std::size_t taps = carry_.size();
+    for (std::size_t i = 0; i < m; ++i) out[i] = response[i] + (i < taps ? carry_[i] : 0.0);
+    // The rest of the response joins the carry, shifted by m.
+    for (std::size_t j = 0; j < taps; ++j) {
+        const double older = j + m < taps ? carry_[j + m] : 0.0;
+        carry_[j] = older + (m + j < responseLength ? response[m + j] : 0.0);
+    }
+}
+
+void SampleDelay::Process(double* x, std::size_t n) {
+    const std::size_t d = line_.size();
+    if (d == 0) return;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::swap(x[i], line_[at_]);
+        if (++at_ == d) at_ = 0;
+    }
+}
 
 StreamConvolver::StreamConvolver(const std::vector<double>& h)
     : taps_(h.size() - LeadingZeros(h)),
       segment_(0),
-      delayLine_(taps_ == 0 ? 0 : LeadingZeros(h), 0.0),
-      fft_(TransformLength(taps_)) {
+      delay_(taps_ == 0 ? 0 : LeadingZeros(h)),
+      fft_(TransformLength(taps_)),
+      carry_(taps_) {
     const std::size_t length = fft_.Size();
     segment_ = length - taps_ + 1;
     hf_.assign(length / 2 + 1, {});
     spectrum_.assign(length / 2 + 1, {});
     buf_.assign(length, 0.0);
-    carry_.assign(taps_, 0.0);
     std::copy(h.end() - static_cast<std::ptrdiff_t>(taps_), h.end(), buf_.begin());
     fft_.Forward(buf_.data(), hf_.data());
     const double scale = 1.0 / static_cast<double>(length);
@@ -96,21 +113,6 @@ void StreamConvolver::Process(double* x, std::size_t n) {
         std::fill(x, x + n, 0.0);
         return;
     }
-    Filter(x, n);
-    Delay(x, n);
-}
-
-void StreamConvolver::Delay(double* x, std::size_t n) {
-    const std::size_t d = delayLine_.size();
-    if (d == 0) return;
-    for (std::size_t i = 0; i < n; ++i) {
-        std::swap(x[i], delayLine_[delayAt_]);
-        if (++delayAt_ == d) delayAt_ = 0;
-    }
-}
-
-void StreamConvolver::Filter(double* x, std::size_t n) {
-    const std::size_t length = fft_.Size();
     for (std::size_t start = 0; start < n; start += segment_) {
         const std::size_t m = std::min(segment_, n - start);
         std::copy(x + start, x + start + m, buf_.begin());
@@ -118,14 +120,75 @@ void StreamConvolver::Filter(double* x, std::size_t n) {
         fft_.Forward(buf_.data(), spectrum_.data());
         for (std::size_t k = 0; k < spectrum_.size(); ++k) spectrum_[k] *= hf_[k];
         fft_.Inverse(spectrum_.data(), buf_.data());
-        // The segment's response spans m + taps - 1 samples: m leave now, the rest
-        // joins the carry (shifted by m).
-        for (std::size_t i = 0; i < m; ++i) x[start + i] = buf_[i] + (i < taps_ ? carry_[i] : 0.0);
-        for (std::size_t j = 0; j < taps_; ++j) {
-            const double older = j + m < taps_ ? carry_[j + m] : 0.0;
-            carry_[j] = older + (m + j < length ? buf_[m + j] : 0.0);
-        }
+        carry_.Emit(buf_.data(), buf_.size(), m, x + start);
     }
+    delay_.Process(x, n);
+}
+
+namespace {
+
+// h (without its leading zeros) convolved with a pulse of `hold` ones.
+std::vector<double> HeldPulse(const std::vector<double>& h, std::size_t hold) {
+    const std::size_t first = LeadingZeros(h), taps = h.size() - first;
+    if (taps == 0) return {};
+    std::vector<double> pulse(taps + hold - 1, 0.0);
+    for (std::size_t i = 0; i < taps; ++i)
+        for (std::size_t j = 0; j < hold; ++j) pulse[i + j] += h[first + i];
+    return pulse;
+}
+
+// The values' transform length: the full transform length divided by hold.
+std::size_t ValuesLength(std::size_t pulse, std::size_t hold) {
+    const std::size_t wanted = std::max<std::size_t>(4 * pulse, 64);
+    return FastLength((wanted + hold - 1) / hold);
+}
+
+}  // namespace
+
+HeldStreamConvolver::HeldStreamConvolver(const std::vector<double>& h, std::size_t hold)
+    : hold_(std::max<std::size_t>(hold, 1)),
+      pulse_(h.size() - LeadingZeros(h) == 0 ? 0 : h.size() - LeadingZeros(h) + hold_ - 1),
+      segmentValues_(0),
+      delay_(pulse_ == 0 ? 0 : LeadingZeros(h)),
+      valuesFft_(ValuesLength(pulse_, hold_)),
+      fft_(valuesFft_.Size() * hold_),
+      carry_(pulse_) {
+    const std::size_t length = fft_.Size();
+    segmentValues_ = (length - pulse_ + 1) / hold_;
+    pulseSpectrum_.assign(length / 2 + 1, {});
+    spectrum_.assign(length / 2 + 1, {});
+    valuesSpectrum_.assign(valuesFft_.Size() / 2 + 1, {});
+    values_.assign(valuesFft_.Size(), 0.0);
+    buf_.assign(length, 0.0);
+    const std::vector<double> pulse = HeldPulse(h, hold_);
+    std::copy(pulse.begin(), pulse.end(), buf_.begin());
+    fft_.Forward(buf_.data(), pulseSpectrum_.data());
+    const double scale = 1.0 / static_cast<double>(length);
+    for (auto& v : pulseSpectrum_) v *= scale;
+}
+
+void HeldStreamConvolver::Process(const double* values, std::size_t count, double* out) {
+    if (pulse_ == 0) {
+        std::fill(out, out + count * hold_, 0.0);
+        return;
+    }
+    const std::size_t m = valuesFft_.Size();
+    for (std::size_t start = 0; start < count; start += segmentValues_) {
+        const std::size_t c = std::min(segmentValues_, count - start);
+        std::copy(values + start, values + start + c, values_.begin());
+        std::fill(values_.begin() + static_cast<std::ptrdiff_t>(c), values_.end(), 0.0);
+        valuesFft_.Forward(values_.data(), valuesSpectrum_.data());
+        // The stream as impulses every hold samples has the values' spectrum
+        // repeated hold times (the upper half of each repetition the mirror image).
+        for (std::size_t k = 0; k < spectrum_.size(); ++k) {
+            const std::size_t j = k % m;
+            const std::complex<double> v = j <= m / 2 ? valuesSpectrum_[j] : std::conj(valuesSpectrum_[m - j]);
+            spectrum_[k] = v * pulseSpectrum_[k];
+        }
+        fft_.Inverse(spectrum_.data(), buf_.data());
+        carry_.Emit(buf_.data(), buf_.size(), c * hold_, out + start * hold_);
+    }
+    delay_.Process(out, count * hold_);
 }
 
 std::vector<double> Convolve(const std::vector<double>& x, const std::vector<double>& h) {
