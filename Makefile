@@ -38,11 +38,13 @@ FUZZ_RUN = ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS
 # The Debian packages each target needs beyond make, g++, cmake and git; the one
 # list of them. tools/install-packages.sh installs the missing ones in one apt-get
 # call when run as root on Debian, and otherwise prints the command that would.
-DEMO_PACKAGES    :=
-TEST_PACKAGES    := libgtest-dev libgmock-dev libbenchmark-dev libmpfr-dev libgmp-dev nlohmann-json3-dev \
-                    valgrind python3
+# velkor-sim's stimulus convolution takes kissfft's header-only C++ template
+# (BSD-3-Clause) in double precision; every target that builds velkor-sim needs it.
+DEMO_PACKAGES    := libkissfft-dev
+TEST_PACKAGES    := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev libmpfr-dev libgmp-dev \
+                    nlohmann-json3-dev valgrind python3
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64
-BENCH_PACKAGES   := libbenchmark-dev
+BENCH_PACKAGES   := $(DEMO_PACKAGES) libbenchmark-dev
 FUZZ_PACKAGES    := clang
 FIXTURE_PACKAGES := python3-scikit-rf python3-numpy
 # Debian's interpreter: the packages above are installed for it, not for another python3 on PATH.
@@ -119,7 +121,7 @@ windows-build:
 
 # Ten million arguments per function and range, against MPFR (a few minutes).
 crcheck: release
-	VELKOR_CR_SAMPLES=10000000 $(RELEASE)/tests/blocks_tests --gtest_filter='CorrectlyRounded.*:TanhKernels.*'
+	VELKOR_CR_SAMPLES=10000000 $(RELEASE)/tests/kernels_tests --gtest_filter='CorrectlyRounded.*:TanhKernels.*'
 
 # Channels written by an RF toolkit that is not ours, with their reference pulses;
 # the files are committed, so the tests never need Python.
@@ -147,7 +149,7 @@ screenshots: demo-deps
 	tools/screenshots.sh "$(RELEASE)" "$(BUILD_ABS)/screenshots"
 
 # The kit is whole or not made: without the Windows DLL it stops and names kit-linux.
-kit: windows-deps windows-build
+kit: demo-deps windows-deps windows-build
 	@test -f "$(BUILD_ABS)/windows/velkor_rx.dll" || { \
 	  echo "make kit: the kit needs velkor_rx.dll, and MinGW-w64 is not installed (see above)."; \
 	  echo "Install it, or make kit-linux for a kit that says it is for Linux only."; exit 1; }

@@ -1,6 +1,6 @@
 #include "blocks/ClockTimes.h"
 
-#include "blocks/CorrectlyRounded.h"
+#include "kernels/CorrectlyRounded.h"
 
 namespace CorvaneModelBuilder {
 

@@ -43,6 +43,10 @@ public:
         return result;
     }
 
+    // `count` more samples of the value the last one had: a constant clock
+    // crosses nothing, so only the count moves.
+    void Hold(std::uint64_t count) { SampleCount += count; }
+
 private:
     bool IsCrossing(double prev, double cur) const {
         switch (EdgeType) {

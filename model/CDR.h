@@ -3,6 +3,7 @@
 // of the equaliser's gain code from the same decisions.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "framework/DFModel.h"
@@ -91,6 +92,34 @@ public:
         ++SampleCount;
         PhaseCount = Wrapped(PhaseCount);
         DataOut = In;
+    }
+
+    // How many of the coming samples Step would only count: no clock event (the
+    // phase counter reaches neither SamplesPerUI nor its half), no log line due,
+    // and the clock level already at the clock output. 0: the next one needs Step.
+    std::int64_t QuietSamples() const {
+        if (SampleCount == 0 || logCountdown_ <= 1 || !(ClockLevel == ClockOut)) return 0;
+        // Distances on the wrapping 32-bit counter: beyond SamplesPerUI it runs on
+        // until it wraps round to the targets.
+        const auto phase = static_cast<std::uint32_t>(PhaseCount);
+        std::int64_t quiet = logCountdown_ - 1;
+        if (SamplesPerUI != 0) quiet = std::min<std::int64_t>(quiet, static_cast<std::uint32_t>(SamplesPerUI) - phase);
+        return std::min<std::int64_t>(quiet, static_cast<std::uint32_t>(SamplesPerUI / 2) - phase);
+    }
+
+    // `count` quiet samples (at most QuietSamples()) at once, the last of them with
+    // input `last`: leaves the state that `count` calls of Step would leave.
+    void SkipQuiet(std::int64_t count, double last) {
+        if (count <= 0) return;
+        logCountdown_ -= count;
+        PreviousClockLevel = count == 1 ? ClockLevel : ClockOut;
+        ClockLevel = ClockOut;
+        BoostFlag = GainBoost != 1 ? 1 : 0;
+        SetIndexOut = SetIndex();
+        SampleCount += count;
+        PhaseCount = static_cast<std::int32_t>(static_cast<std::uint32_t>(PhaseCount) + static_cast<std::uint32_t>(count));
+        In = last;
+        DataOut = last;
     }
 
 private:

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "blocks/CorrectlyRounded.h"
+#include "kernels/CorrectlyRounded.h"
 
 namespace {
 

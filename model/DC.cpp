@@ -1,6 +1,6 @@
 #include "model/DC.h"
 
-#include "blocks/CorrectlyRounded.h"
+#include "kernels/CorrectlyRounded.h"
 
 DC::Coefficients DC::Lookup(std::int32_t corner, std::int32_t gainBoost) {
     // Corner 1's scales are the doubles one unit in the last place below the

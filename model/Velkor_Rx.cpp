@@ -169,20 +169,15 @@ bool Velkor_Rx::Finalize() {
     return ok;
 }
 
-void Velkor_Rx::SetFirKernel(CorvaneModelBuilder::FirKernelKind kind) {
-    kernel_ = CorvaneModelBuilder::FirKernelFor(kind);
-}
-
-void Velkor_Rx::SetTanhKernel(CorvaneModelBuilder::TanhKernelKind kind) {
-    tanhKernel_ = CorvaneModelBuilder::TanhKernelFor(kind);
+void Velkor_Rx::SetKernels(CorvaneModelBuilder::KernelKind kind) {
+    kernel_ = CorvaneModelBuilder::kFirKernels.For(kind);
+    limiterKernel_ = CorvaneModelBuilder::kScaledTanhKernels.For(kind);
 }
 
 // The limiter over a run of FIR outputs, with the operations of DC::Run in the same
 // order; its tanh is correctly rounded in every kernel, so the bits are the same.
 void Velkor_Rx::Limit(const DC::Coefficients& k, const double* y, double* limited, std::size_t count) const {
-    for (std::size_t i = 0; i < count; ++i) limited[i] = k.slope * y[i] + k.offset;
-    tanhKernel_(limited, limited, count);
-    for (std::size_t i = 0; i < count; ++i) limited[i] = k.scale * limited[i];
+    limiterKernel_(y, limited, count, k.slope, k.offset, k.scale);
 }
 
 // The block path covers the model's configuration: a plain FIR (one sample in,
@@ -249,8 +244,7 @@ bool Velkor_Rx::RunOne(double input, double& output, double* times, std::size_t&
 std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count, double* times,
                                 std::size_t& timeCount, bool& ok) {
     ok = true;
-    if (!kernel_) kernel_ = CorvaneModelBuilder::FirKernelFor(CorvaneModelBuilder::BestFirKernel());
-    if (!tanhKernel_) tanhKernel_ = CorvaneModelBuilder::TanhKernelFor(CorvaneModelBuilder::BestTanhKernel());
+    if (!kernel_ || !limiterKernel_) SetKernels(CorvaneModelBuilder::BestKernel());
     // The limiter's curve is fixed while no one changes the corner or the boost.
     const DC::Coefficients k = DC::Lookup(DcBlock.Corner, DcBlock.GainBoost);
     DcBlock.Slope = k.slope;
@@ -271,6 +265,8 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         if (blockInput_.size() < taps - 1 + kChunk) blockInput_.resize(taps - 1 + kChunk);
         if (blockOutput_.size() < kChunk) blockOutput_.resize(kChunk);
         if (blockLimited_.size() < kChunk) blockLimited_.resize(kChunk);
+        const std::size_t scratch = CorvaneModelBuilder::FirScratchSize(fir.NumberOfTaps, kChunk);
+        if (firScratch_.size() < scratch) firScratch_.resize(scratch);
         // The newest taps - 1 samples of the ring, oldest first, then the chunk. After
         // a firing the newest sample sits at window element H - 2 (the next firing
         // writes at H - 1 before it filters).
@@ -280,7 +276,7 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         for (std::size_t i = 0; i < n; ++i) x[taps - 1 + i] = in[done + i];
         double* y = blockOutput_.data();
         const double* current = x + taps - 1;
-        kernel_(fir.Taps, fir.NumberOfTaps, current, y, n);
+        kernel_(fir.Taps, fir.NumberOfTaps, current, y, n, firScratch_.data());
         double* limited = blockLimited_.data();
         Limit(k, y, limited, n);
 
@@ -302,7 +298,8 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
                     flushed = true;
                     break;
                 }
-                kernel_(fir.Taps, fir.NumberOfTaps, current + i, y + i, n - i);  // new taps from here on
+                // New taps from here on (the same number: the scratch fits).
+                kernel_(fir.Taps, fir.NumberOfTaps, current + i, y + i, n - i, firScratch_.data());
                 Limit(k, y + i, limited + i, n - i);
             }
             // The clock recovery and the clock times, as Run does them.
@@ -324,6 +321,18 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
             }
             out[done + i] = CdrBlock.DataOut;
             if (clock >= 0.0) times[timeCount++] = clock;
+            // Up to the clock recovery's next event the samples only pass through
+            // and count: all at once, unless the next sample brings a new set.
+            if (EqualiserIndexFor(roundedIndex_) != Equaliser.PreviousIndex) continue;
+            const auto quiet = static_cast<std::size_t>(
+                std::min<std::int64_t>(CdrBlock.QuietSamples(), static_cast<std::int64_t>(n - i - 1)));
+            if (quiet == 0) continue;
+            std::copy(limited + i + 1, limited + i + 1 + quiet, out + done + i + 1);
+            i += quiet;
+            dcOut = limited[i];
+            CdrBlock.SkipQuiet(static_cast<std::int64_t>(quiet), dcOut);
+            ClockTimeBlock.Hold(quiet);
+            clock = -1.0;
         }
         if (!flushed) FlushRun(current, y, n, dcOut, clock);
         done += i;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "blocks/ClockTimes.h"
-#include "blocks/FirKernels.h"
-#include "blocks/TanhKernels.h"
+#include "kernels/FirKernels.h"
+#include "kernels/TanhKernels.h"
 #include "framework/CircularBuffer.h"
 #include "framework/DFModel.h"
 #include "framework/Fork.h"
@@ -94,10 +94,8 @@ public:
     // The equaliser's tap count at this timing (as a double: it may be huge).
     static double EqualiserTapCount(std::int32_t samplesPerBit, double bitTime);
 
-    // Chooses the FIR kernel of RunBlock (the widest one by default).
-    void SetFirKernel(CorvaneModelBuilder::FirKernelKind kind);
-    // Chooses the limiter's tanh kernel of RunBlock (the widest one by default).
-    void SetTanhKernel(CorvaneModelBuilder::TanhKernelKind kind);
+    // Chooses the FIR and limiter kernels of RunBlock (the widest ones by default).
+    void SetKernels(CorvaneModelBuilder::KernelKind kind);
 
     // The equaliser selects 1-based while the CDR names the 0-based position of
     // the set: the link adds one (an index already at the int32 maximum stays).
@@ -116,8 +114,9 @@ private:
     std::vector<double> blockInput_;            // the last taps - 1 inputs, then a chunk
     std::vector<double> blockOutput_;
     std::vector<double> blockLimited_;  // the limiter's outputs of the chunk
+    std::vector<double> firScratch_;    // the FIR kernel's aligned copies of the input
     CorvaneModelBuilder::FirKernel kernel_ = nullptr;
-    CorvaneModelBuilder::TanhKernel tanhKernel_ = nullptr;
+    CorvaneModelBuilder::ScaledTanhKernel limiterKernel_ = nullptr;
     std::uint64_t roundedIndexOf_ = 0;  // bits of the set index last rounded
     std::int32_t roundedIndex_ = 0;
     bool roundedValid_ = false;

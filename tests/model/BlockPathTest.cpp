@@ -7,14 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "blocks/FirKernels.h"
-#include "blocks/TanhKernels.h"
+#include "kernels/FirKernels.h"
+#include "kernels/TanhKernels.h"
 #include "model/Velkor_Rx.h"
 #include "support/ScratchDirectory.h"
 #include "support/Waveforms.h"
 
-using CorvaneModelBuilder::FirKernelKind;
-using CorvaneModelBuilder::TanhKernelKind;
+using CorvaneModelBuilder::KernelKind;
 
 namespace {
 
@@ -119,21 +118,15 @@ TEST_F(BlockPath, MatchesThePerSamplePathBitForBit) {
     for (const Config& c : configs) {
         Receiver reference(c);
         const Trace expected = PerSample(reference, wave);
-        // Each FIR kernel with the limiter's tanh kernel of the same instruction set.
-        const std::pair<FirKernelKind, TanhKernelKind> kernels[] = {{FirKernelKind::Reference, TanhKernelKind::Scalar},
-                                                                    {FirKernelKind::Sse2, TanhKernelKind::Sse2},
-                                                                    {FirKernelKind::Avx2, TanhKernelKind::Avx2},
-                                                                    {FirKernelKind::Avx512, TanhKernelKind::Avx512}};
-        for (const auto& [kind, tanhKind] : kernels) {
-            if (!CorvaneModelBuilder::FirKernelSupported(kind) || !CorvaneModelBuilder::TanhKernelSupported(tanhKind))
-                continue;
+        // The FIR and limiter kernels of each instruction set.
+        for (KernelKind kind : CorvaneModelBuilder::kKernelKinds) {
+            if (!CorvaneModelBuilder::KernelSupported(kind)) continue;
             for (std::size_t maxBlock : {1u, 700u, 20000u}) {
                 Receiver block(c);
-                block.model.SetFirKernel(kind);
-                block.model.SetTanhKernel(tanhKind);
+                block.model.SetKernels(kind);
                 const Trace got = Blocks(block, wave, rng, maxBlock);
                 EXPECT_TRUE(SameBits(got.out, expected.out))
-                    << "setting " << c.threshold << " kernel " << CorvaneModelBuilder::FirKernelName(kind)
+                    << "setting " << c.threshold << " kernel " << CorvaneModelBuilder::KernelName(kind)
                     << " blocks up to " << maxBlock << ": " << FirstDifference(got.out, expected.out);
                 EXPECT_TRUE(SameBits(got.times, expected.times)) << "setting " << c.threshold;
                 EXPECT_EQ(block.model.Equaliser.ReloadCount, reference.model.Equaliser.ReloadCount);

@@ -34,4 +34,23 @@ inline std::vector<double> Channel(const std::vector<int>& bits, int samplesPerB
     return out;
 }
 
+// The same channel fed by a transmitter whose clock runs `ppm` fast: the bit
+// edges drift through the receiver's sample grid, so its clock recovery has to
+// step the phase and move its frequency integrator.
+inline std::vector<double> DriftingChannel(const std::vector<int>& bits, int samplesPerBit, double amplitude,
+                                           double tauSamples, double ppm) {
+    std::vector<double> out;
+    const double bitSamples = samplesPerBit / (1.0 + ppm * 1e-6);
+    const auto total = static_cast<std::size_t>(static_cast<double>(bits.size()) * bitSamples);
+    out.reserve(total);
+    const double a = 1.0 / tauSamples;
+    double y = -amplitude;
+    for (std::size_t i = 0; i < total; ++i) {
+        const auto bit = static_cast<std::size_t>(static_cast<double>(i) / bitSamples);
+        y += a * ((bits[bit] ? amplitude : -amplitude) - y);
+        out.push_back(y);
+    }
+    return out;
+}
+
 }  // namespace testwave

@@ -30,20 +30,70 @@ TEST(LinkFigures, BerIntervalsAndTheirTexts) {
     EXPECT_EQ(sim::DescribeBer(sim::EstimateBer(0, 0)), "BER unknown (no bits compared)");
 }
 
-// The streamed convolution against the textbook sum, cut into blocks of any size.
+// The streamed convolution against the textbook sum, cut into blocks of any size;
+// a response that starts late (leading zero taps) leaves exact zeros until it arrives.
 TEST(LinkFigures, StreamedConvolutionMatchesTheDirectSum) {
-    std::vector<double> x(3000), h(157);
+    std::vector<double> x(3000), response(157);
     for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.37 * static_cast<double>(i)) + (i % 7 == 0 ? 1 : 0);
-    for (std::size_t i = 0; i < h.size(); ++i) h[i] = std::exp(-static_cast<double>(i) / 30.0) * std::cos(0.2 * i);
-    std::vector<double> direct(x.size(), 0.0);
-    for (std::size_t n = 0; n < x.size(); ++n)
-        for (std::size_t k = 0; k < h.size() && k <= n; ++k) direct[n] += h[k] * x[n - k];
-    for (std::size_t block : {1u, 7u, 156u, 157u, 500u, 3000u}) {
-        sim::StreamConvolver convolver(h);
-        std::vector<double> y = x;
-        for (std::size_t at = 0; at < y.size(); at += block)
-            convolver.Process(y.data() + at, std::min(block, y.size() - at));
-        for (std::size_t n = 0; n < y.size(); ++n) ASSERT_NEAR(y[n], direct[n], 1e-9) << "block " << block << " n " << n;
+    for (std::size_t i = 0; i < response.size(); ++i)
+        response[i] = std::exp(-static_cast<double>(i) / 30.0) * std::cos(0.2 * static_cast<double>(i));
+    for (std::size_t late : {0u, 1u, 40u, 2500u}) {
+        std::vector<double> h(late, 0.0);
+        h.insert(h.end(), response.begin(), response.end());
+        std::vector<double> direct(x.size(), 0.0);
+        for (std::size_t n = 0; n < x.size(); ++n)
+            for (std::size_t k = 0; k < h.size() && k <= n; ++k) direct[n] += h[k] * x[n - k];
+        for (std::size_t block : {1u, 7u, 156u, 157u, 500u, 3000u}) {
+            sim::StreamConvolver convolver(h);
+            std::vector<double> y = x;
+            for (std::size_t at = 0; at < y.size(); at += block)
+                convolver.Process(y.data() + at, std::min(block, y.size() - at));
+            for (std::size_t n = 0; n < y.size(); ++n) {
+                ASSERT_NEAR(y[n], direct[n], 1e-9) << "late " << late << " block " << block << " n " << n;
+                if (n < late) {
+                    ASSERT_EQ(y[n], 0.0) << "late " << late << " block " << block << " n " << n;
+                }
+            }
+        }
+    }
+    sim::StreamConvolver silent(std::vector<double>(50, 0.0));
+    std::vector<double> y = x;
+    silent.Process(y.data(), y.size());
+    EXPECT_EQ(y, std::vector<double>(x.size(), 0.0));
+}
+
+// A held stream (NRZ) convolved from its values equals the stream convolved sample
+// by sample, for any hold and any number of values a call, a late response included.
+TEST(LinkFigures, HeldStreamConvolutionMatchesTheDirectSum) {
+    std::vector<double> response(157);
+    for (std::size_t i = 0; i < response.size(); ++i)
+        response[i] = std::exp(-static_cast<double>(i) / 30.0) * std::cos(0.2 * static_cast<double>(i));
+    for (std::size_t hold : {1u, 5u, 16u, 17u}) {
+        for (std::size_t late : {0u, 70u}) {
+            std::vector<double> h(late, 0.0);
+            h.insert(h.end(), response.begin(), response.end());
+            std::vector<double> values(400), x;
+            for (std::size_t i = 0; i < values.size(); ++i) values[i] = (i * 7919) % 3 ? 0.4 : -0.4;
+            for (double v : values) x.insert(x.end(), hold, v);
+            std::vector<double> direct(x.size(), 0.0);
+            for (std::size_t n = 0; n < x.size(); ++n)
+                for (std::size_t k = 0; k < h.size() && k <= n; ++k) direct[n] += h[k] * x[n - k];
+            for (std::size_t perCall : {1u, 13u, 400u}) {
+                sim::HeldStreamConvolver convolver(h, hold);
+                ASSERT_GT(convolver.SegmentValues(), 0u);
+                std::vector<double> y(x.size());
+                for (std::size_t at = 0; at < values.size(); at += perCall) {
+                    const std::size_t count = std::min(perCall, values.size() - at);
+                    convolver.Process(values.data() + at, count, y.data() + at * hold);
+                }
+                for (std::size_t n = 0; n < y.size(); ++n) {
+                    ASSERT_NEAR(y[n], direct[n], 1e-9) << "hold " << hold << " late " << late << " n " << n;
+                    if (n < late) {
+                        ASSERT_EQ(y[n], 0.0) << "hold " << hold << " late " << late << " n " << n;
+                    }
+                }
+            }
+        }
     }
 }
 

@@ -259,8 +259,10 @@ void LinkAnalyser::Density(EyeDensity& eye, const std::vector<double>& ring, lon
         const long long i = decision + o;
         if (i < base_ || i >= end) continue;
         const double v = ring[static_cast<std::size_t>(i - base_)];
-        int level = static_cast<int>(std::floor((v - eye.low) / (eye.high - eye.low) * eye.levels));
-        level = std::clamp(level, 0, eye.levels - 1);
+        // floor, then clamped to the levels: truncation inside them, no libm call
+        // (baseline x86-64 has no rounding instruction); NaN lands in level 0.
+        const double x = (v - eye.low) / (eye.high - eye.low) * eye.levels;
+        const int level = x >= 0 ? (x < eye.levels ? static_cast<int>(x) : eye.levels - 1) : 0;
         ++eye.counts[static_cast<std::size_t>(o + spb_) * static_cast<std::size_t>(eye.levels) +
                      static_cast<std::size_t>(level)];
     }

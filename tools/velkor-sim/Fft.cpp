@@ -5,38 +5,107 @@
 
 namespace sim {
 
-void Fft(std::vector<std::complex<double>>& a, int sign) {
-    const std::size_t n = a.size();
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-        std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
-    }
-    for (std::size_t len = 2; len <= n; len <<= 1) {
-        const double angle = sign * 2 * 3.141592653589793 / static_cast<double>(len);
-        const std::complex<double> step(std::cos(angle), std::sin(angle));
-        for (std::size_t i = 0; i < n; i += len) {
-            std::complex<double> w(1, 0);
-            for (std::size_t k = 0; k < len / 2; ++k) {
-                const auto u = a[i + k];
-                const auto v = a[i + k + len / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-                w *= step;
-            }
-        }
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// The smallest even length of at least `minimum` whose factors are kissfft's fast
+// radices (2, 3, 4, 5), so that no stage falls back to its generic butterfly.
+std::size_t FastLength(std::size_t minimum) {
+    std::size_t best = 0;
+    for (std::size_t p2 = 2; p2 < 2 * minimum + 2; p2 *= 2)
+        for (std::size_t p3 = p2; p3 < 2 * minimum + 2; p3 *= 3)
+            for (std::size_t p5 = p3; p5 < 2 * minimum + 2; p5 *= 5)
+                if (p5 >= minimum && (best == 0 || p5 < best)) best = p5;
+    return best;
+}
+
+// The transform length for a response of this many taps: about four times as long,
+// so that three quarters of each transform are new output.
+std::size_t TransformLength(std::size_t taps) { return FastLength(std::max<std::size_t>(4 * taps, 64)); }
+
+}  // namespace
+
+void Fft(std::vector<std::complex<double>>& data, int sign) {
+    if (data.size() < 2) return;
+    const kissfft<double> fft(data.size(), sign > 0);
+    std::vector<std::complex<double>> out(data.size());
+    fft.transform(data.data(), out.data());
+    data.swap(out);
+}
+
+RealFft::RealFft(std::size_t size)
+    : half_(size / 2), forward_(half_, false), inverse_(half_, true), twiddle_(half_), work_(half_) {
+    for (std::size_t k = 0; k < half_; ++k)
+        twiddle_[k] = std::polar(1.0, -kPi * static_cast<double>(k) / static_cast<double>(half_));
+}
+
+void RealFft::Forward(const double* x, std::complex<double>* spectrum) {
+    // Z = E + i O, with E and O the spectra of the even and the odd samples; then
+    // X[k] = E[k] + W^k O[k], W = e^(-i pi / half).
+    forward_.transform(reinterpret_cast<const std::complex<double>*>(x), work_.data());
+    const std::complex<double>* z = work_.data();
+    spectrum[0] = z[0].real() + z[0].imag();
+    spectrum[half_] = z[0].real() - z[0].imag();
+    for (std::size_t k = 1; k < half_; ++k) {
+        const std::complex<double> a = z[k], b = std::conj(z[half_ - k]);
+        const std::complex<double> even = 0.5 * (a + b);
+        const std::complex<double> odd = 0.5 * (a - b);  // i O[k]
+        spectrum[k] = even + std::complex<double>(odd.imag(), -odd.real()) * twiddle_[k];
     }
 }
 
-StreamConvolver::StreamConvolver(const std::vector<double>& h) : taps_(h.size()), size_(1) {
-    while (size_ < 2 * taps_) size_ <<= 1;
-    segment_ = size_ - taps_ + 1;
-    hf_.assign(size_, {});
-    buf_.assign(size_, {});
-    carry_.assign(taps_, 0.0);
-    for (std::size_t i = 0; i < taps_; ++i) hf_[i] = h[i];
-    Fft(hf_, -1);
+void RealFft::Inverse(std::complex<double>* spectrum, double* x) {
+    // 2 E[k] = X[k] + conj X[half - k], 2 O[k] = (X[k] - conj X[half - k]) W^-k;
+    // the inverse of Z = 2 (E + i O) is then L times the interleaved signal.
+    for (std::size_t k = 0; k < half_; ++k) {
+        const std::complex<double> a = spectrum[k], b = std::conj(spectrum[half_ - k]);
+        const std::complex<double> odd = (a - b) * std::conj(twiddle_[k]);
+        work_[k] = (a + b) + std::complex<double>(-odd.imag(), odd.real());
+    }
+    inverse_.transform(work_.data(), reinterpret_cast<std::complex<double>*>(x));
+}
+
+std::size_t LeadingZeros(const std::vector<double>& h) {
+    std::size_t k = 0;
+    while (k < h.size() && h[k] == 0.0) ++k;
+    return k;
+}
+
+void OverlapCarry::Emit(const double* response, std::size_t responseLength, std::size_t m, double* out) {
+    const std::size_t taps = carry_.size();
+    for (std::size_t i = 0; i < m; ++i) out[i] = response[i] + (i < taps ? carry_[i] : 0.0);
+    // The rest of the response joins the carry, shifted by m.
+    for (std::size_t j = 0; j < taps; ++j) {
+        const double older = j + m < taps ? carry_[j + m] : 0.0;
+        carry_[j] = older + (m + j < responseLength ? response[m + j] : 0.0);
+    }
+}
+
+void SampleDelay::Process(double* x, std::size_t n) {
+    const std::size_t d = line_.size();
+    if (d == 0) return;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::swap(x[i], line_[at_]);
+        if (++at_ == d) at_ = 0;
+    }
+}
+
+StreamConvolver::StreamConvolver(const std::vector<double>& h)
+    : taps_(h.size() - LeadingZeros(h)),
+      segment_(0),
+      delay_(taps_ == 0 ? 0 : LeadingZeros(h)),
+      fft_(TransformLength(taps_)),
+      carry_(taps_) {
+    const std::size_t length = fft_.Size();
+    segment_ = length - taps_ + 1;
+    hf_.assign(length / 2 + 1, {});
+    spectrum_.assign(length / 2 + 1, {});
+    buf_.assign(length, 0.0);
+    std::copy(h.end() - static_cast<std::ptrdiff_t>(taps_), h.end(), buf_.begin());
+    fft_.Forward(buf_.data(), hf_.data());
+    const double scale = 1.0 / static_cast<double>(length);
+    for (auto& v : hf_) v *= scale;
 }
 
 void StreamConvolver::Process(double* x, std::size_t n) {
@@ -46,20 +115,80 @@ void StreamConvolver::Process(double* x, std::size_t n) {
     }
     for (std::size_t start = 0; start < n; start += segment_) {
         const std::size_t m = std::min(segment_, n - start);
-        std::fill(buf_.begin(), buf_.end(), std::complex<double>());
-        for (std::size_t i = 0; i < m; ++i) buf_[i] = x[start + i];
-        Fft(buf_, -1);
-        for (std::size_t i = 0; i < size_; ++i) buf_[i] *= hf_[i];
-        Fft(buf_, 1);
-        const double scale = 1.0 / static_cast<double>(size_);
-        // The segment's response spans m + taps - 1 samples: m leave now, the rest
-        // joins the carry (shifted by m).
-        for (std::size_t i = 0; i < m; ++i) x[start + i] = buf_[i].real() * scale + (i < taps_ ? carry_[i] : 0.0);
-        for (std::size_t j = 0; j < taps_; ++j) {
-            const double older = j + m < taps_ ? carry_[j + m] : 0.0;
-            carry_[j] = older + (m + j < size_ ? buf_[m + j].real() * scale : 0.0);
-        }
+        std::copy(x + start, x + start + m, buf_.begin());
+        std::fill(buf_.begin() + static_cast<std::ptrdiff_t>(m), buf_.end(), 0.0);
+        fft_.Forward(buf_.data(), spectrum_.data());
+        for (std::size_t k = 0; k < spectrum_.size(); ++k) spectrum_[k] *= hf_[k];
+        fft_.Inverse(spectrum_.data(), buf_.data());
+        carry_.Emit(buf_.data(), buf_.size(), m, x + start);
     }
+    delay_.Process(x, n);
+}
+
+namespace {
+
+// h (without its leading zeros) convolved with a pulse of `hold` ones.
+std::vector<double> HeldPulse(const std::vector<double>& h, std::size_t hold) {
+    const std::size_t first = LeadingZeros(h), taps = h.size() - first;
+    if (taps == 0) return {};
+    std::vector<double> pulse(taps + hold - 1, 0.0);
+    for (std::size_t i = 0; i < taps; ++i)
+        for (std::size_t j = 0; j < hold; ++j) pulse[i + j] += h[first + i];
+    return pulse;
+}
+
+// The values' transform length: the full transform length divided by hold.
+std::size_t ValuesLength(std::size_t pulse, std::size_t hold) {
+    const std::size_t wanted = std::max<std::size_t>(4 * pulse, 64);
+    return FastLength((wanted + hold - 1) / hold);
+}
+
+}  // namespace
+
+HeldStreamConvolver::HeldStreamConvolver(const std::vector<double>& h, std::size_t hold)
+    : hold_(std::max<std::size_t>(hold, 1)),
+      pulse_(h.size() - LeadingZeros(h) == 0 ? 0 : h.size() - LeadingZeros(h) + hold_ - 1),
+      segmentValues_(0),
+      delay_(pulse_ == 0 ? 0 : LeadingZeros(h)),
+      valuesFft_(ValuesLength(pulse_, hold_)),
+      fft_(valuesFft_.Size() * hold_),
+      carry_(pulse_) {
+    const std::size_t length = fft_.Size();
+    segmentValues_ = (length - pulse_ + 1) / hold_;
+    pulseSpectrum_.assign(length / 2 + 1, {});
+    spectrum_.assign(length / 2 + 1, {});
+    valuesSpectrum_.assign(valuesFft_.Size() / 2 + 1, {});
+    values_.assign(valuesFft_.Size(), 0.0);
+    buf_.assign(length, 0.0);
+    const std::vector<double> pulse = HeldPulse(h, hold_);
+    std::copy(pulse.begin(), pulse.end(), buf_.begin());
+    fft_.Forward(buf_.data(), pulseSpectrum_.data());
+    const double scale = 1.0 / static_cast<double>(length);
+    for (auto& v : pulseSpectrum_) v *= scale;
+}
+
+void HeldStreamConvolver::Process(const double* values, std::size_t count, double* out) {
+    if (pulse_ == 0) {
+        std::fill(out, out + count * hold_, 0.0);
+        return;
+    }
+    const std::size_t m = valuesFft_.Size();
+    for (std::size_t start = 0; start < count; start += segmentValues_) {
+        const std::size_t c = std::min(segmentValues_, count - start);
+        std::copy(values + start, values + start + c, values_.begin());
+        std::fill(values_.begin() + static_cast<std::ptrdiff_t>(c), values_.end(), 0.0);
+        valuesFft_.Forward(values_.data(), valuesSpectrum_.data());
+        // The stream as impulses every hold samples has the values' spectrum
+        // repeated hold times (the upper half of each repetition the mirror image).
+        for (std::size_t k = 0; k < spectrum_.size(); ++k) {
+            const std::size_t j = k % m;
+            const std::complex<double> v = j <= m / 2 ? valuesSpectrum_[j] : std::conj(valuesSpectrum_[m - j]);
+            spectrum_[k] = v * pulseSpectrum_[k];
+        }
+        fft_.Inverse(spectrum_.data(), buf_.data());
+        carry_.Emit(buf_.data(), buf_.size(), c * hold_, out + start * hold_);
+    }
+    delay_.Process(out, count * hold_);
 }
 
 std::vector<double> ConvolveFull(const std::vector<double>& a, const std::vector<double>& b) {

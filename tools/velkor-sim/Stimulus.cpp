@@ -6,7 +6,12 @@
 namespace sim {
 
 Stimulus::Stimulus(const StimulusSettings& s, const std::vector<double>& taps)
-    : settings_(s), prbs_(s.polynomial), channel_(taps), rng_(s.seed), gauss_(0.0, s.noise > 0 ? NoisePerSample(s.noise, s.samplesPerBit) : 1.0),
+    : settings_(s),
+      prbs_(s.polynomial),
+      channel_(s.impairments.Any() ? taps : std::vector<double>{}),
+      nrzChannel_(s.impairments.Any() ? std::vector<double>{} : taps, static_cast<std::size_t>(s.samplesPerBit)),
+      rng_(s.seed),
+      gauss_(0.0, s.noise > 0 ? NoisePerSample(s.noise, s.samplesPerBit) : 1.0),
       total_(s.bits * static_cast<std::size_t>(s.samplesPerBit)),
       jittered_(s.impairments, s.bitTime, s.samplesPerBit, s.seed) {}
 
@@ -17,17 +22,22 @@ double NoisePerSample(double rmsInBitRateBand, int samplesPerBit) {
 }
 
 void Stimulus::Refill() {
-    const std::size_t n = std::min(channel_.Segment(), total_ - done_);
     const auto spb = static_cast<std::size_t>(settings_.samplesPerBit);
-    ready_.resize(n);
-    if (settings_.impairments.Any())
+    std::size_t n = 0;
+    if (settings_.impairments.Any()) {
+        n = std::min(channel_.Segment(), total_ - done_);
+        ready_.resize(n);
         jittered_.Render(ready_.data(), n, settings_.amplitude, [&] { return prbs_.Next(); });
-    else
-        for (std::size_t i = 0; i < n; ++i) {
-            if ((done_ + i) % spb == 0) level_ = prbs_.Next() ? settings_.amplitude : -settings_.amplitude;
-            ready_[i] = level_;
-        }
-    channel_.Process(ready_.data(), n);
+        channel_.Process(ready_.data(), n);
+    } else {
+        // Whole bits (the stream is a whole number of them), each held for spb samples.
+        const std::size_t bits = std::min(nrzChannel_.SegmentValues(), (total_ - done_) / spb);
+        n = bits * spb;
+        levels_.resize(bits);
+        for (double& level : levels_) level = prbs_.Next() ? settings_.amplitude : -settings_.amplitude;
+        ready_.resize(n);
+        nrzChannel_.Process(levels_.data(), bits, ready_.data());
+    }
     if (settings_.noise > 0)
         for (double& v : ready_) v += gauss_(rng_);
     done_ += n;

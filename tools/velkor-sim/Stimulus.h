@@ -38,11 +38,12 @@ public:
 private:
     StimulusSettings settings_;
     PrbsGenerator prbs_;
-    StreamConvolver channel_;
+    StreamConvolver channel_;      // the stream as rendered (a transmitter with impairments)
+    HeldStreamConvolver nrzChannel_;  // a plain NRZ stream, from its bit levels
+    std::vector<double> levels_;      // the bit levels of one segment
     std::mt19937 rng_;
     std::normal_distribution<double> gauss_;
     std::size_t total_, done_ = 0;
-    double level_ = 0;  // the NRZ level of the current bit
     JitteredNrz jittered_;  // used when the transmitter has impairments
     std::vector<double> ready_;  // made a transform segment at a time, handed out in any block size
     std::size_t used_ = 0;

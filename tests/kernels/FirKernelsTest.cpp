@@ -7,14 +7,13 @@
 #include <vector>
 
 #include "blocks/FIR.h"
-#include "blocks/FirKernels.h"
+#include "kernels/FirKernels.h"
+#include "kernels/TanhKernels.h"
 
 using namespace CorvaneModelBuilder;
 
 namespace {
 
-const FirKernelKind kAll[] = {FirKernelKind::Reference, FirKernelKind::Sse2, FirKernelKind::Avx2,
-                              FirKernelKind::Avx512};
 
 bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
@@ -30,9 +29,13 @@ TEST(FirKernels, EveryKernelMatchesTheBlockBitForBit) {
     for (int n : {1, 3, 4, 125, 200}) {
         std::vector<double> taps(n);
         for (auto& t : taps) t = dist(rng) * (rng() % 5 == 0 ? 1e-300 : 1.0);
-        for (std::size_t count : {0u, 1u, 7u, 33u, 1000u}) {
-            std::vector<double> x(n - 1 + count);
-            for (auto& v : x) v = rng() % 50 == 0 ? specials[rng() % 7] : dist(rng);
+        // Counts around the wide kernels' 16 and 32 outputs a step, and inputs at
+        // every offset from a 64-byte boundary.
+        for (std::size_t count : {0u, 1u, 7u, 16u, 31u, 32u, 33u, 48u, 95u, 512u, 1000u}) {
+            const std::size_t offset = rng() % 8;
+            std::vector<double> storage(offset + n - 1 + count);
+            for (auto& v : storage) v = rng() % 50 == 0 ? specials[rng() % 7] : dist(rng);
+            const std::vector<double> x(storage.begin() + static_cast<std::ptrdiff_t>(offset), storage.end());
             // The block's output for the same stream is the reference.
             FIR<double, 0> fir;
             fir.Taps = taps.data();
@@ -48,12 +51,15 @@ TEST(FirKernels, EveryKernelMatchesTheBlockBitForBit) {
                 fir.Run();
                 if (i + 1 >= static_cast<std::size_t>(n)) expected.push_back(out);
             }
-            for (FirKernelKind kind : kAll) {
-                const FirKernel kernel = FirKernelFor(kind);
+            for (KernelKind kind : kKernelKinds) {
+                const FirKernel kernel = kFirKernels.For(kind);
                 if (!kernel) continue;
                 std::vector<double> y(count);
-                kernel(taps.data(), n, x.data() + n - 1, y.data(), count);
-                EXPECT_TRUE(SameBits(y, expected)) << FirKernelName(kind) << " n " << n << " count " << count;
+                // A scratch full of NaN: a kernel that read what it did not write would show it.
+                std::vector<double> scratch(FirScratchSize(n, count), std::numeric_limits<double>::quiet_NaN());
+                kernel(taps.data(), n, storage.data() + offset + n - 1, y.data(), count, scratch.data());
+                EXPECT_TRUE(SameBits(y, expected)) << KernelName(kind) << " n " << n << " count " << count
+                                                   << " offset " << offset;
             }
         }
     }
@@ -62,7 +68,11 @@ TEST(FirKernels, EveryKernelMatchesTheBlockBitForBit) {
 TEST(FirKernels, SupportAndSelection) {
     // A kernel is handed out exactly when this machine can run it, and the best
     // one is always among them.
-    for (FirKernelKind kind : kAll) EXPECT_EQ(FirKernelFor(kind) != nullptr, FirKernelSupported(kind));
-    EXPECT_TRUE(FirKernelSupported(FirKernelKind::Reference));
-    EXPECT_TRUE(FirKernelSupported(BestFirKernel()));
+    for (KernelKind kind : kKernelKinds) {
+        EXPECT_EQ(kFirKernels.For(kind) != nullptr, KernelSupported(kind));
+        EXPECT_EQ(kTanhKernels.For(kind) != nullptr, KernelSupported(kind));
+        EXPECT_EQ(kScaledTanhKernels.For(kind) != nullptr, KernelSupported(kind));
+    }
+    EXPECT_TRUE(KernelSupported(KernelKind::Reference));
+    EXPECT_TRUE(KernelSupported(BestKernel()));
 }

@@ -1,13 +1,13 @@
-#include "blocks/CorrectlyRounded.h"
+#include "kernels/CorrectlyRounded.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-#include "blocks/ExactArithmetic.h"
-#include "blocks/ExpTable.h"
-#include "blocks/ScalarLanes.h"
+#include "kernels/ExactArithmetic.h"
+#include "kernels/ExpTable.h"
+#include "kernels/ScalarLanes.h"
 
 namespace CorvaneModelBuilder::crmath {
 

@@ -1,4 +1,4 @@
-#include "blocks/ExactArithmetic.h"
+#include "kernels/ExactArithmetic.h"
 
 #include <cmath>
 #include <cstring>

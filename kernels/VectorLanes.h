@@ -1,20 +1,26 @@
-#include "blocks/TanhKernels.h"
+// Lanes of doubles for the vector kernels, one namespace per instruction set:
+// the same operations under the same names, so that a kernel written once over
+// lanes (an .inc file) is included in each of them. Every operation is the plain
+// IEEE one; MulAdd is fused where the instruction set has it (the tanh's error
+// bounds hold both ways) and is used by no kernel whose bits must match a
+// reference that rounds twice.
+//   V, I, M        lanes of doubles, of 64-bit integers, and lane masks
+//   kWidth         lanes per vector
+//   Load, LoadAligned (on a kWidth-double boundary), Store
+//   Splat Add Sub Mul Div MulAdd TwoProduct Split(sse2 only)
+//   Bits FromBits AndI SrlI SllI AddI Gather
+//   Abs Min Max And Or Xor AndNot, Lt Gt Ge Le Neq Unordered AndM OrM Select MaskBits
+#pragma once
 
-// GCC 12's AVX-512 intrinsics leave their pass-through operand uninitialised on
-// purpose (self-initialised), which its own warnings then report once inlined.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// Its includer silences GCC 12's -Wuninitialized and -Wmaybe-uninitialized around
+// everything it includes first: the AVX-512 intrinsics leave their pass-through
+// operand uninitialised on purpose, which the warnings report once inlined.
 #include <immintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 
-#include "blocks/CorrectlyRounded.h"
-#include "blocks/ExpTable.h"
-
-namespace CorvaneModelBuilder {
-
-namespace crmath {
+namespace CorvaneModelBuilder::lanes {
 
 // Two lanes, baseline x86-64: no fused multiply-add, no gather.
 namespace sse2 {
@@ -24,6 +30,7 @@ using M = __m128d;
 constexpr std::size_t kWidth = 2;
 inline V Splat(double v) { return _mm_set1_pd(v); }
 inline V Load(const double* p) { return _mm_loadu_pd(p); }
+inline V LoadAligned(const double* p) { return _mm_load_pd(p); }
 inline void Store(double* p, V v) { _mm_storeu_pd(p, v); }
 inline V Add(V a, V b) { return _mm_add_pd(a, b); }
 inline V Sub(V a, V b) { return _mm_sub_pd(a, b); }
@@ -69,8 +76,6 @@ inline M AndM(M a, M b) { return _mm_and_pd(a, b); }
 inline M OrM(M a, M b) { return _mm_or_pd(a, b); }
 inline V Select(M m, V t, V f) { return _mm_or_pd(_mm_and_pd(m, t), _mm_andnot_pd(m, f)); }
 inline unsigned MaskBits(M m) { return static_cast<unsigned>(_mm_movemask_pd(m)); }
-#include "blocks/ExpLanes.inc"
-#include "blocks/TanhLanes.inc"
 }  // namespace sse2
 
 #pragma GCC push_options
@@ -82,6 +87,7 @@ using M = __m256d;
 constexpr std::size_t kWidth = 4;
 inline V Splat(double v) { return _mm256_set1_pd(v); }
 inline V Load(const double* p) { return _mm256_loadu_pd(p); }
+inline V LoadAligned(const double* p) { return _mm256_load_pd(p); }
 inline void Store(double* p, V v) { _mm256_storeu_pd(p, v); }
 inline V Add(V a, V b) { return _mm256_add_pd(a, b); }
 inline V Sub(V a, V b) { return _mm256_sub_pd(a, b); }
@@ -116,8 +122,6 @@ inline M AndM(M a, M b) { return _mm256_and_pd(a, b); }
 inline M OrM(M a, M b) { return _mm256_or_pd(a, b); }
 inline V Select(M m, V t, V f) { return _mm256_blendv_pd(f, t, m); }
 inline unsigned MaskBits(M m) { return static_cast<unsigned>(_mm256_movemask_pd(m)); }
-#include "blocks/ExpLanes.inc"
-#include "blocks/TanhLanes.inc"
 }  // namespace avx2
 #pragma GCC pop_options
 
@@ -130,6 +134,7 @@ using M = __mmask8;
 constexpr std::size_t kWidth = 8;
 inline V Splat(double v) { return _mm512_set1_pd(v); }
 inline V Load(const double* p) { return _mm512_loadu_pd(p); }
+inline V LoadAligned(const double* p) { return _mm512_load_pd(p); }
 inline void Store(double* p, V v) { _mm512_storeu_pd(p, v); }
 inline V Add(V a, V b) { return _mm512_add_pd(a, b); }
 inline V Sub(V a, V b) { return _mm512_sub_pd(a, b); }
@@ -164,68 +169,7 @@ inline M AndM(M a, M b) { return static_cast<M>(a & b); }
 inline M OrM(M a, M b) { return static_cast<M>(a | b); }
 inline V Select(M m, V t, V f) { return _mm512_mask_blend_pd(m, f, t); }
 inline unsigned MaskBits(M m) { return m; }
-#include "blocks/ExpLanes.inc"
-#include "blocks/TanhLanes.inc"
 }  // namespace avx512
 #pragma GCC pop_options
 
-}  // namespace crmath
-
-namespace {
-
-void TanhScalar(const double* x, double* y, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) y[i] = crmath::Tanh(x[i]);
-}
-
-void TanhSse2(const double* x, double* y, std::size_t count) { crmath::sse2::TanhArray(x, y, count); }
-
-__attribute__((target("avx2,fma"))) void TanhAvx2(const double* x, double* y, std::size_t count) {
-    crmath::avx2::TanhArray(x, y, count);
-}
-
-__attribute__((target("avx512f"))) void TanhAvx512(const double* x, double* y, std::size_t count) {
-    crmath::avx512::TanhArray(x, y, count);
-}
-
-}  // namespace
-
-bool TanhKernelSupported(TanhKernelKind kind) {
-    switch (kind) {
-        case TanhKernelKind::Scalar:
-        case TanhKernelKind::Sse2: return true;
-        case TanhKernelKind::Avx2: return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-        case TanhKernelKind::Avx512: return __builtin_cpu_supports("avx512f");
-    }
-    return false;
-}
-
-TanhKernel TanhKernelFor(TanhKernelKind kind) {
-    if (!TanhKernelSupported(kind)) return nullptr;
-    switch (kind) {
-        case TanhKernelKind::Scalar: return TanhScalar;
-        case TanhKernelKind::Sse2: return TanhSse2;
-        case TanhKernelKind::Avx2: return TanhAvx2;
-        case TanhKernelKind::Avx512: return TanhAvx512;
-    }
-    return nullptr;
-}
-
-TanhKernelKind BestTanhKernel() {
-    if (TanhKernelSupported(TanhKernelKind::Avx512)) return TanhKernelKind::Avx512;
-    if (TanhKernelSupported(TanhKernelKind::Avx2)) return TanhKernelKind::Avx2;
-    return TanhKernelKind::Sse2;
-}
-
-const char* TanhKernelName(TanhKernelKind kind) {
-    switch (kind) {
-        case TanhKernelKind::Scalar: return "scalar";
-        case TanhKernelKind::Sse2: return "sse2";
-        case TanhKernelKind::Avx2: return "avx2";
-        case TanhKernelKind::Avx512: return "avx512";
-    }
-    return "unknown";
-}
-
-}  // namespace CorvaneModelBuilder
-
-#pragma GCC diagnostic pop
+}  // namespace CorvaneModelBuilder::lanes

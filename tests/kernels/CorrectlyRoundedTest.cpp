@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "blocks/CorrectlyRounded.h"
-#include "blocks/ExpTable.h"
-#include "blocks/TanhKernels.h"
+#include "kernels/CorrectlyRounded.h"
+#include "kernels/ExpTable.h"
+#include "kernels/TanhKernels.h"
 #include "support/MpfrReference.h"
 
 using namespace CorvaneModelBuilder;
@@ -317,19 +317,56 @@ TEST(TanhKernels, EveryKernelGivesTheScalarBitsInPlaceOrNot) {
 
     std::vector<double> want(xs.size());
     for (std::size_t i = 0; i < xs.size(); ++i) want[i] = crmath::Tanh(xs[i]);
-    for (TanhKernelKind kind : {TanhKernelKind::Scalar, TanhKernelKind::Sse2, TanhKernelKind::Avx2, TanhKernelKind::Avx512}) {
-        const TanhKernel kernel = TanhKernelFor(kind);
+    for (KernelKind kind : kKernelKinds) {
+        const TanhKernel kernel = kTanhKernels.For(kind);
         if (!kernel) continue;
         std::vector<double> y(xs.size());
         kernel(xs.data(), y.data(), xs.size());
-        EXPECT_EQ(std::memcmp(y.data(), want.data(), y.size() * sizeof(double)), 0) << TanhKernelName(kind);
+        EXPECT_EQ(std::memcmp(y.data(), want.data(), y.size() * sizeof(double)), 0) << KernelName(kind);
         // Every length up to two vectors and beyond, at every offset, in place.
         for (std::size_t count = 0; count <= 19; ++count) {
             std::vector<double> inPlace(xs.begin() + 3, xs.begin() + 3 + static_cast<std::ptrdiff_t>(count));
             kernel(inPlace.data(), inPlace.data(), count);
             EXPECT_TRUE(count == 0 || std::memcmp(inPlace.data(), want.data() + 3, count * sizeof(double)) == 0)
-                << TanhKernelName(kind) << " count " << count;
+                << KernelName(kind) << " count " << count;
         }
     }
-    EXPECT_TRUE(TanhKernelFor(BestTanhKernel()));
+    EXPECT_TRUE(kTanhKernels.For(BestKernel()));
+}
+
+TEST(TanhKernels, TheLimiterCurveInOnePassGivesTheValueByValueBits) {
+    // The same arguments as above, through each characterised curve of the limiter,
+    // the identity (which reaches the arguments near rounding boundaries) and silence.
+    std::mt19937_64 rng(19);
+    std::vector<double> xs = Binades(rng, 20000, -40, 5, true);
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double s : {0.0, -0.0, inf, -inf, FromBits(0x7ff800000000abcdull), 0x1p-27, 19.0625, 1e300}) xs.push_back(s);
+    for (const auto& h : NearMidpoints(mpfr_tanh, 50, [](mpfr_ptr x, int n) {
+             Midpoint(x, 1.0, -(n + 0.5), -53);
+             mpfr_atanh(x, x, MPFR_RNDN);
+         }))
+        xs.insert(xs.end(), {h.x, -h.x});
+    std::shuffle(xs.begin(), xs.end(), rng);
+    const struct {
+        double slope, offset, scale;
+    } curves[] = {{1.0, 0.0, 1.0},           {2.9, -0.031, 0.42763}, {4.166, 0.0, 0.3052015},
+                  {3.112, 0.0, 0.40382619999999997}, {2.241, 1e-5, 0.5518765}, {0.0, 0.0, 0.0}};
+    for (const auto& c : curves) {
+        std::vector<double> want(xs.size());
+        for (std::size_t i = 0; i < xs.size(); ++i) want[i] = c.scale * crmath::Tanh(c.slope * xs[i] + c.offset);
+        for (KernelKind kind : kKernelKinds) {
+            const ScaledTanhKernel kernel = kScaledTanhKernels.For(kind);
+            if (!kernel) continue;
+            std::vector<double> y(xs.size());
+            kernel(xs.data(), y.data(), xs.size(), c.slope, c.offset, c.scale);
+            EXPECT_EQ(std::memcmp(y.data(), want.data(), y.size() * sizeof(double)), 0)
+                << KernelName(kind) << " slope " << c.slope;
+            for (std::size_t count = 0; count <= 19; ++count) {
+                std::vector<double> inPlace(xs.begin() + 5, xs.begin() + 5 + static_cast<std::ptrdiff_t>(count));
+                kernel(inPlace.data(), inPlace.data(), count, c.slope, c.offset, c.scale);
+                EXPECT_TRUE(count == 0 || std::memcmp(inPlace.data(), want.data() + 5, count * sizeof(double)) == 0)
+                    << KernelName(kind) << " count " << count;
+            }
+        }
+    }
 }

@@ -45,6 +45,6 @@ inline I SllI(I i, int s) { return i << s; }
 inline I AddI(I i, std::uint64_t c) { return i + c; }
 inline V Gather(const double* table, I i) { return table[i]; }
 
-#include "blocks/ExpLanes.inc"
+#include "kernels/ExpLanes.inc"
 
 }  // namespace CorvaneModelBuilder::crmath::scalar
