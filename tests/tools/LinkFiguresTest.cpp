@@ -127,6 +127,9 @@ TEST(LinkFigures, LockDetectorFindsTheStartOfTheSettledStretch) {
         {"integrator following a transmitter that speeds up", [&](std::size_t k) { return Edge{0.3, 50 + 0.01 * k, 0.01 * k}; },
          true, 0},
         {"integrator far from the transmitter's offset", [&](std::size_t) { return Edge{0.3, 500, 0}; }, false, 0},
+        // A model that reports its correction, none yet covering these edges (its first call).
+        {"correction not yet known",
+         [&](std::size_t k) { return Edge{0.3, k < 4500 ? sim::LockDetector::kNotYetKnown : 0.0, 0}; }, true, 5000},
     };
     for (const auto& c : cases) {
         sim::LockDetector detector(0.125);

@@ -145,11 +145,13 @@ TEST_F(VelkorSimMeasures, UnlockedSweepPointHasEmptyFigures) {
     EXPECT_EQ(at(rows[0], "locked"), "true");
     EXPECT_NE(at(rows[0], "eye_height"), "");
     EXPECT_EQ(at(rows[1], "locked"), "false");
-    for (const char* figure : {"lock_bits", "ber", "ber_high", "eye_height", "eye_width_ui", "clock_period_mean",
-                               "tracking_error_rms_ui"})
+    // Errors and slips are counted only after lock: an unlocked point has none to show (not 0).
+    for (const char* figure : {"lock_bits", "bit_errors", "slips", "ber", "ber_high", "eye_height", "eye_width_ui",
+                               "clock_period_mean", "tracking_error_rms_ui"})
         EXPECT_EQ(at(rows[1], figure), "") << figure;
     EXPECT_NE(Slurp("sweep/report.html").find("not locked or failed"), std::string::npos);
-    EXPECT_EQ(nlohmann::json::parse(Slurp("sweep/points/0001/metrics.json"))["eye_height"], nullptr);
+    const auto unlocked = nlohmann::json::parse(Slurp("sweep/points/0001/metrics.json"));
+    for (const char* figure : {"eye_height", "bit_errors", "slips"}) EXPECT_EQ(unlocked[figure], nullptr) << figure;
 }
 
 // The bathtub joins measured points only between neighbouring phases that

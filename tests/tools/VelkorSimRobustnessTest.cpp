@@ -124,7 +124,16 @@ TEST_F(VelkorSimRobustness, OptionsAreCheckedBeforeTheRunAndOnlyWhatWasAskedFor)
         {"--bits 3000 --out a_file", "a_file' is not a folder", 1, false},
         {"--bits 3000 --out a_file/below", "is not a folder", 1, false},
         {"--bits 3000 --block 1", "--block needs at least 2 samples: a call of one sample has room only for the", 2, false},
-        {"--bits 3000 --block 0.5", "--block needs a number from 1 to 1048576", 2, false},
+        {"--bits 3000 --block 0.5", "--block needs a whole number from 1 to 1048576", 2, false},
+        // Counts are whole: a fraction was cut off without a word (12.5 ran as 12).
+        {"--bits 3000 --samples-per-bit 12.5", "--samples-per-bit needs a whole number from 5 to 1024, got '12.5'", 2,
+         false},
+        {"--bits 3000.5", "--bits needs a whole number from 1 to 200000000", 2, false},
+        {"--bits 3000 --seed 1.5", "--seed needs a whole number", 2, false},
+        {"--bits 3000 --settle-bits 10.5", "--settle-bits needs a whole number", 2, false},
+        {"--bits 1e3 --samples-per-bit 8", "Simulated 1000 bits of PRBS-15 at 10 Gb/s, 8 samples per bit", 0, true},
+        // A folder name the file system refuses is found before the run, not after it.
+        {"--bits 3000 --out " + std::string(300, 'n'), "File name too long", 1, false},
         {"--bits 3000 --settle-bits 3000", "--settle-bits must be below --bits", 2, false},
         {"--bits 3000 --bit-rate 1e6", "Simulated 3000 bits of PRBS-15 at 0.001 Gb/s", 0, true},
         {"--bits 3000 --bit-rate 1e6 --ssc 1000", "--ssc-freq must stay below a hundredth of the bit rate", 2, false},
@@ -285,4 +294,58 @@ TEST_F(VelkorSimRobustness, JitterToleranceSurvivesKilledRuns) {
     const Outcome fine = Simulate("jtol --sj-freqs 1M --resolution 1e-300 --out j");
     EXPECT_EQ(fine.status, 2) << fine.out;
     EXPECT_NE(fine.out.find("--resolution needs a number from 1e-06 to 10 UI"), std::string::npos) << fine.out;
+}
+
+// A jitter-tolerance search stopped while a run is under way keeps the bracket it
+// had reached: the table gives the largest SJ that passed as a lower bound and the
+// report says between what it stopped (it said "not measured" and nothing more).
+TEST_F(VelkorSimRobustness, StoppedJitterToleranceKeepsWhatItMeasured) {
+    std::ofstream("fake.ami") << "(Fake (Model_Specific (unused (Usage In) (Type Integer) (Format Range 0 0 1) (Default 0))))\n";
+    std::ofstream("step.txt") << "0 0\n1e-11 1\n1e-10 1\n";
+    setenv("VELKOR_FAKE_STALL", (fs::absolute("count").string() + ":4:" + fs::absolute("stalled").string()).c_str(), 1);
+    const pid_t jtol = Start({"jtol", "--library", VELKOR_PASS_THROUGH_MODEL, "--ami", "fake.ami", "--channel", "step.txt",
+                              "--step", "--sj-freqs", "1M", "--bits", "4000", "--settle-bits", "11000", "--max-sj", "1",
+                              "--resolution", "0.01", "--out", "jt"});
+    unsetenv("VELKOR_FAKE_STALL");
+    WaitFor("stalled");
+    ASSERT_TRUE(fs::exists("stalled")) << Slurp("run.log");
+    kill(jtol, SIGTERM);
+    int raw = 0;
+    waitpid(jtol, &raw, 0);
+    const std::string log = Slurp("run.log");
+    EXPECT_EQ(WEXITSTATUS(raw), 128 + SIGTERM) << log;
+    // The largest amplitude the three finished runs passed.
+    std::string passed;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        if (line.size() > 6 && line.substr(line.size() - 6) == ": pass") {
+            const std::string amplitude = line.substr(3, line.find(" UI") - 3);
+            if (passed.empty() || std::stod(amplitude) > std::stod(passed)) passed = amplitude;
+        }
+    ASSERT_FALSE(passed.empty()) << log;
+    const auto rows = Rows(Slurp("jt/jtol.csv"));
+    ASSERT_EQ(rows.size(), 2u) << log;
+    EXPECT_EQ(rows[1][2], "stopped") << log;
+    EXPECT_EQ(std::stod(rows[1][1]), std::stod(passed)) << log;
+    const std::string html = Slurp("jt/report.html");
+    EXPECT_NE(html.find("stopped by SIGTERM between " + passed + " UI (passed) and "), std::string::npos) << html;
+    EXPECT_NE(html.find("search stopped: at least the largest SJ passed"), std::string::npos);
+}
+
+// A frequency that passes the largest SJ tried has a lower bound only: against a
+// mask above it there is no verdict, and the run says so (it said "fail", status 3).
+TEST_F(VelkorSimRobustness, JitterToleranceJudgesNoLowerBoundAgainstAHigherMask) {
+    std::ofstream("fake.ami") << "(Fake (Model_Specific (unused (Usage In) (Type Integer) (Format Range 0 0 1) (Default 0))))\n";
+    std::ofstream("step.txt") << "0 0\n1e-11 1\n1e-10 1\n";
+    std::ofstream("mask.txt") << "1e6 0.02\n2e6 0.3\n";
+    const Outcome o = Simulate(std::string("jtol --library ") + VELKOR_PASS_THROUGH_MODEL +
+                               " --ami fake.ami --channel step.txt --step --sj-freqs 1M,2M --bits 4000 --settle-bits 11000"
+                               " --max-sj 0.05 --resolution 0.01 --mask mask.txt --out jt");
+    EXPECT_EQ(o.status, 1) << o.out;
+    EXPECT_NE(o.out.find("but the mask asks for 0.3 UI: no verdict; give --max-sj 0.3 or more"), std::string::npos)
+        << o.out;
+    const auto rows = Rows(Slurp("jt/jtol.csv"));
+    ASSERT_EQ(rows.size(), 3u) << o.out;
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"1e+06", "0.05", "at least", "", "0.02", "pass"}));
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"2e+06", "0.05", "at least", "", "0.3", "unknown"}));
 }

@@ -122,7 +122,8 @@ void LinkAnalyser::Add(const double* input, const double* output, std::size_t n,
         if (!lock_.Locked()) {
             // Against the transmitter's clock, not the nominal grid.
             const double sent = t - s_.channelDelay;
-            lock_.Add(PhaseAt(sent), correction_, s_.impairments.Any() ? timing_.OffsetPpm(sent) : 0.0);
+            const double transmitterPpm = s_.impairments.Any() ? timing_.OffsetPpm(sent) : 0.0;
+            lock_.Add(PhaseAt(sent), EdgeCorrection(transmitterPpm), transmitterPpm);
             while (pendingFirst_ < lock_.Start() && !pending_.empty()) {  // edges before the stable stretch
                 pending_.pop_front();
                 ++pendingFirst_;
@@ -135,6 +136,18 @@ void LinkAnalyser::Add(const double* input, const double* output, std::size_t n,
         }
     }
     Process(false);
+}
+
+// The model reports its correction once per call, so an edge inside a block
+// lies between the reports after the call before and after its own: it counts
+// as the one of the two farther from the transmitter's offset. A long block
+// thus cannot pass for settled on the strength of its end alone; the first
+// block, with no report before it, is not settled at all.
+double LinkAnalyser::EdgeCorrection(double transmitterPpm) const {
+    if (std::isnan(correction_)) return LockDetector::kUnknown;  // the model reports none
+    if (std::isnan(correctionBefore_)) return LockDetector::kNotYetKnown;
+    return std::fabs(correctionBefore_ - transmitterPpm) > std::fabs(correction_ - transmitterPpm) ? correctionBefore_
+                                                                                                    : correction_;
 }
 
 int LinkAnalyser::Bit(long long index) {

@@ -83,8 +83,12 @@ public:
     // The next block of the run: the model's input and output samples and the
     // clock times the model returned with them (without the -1 terminator).
     void Add(const double* input, const double* output, std::size_t n, const double* clockTimes, std::size_t count);
-    // The frequency correction the model reports (ppm) for the edges of the next block.
-    void ModelCorrection(double ppm) { correction_ = ppm; }
+    // The frequency correction the model reported (ppm) after the call that made
+    // the next block; the report after the call before holds at its start.
+    void ModelCorrection(double ppm) {
+        correctionBefore_ = correction_;
+        correction_ = ppm;
+    }
     // Ends the run and gives the figures.
     LinkMetrics Finish();
 
@@ -117,8 +121,10 @@ private:
     EdgeTiming timing_;
     double refTime_ = 0, refPhase_ = 0;
     double sendDelay_ = 0;  // seconds
-    long long inputShift_ = 0;
-    double correction_ = LockDetector::kUnknown;  // samples from a decision to the input eye's centre
+    long long inputShift_ = 0;  // samples from a decision to the input eye's centre
+    // The correction at the end of the current block and of the block before.
+    double correction_ = LockDetector::kUnknown, correctionBefore_ = LockDetector::kUnknown;
+    double EdgeCorrection(double transmitterPpm) const;
     double trackSum_ = 0, trackSum2_ = 0, windowSum_ = 0, windowTx_ = 0;
     double trackMin_ = 0, trackMax_ = 0;
     std::size_t tracked_ = 0, windowCount_ = 0, trackWindow_ = 64;

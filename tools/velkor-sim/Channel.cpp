@@ -19,6 +19,11 @@ constexpr double kDielectricOrder = 0.95;
 constexpr double kSkinShare = 0.4;        // of the Nyquist loss; the rest is dielectric
 constexpr double kFlightTime = 200e-12;   // so the response starts visibly after t = 0
 constexpr double kReferenceFrequency = 1e9;
+// The transform spans this many unit intervals (and at least 60 ns): the loss is
+// scaled to the Nyquist frequency, so the response lasts as many unit intervals
+// at any bit rate, and a window fixed in time would cut it at low rates.
+constexpr double kWindowUi = 600;
+constexpr double kMinWindow = 60e-9;
 
 }  // namespace
 
@@ -47,7 +52,8 @@ Channel BuiltInChannel(double nyquistLossDb, double bitRate, double dt) {
     const double b = (1 - kSkinShare) * nepers /
                      (std::pow(nyquist / kReferenceFrequency, kDielectricOrder) * std::cos(kDielectricOrder * kPi / 2));
     std::size_t n = 1;
-    while (static_cast<double>(n) * dt < 60e-9) n <<= 1;
+    const double window = std::max(kMinWindow, kWindowUi / bitRate);
+    while (static_cast<double>(n) * dt < window) n <<= 1;
     std::vector<std::complex<double>> spectrum(n);
     const double df = 1.0 / (static_cast<double>(n) * dt);
     for (std::size_t k = 0; k <= n / 2; ++k) {

@@ -61,7 +61,9 @@ const char* JtolUsage() {
            "  --jobs N              frequencies searched at once (default 1)\n"
            "  --out DIR             writes jtol.csv, report.html and points/ (every run) there (required)\n"
            "A run killed from outside (the out-of-memory killer) is run once more; killed again, or failed,\n"
-           "its frequency is written as not measured. Every other option is passed to each run (see\n"
+           "its frequency is written as not measured; after Ctrl-C or SIGTERM a search cut short is written\n"
+           "as stopped, with the largest SJ it passed so far. A point that passed the largest SJ tried has\n"
+           "no verdict against a mask above it. Every other option is passed to each run (see\n"
            "velkor-sim --help); every run uses the same --seed.\n";
 }
 
@@ -341,10 +343,8 @@ int RunJtol(const JtolOptions& o, const std::string& self) {
         running.erase(it);
         busy[r.search] = false;
         JtolSearch& s = searches[r.search];
-        if (runner.Stopped()) {
-            s.GiveUp(std::string("stopped by ") + StopSignalName(runner.Stopped()));
-            continue;
-        }
+        // A run the stop cut short tells nothing; one that finished before it still counts.
+        if (runner.Stopped() && status != 0) continue;
         // Killed from outside (as the out-of-memory killer does): once more; a
         // second time, or a failed run, leaves the frequency not measured.
         if (Killed(status) && !r.retry) {
@@ -366,12 +366,10 @@ int RunJtol(const JtolOptions& o, const std::string& self) {
         s.Record(why.empty(), why);
     }
 
-    // Searches cut short say how far they got.
+    // Searches cut short say how far they got, and keep what passed as a lower bound.
     for (auto& s : searches)
         if (!s.Done())
-            s.GiveUp(s.Step() == 0 ? "stopped before its first run"
-                                   : "stopped between " + Text(s.Passed()) + " UI (passed) and " + Text(s.Failed()) +
-                                         " UI (failed)");
+            s.Stop(std::string("stopped by ") + (runner.Stopped() ? StopSignalName(runner.Stopped()) : "an error"));
     // The table and the report of what finished, whatever stopped the rest.
     std::string csv = "frequency_hz,amplitude_ui,result,fails_by" + std::string(mask.empty() ? "" : ",mask_ui,pass") + "\n";
     std::vector<JtolPoint> points;
@@ -383,14 +381,27 @@ int RunJtol(const JtolOptions& o, const std::string& self) {
         p.mask = mask.empty() ? -1 : MaskAt(mask, s.Frequency());
         p.capped = s.Capped();
         p.measured = s.Measured();
+        p.stopped = s.Stopped();
         p.failedBy = s.FailedBy();
         p.note = s.NotMeasuredBecause();
-        const std::string result = !p.measured ? "not measured" : p.capped ? "at least" : "measured";
-        csv += Text(p.frequency) + "," + (p.measured ? Text(p.amplitude) : "") + "," + result + "," + p.failedBy;
-        if (!mask.empty()) csv += "," + Text(p.mask) + "," + (!p.measured ? "unknown" : p.amplitude >= p.mask ? "pass" : "fail");
+        const std::string result =
+            p.stopped ? "stopped" : !p.measured ? "not measured" : p.capped ? "at least" : "measured";
+        const bool bound = p.measured || (p.stopped && p.amplitude > 0);  // stopped: the largest that passed so far
+        csv += Text(p.frequency) + "," + (bound ? Text(p.amplitude) : "") + "," + result + "," + p.failedBy;
+        const std::string verdict = MaskVerdict(p);
+        if (!mask.empty()) csv += "," + Text(p.mask) + "," + verdict;
         csv += "\n";
         allMeasured = allMeasured && p.measured;
-        allPass = allPass && (!p.measured || mask.empty() || p.amplitude >= p.mask);
+        allPass = allPass && verdict != "fail";
+        // A lower bound below the mask cannot be judged: the mask asks for SJ the search never tried.
+        if (!mask.empty() && p.measured && verdict == "unknown") {
+            allMeasured = false;
+            std::fprintf(stderr,
+                         "velkor-sim: at %s Hz the link passed the largest SJ tried (%s UI) but the mask asks for %s "
+                         "UI: no verdict; give --max-sj %s or more\n",
+                         Text(p.frequency).c_str(), Text(p.amplitude).c_str(), Text(p.mask).c_str(),
+                         Text(p.mask).c_str());
+        }
         points.push_back(p);
     }
     std::sort(points.begin(), points.end(), [](const JtolPoint& a, const JtolPoint& b) { return a.frequency < b.frequency; });

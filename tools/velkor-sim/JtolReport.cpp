@@ -22,16 +22,27 @@ std::string FailedByText(const std::string& reason) {
 
 }  // namespace
 
+std::string MaskVerdict(const JtolPoint& p) {
+    const bool lowerBound = p.capped || p.stopped;  // the tolerance is this amplitude or more
+    if (p.stopped && p.amplitude > 0 && p.amplitude >= p.mask) return "pass";
+    if (!p.measured) return "unknown";
+    if (p.amplitude >= p.mask) return "pass";
+    return lowerBound ? "unknown" : "fail";
+}
+
 std::string JtolReportHtml(const std::vector<JtolPoint>& points, const std::vector<std::pair<double, double>>& mask,
                            double targetBer, double resolution, const std::string& conditions) {
-    std::vector<std::pair<double, double>> curve, capped, zero, missing, maskLine;
+    std::vector<std::pair<double, double>> curve, capped, zero, missing, partial, maskLine;
     double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
     auto extend = [&](double x, double y) {
         x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
     };
     for (const auto& p : points) {
         const double x = std::log10(p.frequency);
-        if (!p.measured) {
+        if (p.stopped && p.amplitude > 0) {
+            partial.emplace_back(x, std::log10(p.amplitude));  // the largest that passed before the stop
+            extend(x, partial.back().second);
+        } else if (!p.measured) {
             missing.emplace_back(x, 0);
             x0 = std::min(x0, x), x1 = std::max(x1, x);
         } else if (p.amplitude <= 0) {
@@ -60,8 +71,9 @@ std::string JtolReportHtml(const std::vector<JtolPoint>& points, const std::vect
     plot.Marks(curve, Plot::Mark::kDot, "#1f77b4", "largest SJ that passed");
     plot.Marks(capped, Plot::Mark::kAtLeast, "#1f77b4", "passed the largest SJ tried: at least");
     plot.Marks(zero, Plot::Mark::kBelow, "#1f77b4", "failed down to the resolution");
+    plot.Marks(partial, Plot::Mark::kAtLeast, "#7f7f7f", "search stopped: at least the largest SJ passed");
     plot.Marks(missing, Plot::Mark::kMissing, "#7f7f7f", "not measured");
-    if (curve.empty() && capped.empty() && zero.empty()) plot.Note("no frequency was measured");
+    if (curve.empty() && capped.empty() && zero.empty() && partial.empty()) plot.Note("no frequency was measured");
     std::ostringstream s;
     s << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>velkor-sim jitter tolerance</title>\n"
       << "<style>body{font-family:sans-serif;max-width:1340px;margin:2em auto;color:#222}"
@@ -76,12 +88,13 @@ std::string JtolReportHtml(const std::vector<JtolPoint>& points, const std::vect
       << (mask.empty() ? "" : "<th>mask (UI)</th><th>verdict</th>") << "</tr>\n";
     for (const auto& p : points) {
         s << "<tr><td>" << HzLabel(p.frequency) << "</td><td>";
-        if (!p.measured) s << "not measured: " << EscapeHtml(ValidUtf8(p.note));
+        if (p.stopped && p.amplitude > 0) s << "&ge; " << Format("%.4g", p.amplitude) << " (" << EscapeHtml(ValidUtf8(p.note)) << ")";
+        else if (!p.measured) s << "not measured: " << EscapeHtml(ValidUtf8(p.note));
         else s << (p.capped ? "&ge; " : "") << Format("%.4g", p.amplitude);
         s << "</td><td>" << EscapeHtml(FailedByText(p.failedBy)) << "</td>";
         if (!mask.empty())
             s << "<td>" << Format("%.4g", p.mask) << "</td><td>"
-              << (!p.measured ? "unknown" : p.amplitude >= p.mask ? "pass" : "fail") << "</td>";
+              << MaskVerdict(p) << "</td>";
         s << "</tr>\n";
     }
     s << "</table>\n</body>\n</html>\n";

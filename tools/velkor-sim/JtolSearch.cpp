@@ -24,6 +24,15 @@ void JtolSearch::GiveUp(const std::string& why) {
     done_ = true;
 }
 
+void JtolSearch::Stop(const std::string& why) {
+    char bracket[96];
+    if (step_ == 0) std::snprintf(bracket, sizeof bracket, " before its first run");
+    else if (pass_ <= 0) std::snprintf(bracket, sizeof bracket, " with none passed yet, %.6g UI failed", fail_);
+    else std::snprintf(bracket, sizeof bracket, " between %.6g UI (passed) and %.6g UI (failed)", pass_, fail_);
+    GiveUp(why + bracket);
+    stopped_ = true;
+}
+
 std::string AmplitudeText(double amplitude) {
     char text[40];
     std::snprintf(text, sizeof text, "%.17g", amplitude);

@@ -21,6 +21,10 @@ public:
     void Record(bool passed, const std::string& failure);
     // The runs cannot measure this frequency (killed twice, failed): stop here.
     void GiveUp(const std::string& why);
+    // The search was stopped from outside (a signal) before it ended: the bracket
+    // it reached stays, the largest amplitude that passed is a lower bound.
+    void Stop(const std::string& why);
+    bool Stopped() const { return stopped_; }
 
     bool Measured() const { return why_.empty(); }
     bool Capped() const { return Measured() && pass_ >= max_; }  // passed at the largest amplitude tried
@@ -33,7 +37,7 @@ private:
     double frequency_, max_, resolution_;
     double pass_ = 0, fail_;
     int step_ = 0;
-    bool done_ = false;
+    bool done_ = false, stopped_ = false;
     std::string failedBy_, why_;
 };
 

@@ -30,7 +30,7 @@ void LockDetector::Add(double phase, double correction, double transmitter) {
     if (locked_) return;
     windowCos_ += std::cos(kTwoPi * phase);
     windowSin_ += std::sin(kTwoPi * phase);
-    if (std::isfinite(correction)) {
+    if (!std::isnan(correction)) {  // kNotYetKnown makes the window's offset infinite: not settled
         offsetSum_ += correction - transmitter;
         ++corrections_;
     }

@@ -30,7 +30,9 @@ public:
     // correction the model reports (ppm; kUnknown when it reports none) and the
     // transmitter's frequency offset then (ppm, without SJ).
     void Add(double phaseUi, double correctionPpm = kUnknown, double transmitterPpm = 0);
-    static constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+    static constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();  // the model reports no correction
+    // The model reports a correction, but none yet that covers this edge: not settled.
+    static constexpr double kNotYetKnown = std::numeric_limits<double>::infinity();
     bool Locked() const { return locked_; }
     // Index of the first edge of the stretch that has held (or holds so far).
     std::size_t Start() const { return start_; }

@@ -50,12 +50,12 @@ const char* Usage() {
            "  --pattern N           PRBS-7, -15, -23 or -31 (7, 15, 23, 31 or PRBS-15; default 15)\n"
            "  --bits N              bits to simulate, up to 2e8 and 4e9 samples in all (default 200000)\n"
            "  --bit-rate R          bits per second, e.g. 10e9 or 10G (default 10G)\n"
-           "  --samples-per-bit N   samples per unit interval (default 16)\n"
+           "  --samples-per-bit N   samples per unit interval, 5 to 1024 (default 16)\n"
            "  --amplitude V         NRZ amplitude at the transmitter, volts peak: levels +-V, 2V peak-to-peak\n"
            "                        (default 0.4)\n"
            "  --noise V             white Gaussian noise at the receiver input, volts rms within a bandwidth\n"
            "                        equal to the bit rate (0 to 10 GHz at 10G), whatever the samples per bit (default 0)\n"
-           "  --seed N              seed of the noise and of the random jitter (default 1)\n"
+           "  --seed N              seed of the noise and of the random and deterministic jitter (default 1)\n"
            "Transmitter (off by default):\n"
            "  --tx-ffe C1,C2,...    feed-forward taps one UI apart, e.g. -0.1,0.7,-0.2; the largest is the main\n"
            "                        cursor; scaled so that their magnitudes sum to 1\n"
@@ -78,7 +78,7 @@ const char* Usage() {
            "  --step                the channel file holds a step response\n"
            "Run and output:\n"
            "  --block N             samples per AMI_GetWave call, 2 to 1048576 (default 1024)\n"
-           "  --out DIR             write report.html, metrics.json and the adaptation log to DIR\n"
+           "  --out DIR             write report.html, metrics.json, eye.svg and the adaptation log to DIR\n"
            "  --help                this text\n";
 }
 
@@ -119,6 +119,17 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             }
             return true;
         };
+        // Counts: a fraction would be cut off without a word (a sweep's table would
+        // then name a value the run did not use).
+        auto needWhole = [&](double lo, double hi) {
+            if (!ParseNumber(value, number) || number < lo || number > hi || number != std::floor(number)) {
+                char range[96];
+                std::snprintf(range, sizeof range, " needs a whole number from %.10g to %.10g", lo, hi);
+                error = "option " + name + range + ", got '" + value + "'";
+                return false;
+            }
+            return true;
+        };
         if (name == "--library") o.library = value;
         else if (name == "--ami") o.ami = value;
         else if (name == "--param") o.params.push_back(value);
@@ -145,13 +156,13 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             }
             o.pattern = std::atoi(v.c_str());
         } else if (name == "--bits") {
-            if (!needNumber(1, 2e8)) return false;
+            if (!needWhole(1, 2e8)) return false;
             o.bits = static_cast<std::size_t>(number);
         } else if (name == "--bit-rate") {
             if (!needNumber(1e6, 1e12)) return false;
             o.bitRate = number;
         } else if (name == "--samples-per-bit") {
-            if (!needNumber(5, 1024)) return false;
+            if (!needWhole(5, 1024)) return false;
             o.samplesPerBit = static_cast<int>(number);
         } else if (name == "--amplitude") {
             if (!needNumber(1e-6, 100)) return false;
@@ -160,7 +171,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             if (!needNumber(0, 100)) return false;
             o.noise = number;
         } else if (name == "--seed") {
-            if (!needNumber(0, 4294967295.0)) return false;
+            if (!needWhole(0, 4294967295.0)) return false;
             o.seed = static_cast<unsigned>(number);
         } else if (name == "--ppm") {
             if (!needNumber(-10000, 10000)) return false;
@@ -192,7 +203,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             if (!needNumber(0, 80)) return false;
             o.channel.lossDb = number;
         } else if (name == "--block") {
-            if (!needNumber(1, kMaxBlock)) return false;
+            if (!needWhole(1, kMaxBlock)) return false;
             // The model hands back at most as many clock times as the call has
             // samples, the -1 terminator included: one sample leaves no room for a time.
             if (number < 2) {
@@ -202,7 +213,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             }
             o.block = static_cast<long>(number);
         } else if (name == "--settle-bits") {
-            if (!needNumber(0, 2e8)) return false;
+            if (!needWhole(0, 2e8)) return false;
             o.settleBits = static_cast<std::size_t>(number);
         } else {
             error = "unknown option '" + name + "' (see --help)";

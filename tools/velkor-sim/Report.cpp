@@ -1,6 +1,7 @@
 #include "tools/velkor-sim/Report.h"
 
 #include "tools/velkor-sim/Plot.h"
+#include "tools/velkor-sim/PulseCursors.h"
 #include "tools/velkor-sim/Stimulus.h"
 #include "tools/velkor-sim/Utf8.h"
 
@@ -81,21 +82,7 @@ std::string DensitySvg(const EyeDensity& e, const std::string& title, bool locke
 }
 
 // The channel's pulse at its peak (the main cursor) and one UI before and after.
-struct PulseCursors {
-    double pre = 0, main = 0, post = 0;
-    std::size_t at = 0;  // sample of the main cursor
-};
-
-PulseCursors CursorsOf(const RunDescription& r) {
-    PulseCursors c;
-    if (r.pulseBefore.empty()) return c;
-    c.at = static_cast<std::size_t>(std::max_element(r.pulseBefore.begin(), r.pulseBefore.end()) - r.pulseBefore.begin());
-    const auto ui = static_cast<std::size_t>(r.samplesPerBit);
-    c.main = r.pulseBefore[c.at];
-    c.pre = c.at >= ui ? r.pulseBefore[c.at - ui] : 0.0;
-    c.post = c.at + ui < r.pulseBefore.size() ? r.pulseBefore[c.at + ui] : 0.0;
-    return c;
-}
+PulseCursors CursorsOf(const RunDescription& r) { return FindCursors(r.pulseBefore, r.samplesPerBit); }
 
 // The transmitter's impairments in words; empty for an ideal transmitter.
 std::string DescribeImpairments(const Impairments& imp) {
@@ -125,11 +112,10 @@ double CorrectionAfterLock(const RunDescription& r, const LinkMetrics& m) {
 void MarkCursors(Plot& pulse, const RunDescription& r, std::size_t start) {
     if (r.pulseBefore.empty()) return;
     const PulseCursors c = CursorsOf(r);
-    const auto ui = static_cast<std::size_t>(r.samplesPerBit);
-    auto at = [&](std::size_t i) { return (static_cast<double>(i) - static_cast<double>(c.at)) / static_cast<double>(ui); };
-    if (c.at >= start + ui) pulse.Marker(at(c.at - ui), Format("pre %.3f V", c.pre), 2);
-    pulse.Marker(at(c.at), Format("main %.3f V", c.main), 1);
-    if (c.at + ui < r.pulseBefore.size()) pulse.Marker(at(c.at + ui), Format("post %.3f V", c.post), 0);
+    const double ui = r.samplesPerBit;
+    if (c.at - ui >= static_cast<double>(start)) pulse.Marker(-1, Format("pre %.3f V", c.pre), 2);
+    pulse.Marker(0, Format("main %.3f V", c.main), 1);
+    if (c.at + ui < static_cast<double>(r.pulseBefore.size())) pulse.Marker(1, Format("post %.3f V", c.post), 0);
 }
 
 // Insertion loss as used: the data drawn solid, the extensions beyond them dashed.
@@ -259,8 +245,9 @@ std::string MetricsJson(const RunDescription& r, const LinkMetrics& m) {
       << ",\n  \"lock_time\": " << measured(m.lockTime) << ",\n  \"latency_bits\": " << (m.locked ? std::to_string(m.latencyBits) : "null")
       << ",\n  \"alignment_agreement\": " << measured(m.alignmentAgreement)
       << ",\n  \"rejected_lock_stretches\": " << m.rejectedLocks
-      << ",\n  \"bits_compared\": " << m.bitsCompared << ",\n  \"bit_errors\": " << m.bitErrors
-      << ",\n  \"slips\": " << m.slips << ",\n  \"ber\": " << measured(m.ber.ber)
+      << ",\n  \"bits_compared\": " << m.bitsCompared
+      << ",\n  \"bit_errors\": " << (m.locked ? std::to_string(m.bitErrors) : "null")
+      << ",\n  \"slips\": " << (m.locked ? std::to_string(m.slips) : "null") << ",\n  \"ber\": " << measured(m.ber.ber)
       << ",\n  \"ber_confidence\": 0.95,\n  \"ber_low\": " << measured(m.ber.low) << ",\n  \"ber_high\": " << measured(m.ber.high)
       << ",\n  \"ber_text\": " << JsonString(DescribeBer(m.ber))
       << ",\n  \"eye_open\": " << (m.eyeOpen ? "true" : "false")
@@ -393,10 +380,11 @@ std::string ReportHtml(const RunDescription& r, const LinkMetrics& m) {
     double lo = 0, hi = 0;
     const std::size_t spb = static_cast<std::size_t>(r.samplesPerBit);
     const std::size_t span = std::min<std::size_t>(r.pulseBefore.size(), 24 * spb);
-    const std::size_t cursor = CursorsOf(r).at;
+    const double cursorAt = CursorsOf(r).at;
+    const auto cursor = static_cast<std::size_t>(cursorAt);
     const std::size_t start = std::min(cursor > 6 * spb ? cursor - 6 * spb : 0, r.pulseBefore.size() - span);
     for (std::size_t i = start; i < start + span && i < r.pulseBefore.size(); ++i) {
-        const double t = (static_cast<double>(i) - static_cast<double>(cursor)) * dt / ui;
+        const double t = (static_cast<double>(i) - cursorAt) * dt / ui;
         before.emplace_back(t, r.pulseBefore[i]);
         lo = std::min(lo, r.pulseBefore[i]);
         hi = std::max(hi, r.pulseBefore[i]);

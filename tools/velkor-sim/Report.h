@@ -46,7 +46,11 @@ struct JtolPoint {
     bool measured = true;                 // false: the runs could not tell (note says why)
     std::string failedBy;                 // why the smallest failing run failed: "ber" or "lock"
     std::string note;
+    bool stopped = false;  // the search was stopped; amplitude: the largest that passed so far
 };
+// The point against its mask: "pass", "fail", or "unknown" when the runs cannot
+// tell (not measured, or a lower bound below the mask).
+std::string MaskVerdict(const JtolPoint& point);
 // `conditions`: the run conditions in words, shown at the top of the page.
 std::string JtolReportHtml(const std::vector<JtolPoint>& points, const std::vector<std::pair<double, double>>& mask,
                            double targetBer, double resolution, const std::string& conditions);

@@ -212,6 +212,13 @@ int Run(int argc, char** argv) {
     run.settleBits = opt.settleBits;
     run.seed = opt.seed;
 
+    // Made before the run, so that what only making it shows (a name too long, a
+    // full disk) ends nothing long.
+    if (!outDir.empty()) {
+        std::error_code ec;
+        fs::create_directories(outDir, ec);
+        if (ec) return Fail("cannot create the folder '" + outDir + "': " + ec.message());
+    }
     sim::CatchStopSignals();
     WorkingDirectory work;
     if (!work.ok()) return Fail("cannot create a working directory for the model");
@@ -237,6 +244,10 @@ int Run(int argc, char** argv) {
     run.seconds = result.seconds;
     run.samplesPerSecond = result.seconds > 0 ? static_cast<double>(result.samples) / result.seconds : 0;
     run.adaptation = sim::ReadAdaptationLog((work.path() / "Velrok.adapt").string(), kLogPeriod);
+    // Kept now: the pulse responses below run the model again in this directory,
+    // and each instance writes its own log over this one.
+    const bool haveLog = fs::exists(work.path() / "Velrok.adapt");
+    const std::string adaptationLog = haveLog ? ReadWholeFile(work.path() / "Velrok.adapt") : "";
     run.frequencyCorrection = frequencyCorrection.Points();
     if (sim::StopSignal()) {
         const std::size_t bitsDone = result.samples / static_cast<std::size_t>(opt.samplesPerBit);
@@ -265,8 +276,7 @@ int Run(int argc, char** argv) {
         if (!WriteFile(out / "report.html", sim::ReportHtml(run, metrics), error) ||
             !WriteFile(out / "metrics.json", sim::MetricsJson(run, metrics), error) ||
             !WriteFile(out / "eye.svg", sim::EyeSvg(metrics), error) ||
-            (fs::exists(work.path() / "Velrok.adapt") &&
-             !WriteFile(out / "Velrok.adapt", ReadWholeFile(work.path() / "Velrok.adapt"), error)))
+            (haveLog && !WriteFile(out / "Velrok.adapt", adaptationLog, error)))
             return Fail(error);
         std::printf("Report:     %s\n", (out / "report.html").string().c_str());
         std::fflush(stdout);
