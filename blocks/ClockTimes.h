@@ -1,6 +1,7 @@
 // Turns a sampled clock waveform into the times of its zero crossings.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "framework/CircularBuffer.h"
@@ -43,9 +44,16 @@ public:
         return result;
     }
 
-    // `count` more samples of the value the last one had: a constant clock
-    // crosses nothing, so only the count moves.
-    void Hold(std::uint64_t count) { SampleCount += count; }
+    // Run over a buffer of clock samples: appends the crossing times found to
+    // times (at most n) and returns how many.
+    std::size_t Process(const double* clock, double* times, std::size_t n) {
+        std::size_t found = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double t = Step(clock[i]);
+            if (t >= 0.0) times[found++] = t;
+        }
+        return found;
+    }
 
 private:
     bool IsCrossing(double prev, double cur) const {
