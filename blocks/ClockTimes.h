@@ -1,6 +1,7 @@
 // Turns a sampled clock waveform into the times of its zero crossings.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "framework/CircularBuffer.h"
@@ -33,21 +34,39 @@ public:
     // The step of Run that needs no port: the crossing time of this sample or -1.0.
     double Step(double x) {
         double result = -1.0;
-        if (SampleCount > 0 && IsCrossing(PreviousSample, x)) {
-            const double frac = Interpolate == 1 ? CrossingFraction(PreviousSample, x) : 1.0;
-            result = (static_cast<double>(SampleCount) - 1) * SampleInterval + SampleInterval * frac +
-                     TimeOffset;
-        }
+        if (SampleCount > 0 && IsCrossing(PreviousSample, x)) result = CrossingTime(SampleCount, PreviousSample, x);
         ++SampleCount;
         PreviousSample = x;
         return result;
     }
 
-    // `count` more samples of the value the last one had: a constant clock
-    // crosses nothing, so only the count moves.
-    void Hold(std::uint64_t count) { SampleCount += count; }
+    // Run over a buffer of clock samples: appends the crossing times found to
+    // times (at most n) and returns how many.
+    std::size_t Process(const double* clock, double* times, std::size_t n) {
+        // Step's state in locals: the times written cannot then alias it.
+        std::uint64_t count = SampleCount;
+        double previous = PreviousSample;
+        std::size_t found = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double x = clock[i];
+            if (count > 0 && IsCrossing(previous, x)) {
+                const double t = CrossingTime(count, previous, x);
+                if (t >= 0.0) times[found++] = t;
+            }
+            ++count;
+            previous = x;
+        }
+        SampleCount = count;
+        PreviousSample = previous;
+        return found;
+    }
 
 private:
+    // The time of a crossing between the samples before `count` and at it.
+    double CrossingTime(std::uint64_t count, double previous, double x) const {
+        const double frac = Interpolate == 1 ? CrossingFraction(previous, x) : 1.0;
+        return (static_cast<double>(count) - 1) * SampleInterval + SampleInterval * frac + TimeOffset;
+    }
     bool IsCrossing(double prev, double cur) const {
         switch (EdgeType) {
             case FallingEdge: return prev > 0 && cur <= 0;

@@ -1,5 +1,8 @@
 #include "blocks/FIR.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace CorvaneModelBuilder {
 
 namespace {
@@ -29,6 +32,9 @@ void FIR<T, K>::ReleaseHistory() {
     History.Storage = nullptr;
     History.Capacity = 0;
     History.Position = 0;
+    lineValid_ = false;
+    unsynced_ = 0;
+    staged_ = 0;
 }
 
 template <typename T, int K>
@@ -83,6 +89,10 @@ bool FIR<T, K>::Initialize() {
 
 template <typename T, int K>
 bool FIR<T, K>::Run() {
+    if (lineValid_) {
+        SyncHistory();
+        lineValid_ = false;  // the ring moves on from here
+    }
     const std::uint64_t h = History.Capacity;
     const std::uint64_t d = static_cast<std::uint64_t>(Decimation);
     const std::int32_t n = NumberOfTaps;
@@ -115,6 +125,75 @@ bool FIR<T, K>::Run() {
     History.Position += d;
     if (History.Position >= h) History.Position -= h;
     return true;
+}
+
+template <typename T, int K>
+bool FIR<T, K>::ProcessApplies() const {
+    return Decimation == 1 && Interpolation == 1 && DecimationPhase == 0 && Taps && NumberOfTaps >= 1 &&
+           HistoryStorage && History.Storage == HistoryStorage &&
+           History.Capacity == static_cast<std::uint64_t>(NumberOfTaps) + 2;
+}
+
+template <typename T, int K>
+void FIR<T, K>::SetKernel(KernelKind kind) {
+    kernel_ = kFirKernels.For(kind);
+}
+
+// A firing writes its sample at window element H - 1 and then advances, so the
+// sample of age a (0: the newest) sits at window element H - 2 - a, modulo H.
+template <typename T, int K>
+void FIR<T, K>::LoadLine() {
+    const auto h = static_cast<std::size_t>(History.Capacity);
+    if (line_.size() < h + kLineRoom) line_.resize(h + kLineRoom);
+    for (std::size_t i = 0; i < h; ++i) line_[i] = History.Storage[(History.Position + h - 1 + i) % h];
+    lineFill_ = h;
+    staged_ = 0;
+    unsynced_ = 0;
+    lineValid_ = true;
+}
+
+template <typename T, int K>
+void FIR<T, K>::SyncHistory() {
+    if (!lineValid_ || unsynced_ == 0) return;
+    const std::uint64_t h = History.Capacity;
+    const std::uint64_t position = (History.Position + unsynced_ % h) % h;
+    // Only the newest H survive; the line always holds at least H.
+    const std::uint64_t written = std::min<std::uint64_t>(unsynced_, h);
+    for (std::uint64_t a = 0; a < written; ++a)
+        History.Storage[(position + 2 * h - 2 - a) % h] = line_[lineFill_ - 1 - static_cast<std::size_t>(a)];
+    History.Position = position;
+    unsynced_ = 0;
+}
+
+template <typename T, int K>
+void FIR<T, K>::Lookahead(const T* in, T* out, std::size_t n)
+    requires std::is_same_v<T, double>
+{
+    if (!lineValid_) LoadLine();
+    const auto h = static_cast<std::size_t>(History.Capacity);
+    if (lineFill_ + n > line_.size()) {
+        if (h + n > line_.size()) line_.resize(h + std::max(n, kLineRoom));
+        // Only the newest H samples are ever read again (and written to the ring).
+        if (lineFill_ + n > line_.size()) {
+            std::memmove(line_.data(), line_.data() + lineFill_ - h, h * sizeof(T));
+            lineFill_ = h;
+        }
+    }
+    T* const current = line_.data() + lineFill_;
+    if (n > 0) std::memmove(current, in, n * sizeof(T));
+    const std::size_t scratch = FirScratchSize(NumberOfTaps, n);
+    if (scratch_.size() < scratch) scratch_.resize(scratch);
+    if (!kernel_) SetKernel(BestKernel());
+    kernel_(Taps, NumberOfTaps, current, out, n, scratch_.data());
+    staged_ = n;
+}
+
+template <typename T, int K>
+void FIR<T, K>::Commit(std::size_t m) {
+    m = std::min(m, staged_);
+    lineFill_ += m;
+    staged_ -= m;
+    unsynced_ += m;
 }
 
 template <typename T, int K>

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -175,4 +176,34 @@ void CDR::DataSample() {
 bool CDR::Run() {
     Step();
     return true;
+}
+
+namespace {
+
+std::uint64_t BitsOf(double x) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+}  // namespace
+
+std::size_t CDR::Process(const double* in, double* out, double* clock, std::size_t n) {
+    // Compared by bits: a NaN index is as steady as any other.
+    const std::uint64_t index = BitsOf(SetIndexOut);
+    for (std::size_t i = 0; i < n; ++i) {
+        In = in[i];
+        Step();
+        out[i] = DataOut;
+        clock[i] = ClockOut;
+        if (BitsOf(SetIndexOut) != index) return i + 1;
+        const auto quiet =
+            static_cast<std::size_t>(std::min<std::int64_t>(QuietSamples(), static_cast<std::int64_t>(n - i - 1)));
+        if (quiet == 0) continue;
+        std::copy(in + i + 1, in + i + 1 + quiet, out + i + 1);
+        std::fill(clock + i + 1, clock + i + 1 + quiet, ClockOut);
+        i += quiet;
+        SkipQuiet(static_cast<std::int64_t>(quiet), in[i]);
+    }
+    return n;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "framework/DFModel.h"
@@ -50,6 +51,13 @@ public:
 
     bool Initialize() override;
     bool Run() override;
+
+    // Run over a buffer, In = in[i] for each sample: out[i] and clock[i] are its
+    // DataOut and ClockOut (out may be in). Stops after the first sample whose
+    // SetIndexOut differs from the one before it, since the equaliser follows the
+    // set index from the next sample on; returns the samples run (at least one
+    // when n > 0). Between clock events the samples only count (SkipQuiet).
+    std::size_t Process(const double* in, double* out, double* clock, std::size_t n);
 
     // The loop setting's vote limit and phase-step period; false for "any other".
     static bool LoopSetting(std::int32_t threshold, std::int32_t& voteLimit, std::int32_t& stepPeriod);

@@ -131,6 +131,20 @@ bool CustomFIR_select_inp::Run() {
     return reloaded && ran;
 }
 
+bool CustomFIR_select_inp::Process(const double* in, double* out, std::size_t n) {
+    bool ok = FollowSetIndex();
+    if (BuffersApply()) {
+        Filter.Process(in, out, n);
+        return ok;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        Input.Current() = in[i];
+        ok = Run() && ok;
+        out[i] = Output.Current();
+    }
+    return ok;
+}
+
 bool CustomFIR_select_inp::Finalize() {
     const bool ok = Filter.Finalize();
     ReleaseEdgeCells();

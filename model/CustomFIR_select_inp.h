@@ -2,6 +2,7 @@
 // out of a table, chosen by SetIndex (1-based) and rebuilt when it changes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "blocks/TimeResponseFIR.h"
@@ -40,6 +41,17 @@ public:
     // Reloads the taps when SetIndex changed since the last call (the first step
     // of Run); false when the new set could not be loaded.
     bool FollowSetIndex();
+
+    // The buffer path (see FIR): after FollowSetIndex, the filter's outputs of the
+    // next n inputs with the current set, not yet taken in; Commit takes the first
+    // m in. Only while BuffersApply (a new set may change the filter's shape).
+    bool BuffersApply() const { return Filter.ProcessApplies(); }
+    void Lookahead(const double* in, double* out, std::size_t n) { Filter.Lookahead(in, out, n); }
+    void Commit(std::size_t m) { Filter.Commit(m); }
+    // Run over a buffer with SetIndex held: both steps at once, or firing by
+    // firing through the ports where the buffer path does not apply.
+    bool Process(const double* in, double* out, std::size_t n);
+    void SetKernel(CorvaneModelBuilder::KernelKind kind) { Filter.SetKernel(kind); }
 
     // Element offset of the set that index k selects.
     std::uint64_t SourceOffset(std::int32_t k) const;

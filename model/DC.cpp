@@ -32,3 +32,18 @@ bool DC::Run() {
     Out = Scale * CorvaneModelBuilder::crmath::Tanh(Slope * In + Offset);
     return true;
 }
+
+void DC::SetKernel(CorvaneModelBuilder::KernelKind kind) {
+    kernel_ = CorvaneModelBuilder::kScaledTanhKernels.For(kind);
+}
+
+// One vector pass, each operation rounded as Run rounds it; the tanh is correctly
+// rounded in every kernel, so the bits are Run's.
+void DC::Process(const double* in, double* out, std::size_t n) {
+    const Coefficients c = Lookup(Corner, GainBoost);
+    Slope = c.slope;
+    Offset = c.offset;
+    Scale = c.scale;
+    if (!kernel_) SetKernel(CorvaneModelBuilder::BestKernel());
+    kernel_(in, out, n, Slope, Offset, Scale);
+}

@@ -2,9 +2,11 @@
 // coefficients by process corner and gain boost.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "framework/DFModel.h"
+#include "kernels/TanhKernels.h"
 
 class DC : public CorvaneModelBuilder::DFModel {
 public:
@@ -24,4 +26,13 @@ public:
 
     bool Initialize() override { return true; }
     bool Run() override;
+
+    // Run over a buffer: out[i] is the Out of In = in[i] (out may be in). In and
+    // Out, Run's ports, are left alone.
+    void Process(const double* in, double* out, std::size_t n);
+    // The kernel of Process (the widest the processor has by default).
+    void SetKernel(CorvaneModelBuilder::KernelKind kind);
+
+private:
+    CorvaneModelBuilder::ScaledTanhKernel kernel_ = nullptr;
 };

@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "blocks/ClockTimes.h"
-#include "kernels/FirKernels.h"
-#include "kernels/TanhKernels.h"
+#include "kernels/KernelSet.h"
 #include "framework/CircularBuffer.h"
 #include "framework/DFModel.h"
 #include "framework/Fork.h"
@@ -80,12 +79,14 @@ public:
     bool Run() override;
     bool Finalize() override;
 
-    // The same as `count` calls of Run, sample by sample, with the equaliser's FIR
-    // outputs computed ahead by a vectorised kernel. Writes the equalised samples
-    // to out (which may be in) and appends every clock time found to times.
-    // Returns the samples processed: fewer than count when a set failed to load
-    // (that sample has run, as Run does, and ok becomes false; its output is not
-    // written and its clock time not appended, so with out == in it keeps its input).
+    // The same as `count` calls of Run, sample by sample, with every block run over
+    // buffers of up to kChunk samples (Process). Writes the equalised samples to out
+    // (which may be in) and appends every clock time found to times. Returns the
+    // samples processed: fewer than count when a set failed to load (that sample
+    // has run, as Run does, and ok becomes false; its output is not written and its
+    // clock time not appended, so with out == in it keeps its input). The blocks'
+    // state and the loop's delay cell end as Run leaves them, so both paths mix;
+    // the other edge cells and the ports carry Run's samples only.
     std::size_t RunBlock(const double* in, double* out, std::size_t count, double* times, std::size_t& timeCount,
                          bool& ok);
 
@@ -105,19 +106,11 @@ public:
 
 private:
     void ReleaseCells();
-    void FlushRun(const double* x, const double* y, std::size_t count, double dcOut, double clock);
     bool RunOne(double input, double& output, double* times, std::size_t& timeCount);
-    bool BlockPathApplies() const;
-    void Limit(const DC::Coefficients& k, const double* y, double* limited, std::size_t count) const;
 
-    static constexpr std::size_t kChunk = 512;  // FIR outputs computed ahead at a time
-    std::vector<double> blockInput_;            // the last taps - 1 inputs, then a chunk
-    std::vector<double> blockOutput_;
-    std::vector<double> blockLimited_;  // the limiter's outputs of the chunk
-    std::vector<double> firScratch_;    // the FIR kernel's aligned copies of the input
-    CorvaneModelBuilder::FirKernel kernel_ = nullptr;
-    CorvaneModelBuilder::ScaledTanhKernel limiterKernel_ = nullptr;
-    std::uint64_t roundedIndexOf_ = 0;  // bits of the set index last rounded
-    std::int32_t roundedIndex_ = 0;
-    bool roundedValid_ = false;
+    // The buffers between the blocks on RunBlock's path.
+    static constexpr std::size_t kChunk = 512;
+    std::vector<double> equalised_;    // the equaliser's outputs, computed ahead
+    std::vector<double> limited_;      // the limiter's
+    std::vector<double> clockLevels_;  // the CDR's clock
 };

@@ -1,0 +1,170 @@
+// The model's blocks over buffers against their per-sample Run: the limiter, the
+// clock recovery (which stops where its set index changes) and the clock times
+// give Run's outputs and state bit for bit, however the buffers are cut.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "blocks/ClockTimes.h"
+#include "kernels/KernelSet.h"
+#include "model/CDR.h"
+#include "model/DC.h"
+#include "support/ScratchDirectory.h"
+
+using CorvaneModelBuilder::KernelKind;
+
+namespace {
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+std::vector<double> Wave(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> dist(-0.6, 0.6);
+    std::vector<double> x(n);
+    for (std::size_t i = 0; i < n; ++i) x[i] = (i / 16 % 3 == 0 ? -1.0 : 1.0) * 0.3 + dist(rng) * 0.2;
+    x[5] = std::numeric_limits<double>::quiet_NaN();
+    x[6] = std::numeric_limits<double>::infinity();
+    x[7] = -std::numeric_limits<double>::infinity();
+    x[8] = -0.0;
+    return x;
+}
+
+}  // namespace
+
+TEST(BlockProcess, LimiterOverABufferIsRunValueByValue) {
+    const auto x = Wave(1000, 3);
+    struct Curve {
+        std::int32_t corner, boost;
+    };
+    for (const Curve c : {Curve{0, 0}, Curve{0, 1}, Curve{1, 0}, Curve{1, 1}, Curve{2, 0}, Curve{2, 1}, Curve{7, 0}}) {
+        for (KernelKind kind : CorvaneModelBuilder::kKernelKinds) {
+            if (!CorvaneModelBuilder::KernelSupported(kind)) continue;
+            DC run, block;
+            for (DC* d : {&run, &block}) {
+                d->Corner = c.corner;
+                d->GainBoost = c.boost;
+            }
+            block.SetKernel(kind);
+            std::vector<double> y(x);
+            block.Process(y.data(), y.data(), y.size());  // in place
+            for (std::size_t i = 0; i < x.size(); ++i) {
+                run.In = x[i];
+                ASSERT_TRUE(run.Run());
+                ASSERT_TRUE(SameBits(y[i], run.Out)) << "corner " << c.corner << " boost " << c.boost << " kernel "
+                                                     << CorvaneModelBuilder::KernelName(kind) << " value " << i;
+            }
+        }
+    }
+}
+
+TEST(BlockProcess, ClockRecoveryStopsWhereItsSetIndexChanges) {
+    ScratchDirectory scratch;
+    const auto x = Wave(20000, 5);
+    // The gain code is forced before these samples: the set index changes there.
+    const std::vector<std::size_t> kicks = {700, 701, 4000, 12345};
+    struct Case {
+        std::int32_t threshold, samplesPerUI;
+        std::size_t maxBuffer;
+    };
+    for (const Case c : {Case{3, 16, 512}, Case{0, 5, 1}, Case{1, 33, 9000}, Case{6, 16, 77}, Case{9, 2, 300}}) {
+        CDR run, block;
+        for (CDR* d : {&run, &block}) {
+            d->CDR_Threshold = c.threshold;
+            d->SamplesPerUI = c.samplesPerUI;
+            d->LogPeriod = 1000;
+            d->GainCode = -1;
+            ASSERT_TRUE(d->Setup());
+            ASSERT_TRUE(d->Initialize());
+        }
+        std::vector<double> out(x.size()), clock(x.size()), runOut, runClock, runIndex;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (std::find(kicks.begin(), kicks.end(), i) != kicks.end()) run.AEQ_gain = static_cast<double>(i % 16);
+            run.In = x[i];
+            ASSERT_TRUE(run.Run());
+            runOut.push_back(run.DataOut);
+            runClock.push_back(run.ClockOut);
+            runIndex.push_back(run.SetIndexOut);
+        }
+        std::mt19937 rng(11);
+        std::size_t pos = 0;
+        while (pos < x.size()) {
+            if (std::find(kicks.begin(), kicks.end(), pos) != kicks.end()) block.AEQ_gain = static_cast<double>(pos % 16);
+            std::size_t n = std::min<std::size_t>(1 + rng() % c.maxBuffer, x.size() - pos);
+            for (std::size_t k : kicks) {
+                if (k > pos) n = std::min(n, k - pos);
+            }
+            const std::size_t m = block.Process(x.data() + pos, out.data() + pos, clock.data() + pos, n);
+            ASSERT_GE(m, 1u);
+            ASSERT_LE(m, n);
+            // It stops exactly after the first sample whose index differs from the one before.
+            const double before = pos == 0 ? 0.0 : runIndex[pos - 1];
+            std::size_t expected = n;
+            for (std::size_t i = pos; i < pos + n; ++i) {
+                if (!SameBits(runIndex[i], before)) {
+                    expected = i - pos + 1;
+                    break;
+                }
+            }
+            ASSERT_EQ(m, expected) << "setting " << c.threshold << " at sample " << pos;
+            pos += m;
+        }
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            ASSERT_TRUE(SameBits(out[i], runOut[i])) << "setting " << c.threshold << " sample " << i;
+            ASSERT_TRUE(SameBits(clock[i], runClock[i])) << "setting " << c.threshold << " sample " << i;
+        }
+        EXPECT_EQ(block.SampleCount, run.SampleCount);
+        EXPECT_EQ(block.PhaseCount, run.PhaseCount);
+        EXPECT_EQ(block.AEQ_gain, run.AEQ_gain);
+        EXPECT_EQ(block.PhaseVotes, run.PhaseVotes);
+        EXPECT_TRUE(SameBits(block.FrequencyCode, run.FrequencyCode));
+        EXPECT_TRUE(SameBits(block.SetIndexOut, run.SetIndexOut));
+    }
+}
+
+TEST(BlockProcess, ClockTimesOverABufferAreRunsCrossings) {
+    std::vector<double> clock(3000);
+    for (std::size_t i = 0; i < clock.size(); ++i) clock[i] = std::sin(0.05 * static_cast<double>(i) + 0.3);
+    clock[100] = 0.0;  // on the level: no rising crossing from above
+    struct Case {
+        std::int32_t edge, interpolate;
+    };
+    for (const Case c : {Case{CorvaneModelBuilder::RisingEdge, 0}, Case{CorvaneModelBuilder::FallingEdge, 1},
+                         Case{CorvaneModelBuilder::BothEdges, 1}, Case{7, 0}}) {
+        CorvaneModelBuilder::ClockTimes run, block;
+        double in = 0.0, out = 0.0;
+        run.Input.Attach(&in, 1);
+        run.Output.Attach(&out, 1);
+        for (auto* b : {&run, &block}) {
+            b->SampleInterval = 1e-11;
+            b->TimeOffset = 2e-12;
+            b->EdgeType = c.edge;
+            b->Interpolate = c.interpolate;
+            ASSERT_TRUE(b->Initialize());
+        }
+        std::vector<double> expected, got(clock.size());
+        for (double v : clock) {
+            in = v;
+            ASSERT_TRUE(run.Run());
+            if (out >= 0.0) expected.push_back(out);
+        }
+        std::size_t found = 0;
+        for (std::size_t pos = 0; pos < clock.size(); pos += 250) {
+            found += block.Process(clock.data() + pos, got.data() + found, 250);
+        }
+        got.resize(found);
+        ASSERT_EQ(got.size(), expected.size()) << "edge " << c.edge;
+        if (c.edge != 7) {
+            EXPECT_GT(found, 10u);
+        }
+        for (std::size_t i = 0; i < found; ++i) {
+            EXPECT_TRUE(SameBits(got[i], expected[i])) << "edge " << c.edge;
+        }
+        EXPECT_EQ(block.SampleCount, run.SampleCount);
+    }
+}
