@@ -15,18 +15,10 @@
 namespace {
 
 constexpr const char* kModule = "cmn.cpp";
-long failureCountdown = 0;
 
-bool InjectedFailure() {
-    if (failureCountdown <= 0) return false;
-    return --failureCountdown == 0;
-}
-
-void* Allocate(std::size_t size) { return InjectedFailure() ? nullptr : std::calloc(1, size); }
+void* Allocate(std::size_t size) { return AmiAllocate(size); }
 
 }  // namespace
-
-void SetAllocationFailureCountdown(long n) { failureCountdown = n; }
 
 void SkipBlanks(char** cursor) {
     IBIS_ASSERT(kModule, cursor != nullptr && *cursor != nullptr);
@@ -72,7 +64,7 @@ int CheckAlloc(void** pointer, std::size_t size) {
 
 int CheckRealloc(void** pointer, std::size_t size) {
     IBIS_ASSERT(kModule, pointer != nullptr && size != 0);
-    void* grown = InjectedFailure() ? nullptr : std::realloc(*pointer, size);
+    void* grown = AmiReallocate(*pointer, size);
     if (!grown) {
         ReportError(1907, static_cast<unsigned>(size));
         return 0;

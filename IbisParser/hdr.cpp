@@ -8,8 +8,7 @@
 
 #include "IbisParser/cmn.h"
 #include "IbisParser/frame.h"
-#include "IbisParser/ibis.h"
-#include "IbisParser/keywords.h"
+#include "IbisParser/keywordcodes.h"
 #include "IbisParser/printable.h"
 #include "IbisParser/report.h"
 
@@ -189,22 +188,17 @@ void CheckRequiredKeyword(const char* keyword, int seen) {
     if (!seen) ReportError(1915, keyword, PrintableName(Frame().bareName).c_str());
 }
 
-void HdrOpen() {
+FileHeader* HdrOpen() {
     HeaderState& s = State();
-    IbisFile* ibis = CurrentIbis();
-    if (!ibis) {
-        ReportBug(1000);
-        return;
-    }
     FileHeader* h = nullptr;
     if (CheckAlloc(&h, sizeof(FileHeader))) {
-        AppendToList(&ibis->headers, &ibis->headersTail, h);
         s.open = h;
     } else {
         ReportError(1006);
     }
     for (bool& b : s.seen) b = false;
     s.textEnd = TextEnd{};
+    return h;
 }
 
 void HdrLine(int lineClass, std::int32_t code, const char* line) {

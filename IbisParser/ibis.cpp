@@ -42,3 +42,13 @@ void IbisFree() {
     }
     CheckFree(&current);
 }
+
+void IbisAddHeader(FileHeader* header) {
+    if (!header) return;
+    if (!current) {
+        FileHeader* orphan = header;
+        HdrFree(&orphan);
+        return;
+    }
+    AppendToList(&current->headers, &current->headersTail, header);
+}

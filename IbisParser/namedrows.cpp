@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "IbisParser/columns.h"
-#include "IbisParser/keywords.h"
+#include "IbisParser/keywordcodes.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/report.h"
 #include "IbisParser/words.h"

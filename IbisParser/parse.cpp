@@ -277,7 +277,8 @@ void HandleLine(int lineClass, char* line) {
         if (code == KW_IBIS_VER) {
             if (f.ibisVerSeen) ReportErrorAtLine(910);
             f.ibisVerSeen = true;
-            HdrOpen();
+            if (CurrentIbis()) IbisAddHeader(HdrOpen());
+            else ReportBug(1000);
         }
         if ((row.flags & kIbsOnly) && f.kind != kFileIbs) {
             ReportErrorAtLine(911);
@@ -309,7 +310,7 @@ void HandleLine(int lineClass, char* line) {
     }
     // Component and model lines are read in IBIS files only.
     if ((row->group == kGroupComponent || row->group == kGroupModel) && f.kind != kFileIbs) return;
-    if (row->handler) row->handler(KeywordLine{lineClass, code, line});
+    if (const KeywordHandler handler = HandlerOf(code)) handler(KeywordLine{lineClass, code, line});
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "IbisParser/keywords.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/reportat.h"
 #include "IbisParser/values.h"

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "IbisParser/keywords.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/reportat.h"
 #include "IbisParser/values.h"
