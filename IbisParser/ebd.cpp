@@ -205,7 +205,8 @@ void PathData(const char* line) {
 
 // The first word of a row names what the row defines: a row short of columns
 // and a name given twice are reported. False when the row defines nothing new.
-bool DefineRowName(const std::vector<std::string_view>& w, std::size_t columns, std::int32_t shortMessage,
+bool DefineRowName(const std::vector<std::string_view>& w, std::size_t columns,
+                   MessageOf<Severity::kError, int> shortMessage,
                    std::unordered_map<std::string, std::uint32_t>& names, const char* kind) {
     if (w.size() < columns) {
         ReportErrorAtLine(shortMessage, static_cast<int>(w.size()));

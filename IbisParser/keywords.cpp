@@ -6,6 +6,7 @@
 
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
+#include "IbisParser/report.h"
 
 namespace {
 
@@ -13,19 +14,7 @@ constexpr std::int32_t N = NOT_KEY;
 
 enum : unsigned { S = kStartsGroup, R = kRefinedOnly, I = kIbsOnly };
 
-// Sections close with their end keyword; these are the messages when they do not.
-constexpr std::int32_t kMissing = 912, kOrphan = 913;
-
-struct Row {
-    const char* name;
-    const char* display;
-    std::int32_t code;
-    int introduced;
-    KeywordGroup group;
-    unsigned flags;
-    std::int32_t endCode, insideOf;
-    std::int32_t endMissing = kMissing, endOrphan = kOrphan;
-};
+using Row = KeywordInfo;
 
 // Where a keyword's version is uncertain in the IBIS history, the earlier one is
 // taken, so that a file is never refused a keyword its version had
@@ -115,7 +104,9 @@ const Row kRows[] = {
     {"SERIES_MOSFET", "Series MOSFET", KW_SERIES_MOSFET, 30, kGroupModel, 0, N, N},
     {"ADD_SUBMODEL", "Add Submodel", KW_ADD_SUBMODEL, 30, kGroupModel, 0, N, N},
     {"ALGORITHMIC_MODEL", "Algorithmic Model", KW_ALGORITHMIC_MODEL, 50, kGroupModel, 0,
-     KW_END_ALGORITHMIC_MODEL, N, MSG_END_ALGMOD_MISSING, MSG_END_ALGMOD_ORPHAN},
+     KW_END_ALGORITHMIC_MODEL, N,
+     [](const char*, const char*, int) { ReportErrorAtLine(MSG_END_ALGMOD_MISSING); },
+     [](const char*) { ReportErrorAtLine(MSG_END_ALGMOD_ORPHAN); }},
     {"END_ALGORITHMIC_MODEL", "End Algorithmic Model", KW_END_ALGORITHMIC_MODEL, 50, kGroupModel, 0, N, N},
     {"ISSO_PD", "ISSO PD", KW_ISSO_PD, 50, kGroupModel, 0, N, N},
     {"ISSO_PU", "ISSO PU", KW_ISSO_PU, 50, kGroupModel, 0, N, N},
@@ -202,16 +193,11 @@ const Row kRows[] = {
 
 constexpr std::size_t kRowCount = sizeof kRows / sizeof kRows[0];
 
-KeywordInfo InfoOf(const Row& r) {
-    return KeywordInfo{r.name,     r.display,    r.code,      r.introduced, r.group,  r.flags,
-                       r.endCode, r.insideOf,  r.endMissing, r.endOrphan};
-}
-
 // The rows by code, built once from the table.
-const std::vector<KeywordInfo>& ByCode() {
-    static const std::vector<KeywordInfo> rows = [] {
-        std::vector<KeywordInfo> v(KW_CODE_COUNT);
-        for (const Row& r : kRows) v[static_cast<std::size_t>(r.code)] = InfoOf(r);
+const std::vector<const KeywordInfo*>& ByCode() {
+    static const std::vector<const KeywordInfo*> rows = [] {
+        std::vector<const KeywordInfo*> v(KW_CODE_COUNT, nullptr);
+        for (const Row& r : kRows) v[static_cast<std::size_t>(r.code)] = &r;
         return v;
     }();
     return rows;
@@ -229,8 +215,7 @@ bool SameName(const char* written, const char* name) {
 
 const KeywordInfo* KeywordInfoOf(std::int32_t code) {
     if (code < 0 || code >= KW_CODE_COUNT) return nullptr;
-    const KeywordInfo& info = ByCode()[static_cast<std::size_t>(code)];
-    return info.name ? &info : nullptr;
+    return ByCode()[static_cast<std::size_t>(code)];
 }
 
 const KeywordInfo* FindKeyword(const char* name) {
@@ -269,3 +254,9 @@ const KeywordRow* KeywordTableFor(int version) {
     }
     return table.data();
 }
+
+void ReportSectionEndMissing(const char* endKeyword, const char* section, int sectionLine) {
+    ReportErrorAtLine(MSG_SECTION_END_MISSING, endKeyword, section, sectionLine);
+}
+
+void ReportSectionEndOrphan(const char* endKeyword) { ReportErrorAtLine(MSG_SECTION_END_ORPHAN, endKeyword); }

@@ -23,6 +23,15 @@ enum KeywordFlags : unsigned {
     kIbsOnly = 4u,      // error 911 in a file of another kind
 };
 
+// Reporters at the current line of a section left without its end keyword (the
+// end keyword, the section's keyword, the section's line) and of an end keyword
+// without its section (the end keyword). Most sections share the frame's
+// wording; a section may have its own.
+using SectionEndMissing = void (*)(const char* endKeyword, const char* section, int sectionLine);
+using SectionEndOrphan = void (*)(const char* endKeyword);
+void ReportSectionEndMissing(const char* endKeyword, const char* section, int sectionLine);
+void ReportSectionEndOrphan(const char* endKeyword);
+
 struct KeywordInfo {
     const char* name;         // upper case, blanks as underscores
     const char* display;      // as the IBIS standard writes it, for messages
@@ -32,8 +41,10 @@ struct KeywordInfo {
     unsigned flags;
     std::int32_t endCode;     // the keyword that ends the section it opens (NOT_KEY: none)
     std::int32_t insideOf;    // the section it may stand in only (NOT_KEY: anywhere in its group)
-    std::int32_t endMissing;  // message when its section is left without its end keyword
-    std::int32_t endOrphan;   // message for its end keyword without the section
+    // The messages when its section is left without its end keyword, and for its
+    // end keyword without the section.
+    SectionEndMissing endMissing = ReportSectionEndMissing;
+    SectionEndOrphan endOrphan = ReportSectionEndOrphan;
 };
 
 // The row of a code (null when the table lacks it).

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "IbisParser/messages.h"
+#include "IbisParser/reportbynumber.h"
 
 namespace {
 
@@ -157,6 +158,13 @@ void ReportMessage(std::int32_t number, std::int32_t kind, const char* /*text*/,
     Report(number, kind, args);
 }
 
+void ReportNumbered(std::int32_t number, std::int32_t kind, ...) {
+    std::va_list args;
+    va_start(args, kind);
+    Report(number, kind, args);
+    va_end(args);
+}
+
 #define VELKOR_REPORT_BY_NUMBER(name, kind)     \
     void name(std::int32_t number, ...) {       \
         std::va_list args;                      \
@@ -165,13 +173,7 @@ void ReportMessage(std::int32_t number, std::int32_t kind, const char* /*text*/,
         va_end(args);                           \
     }
 
-void ReportBug(std::int32_t number, ...) {
-    std::va_list args;
-    va_start(args, number);
-    const MessageRow* row = FindMessage(number);
-    ReportMessage(number, kBug, row ? row->text : nullptr, args);
-    va_end(args);
-}
+VELKOR_REPORT_BY_NUMBER(ReportBug, kBug)
 VELKOR_REPORT_BY_NUMBER(ReportBugAtLine, kBugAtLine)
 VELKOR_REPORT_BY_NUMBER(ReportError, kError)
 VELKOR_REPORT_BY_NUMBER(ReportErrorAtLine, kErrorAtLine)

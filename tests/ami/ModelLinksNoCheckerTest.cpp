@@ -25,7 +25,7 @@ bool Defines(const std::string& symbols, const std::string& name) {
 
 // What only the checker defines.
 const char* const kCheckerSymbols[] = {
-    "Reporting()", "ReportError(", "ReportAssertion(", "kMessageTable", "FindMessage(", "CheckIbisFile(",
+    "Reporting()", "ReportNumbered(", "ReportAssertion(", "kMessageTable", "CheckIbisFile(",
     "CheckStrDup(", "CheckAlloc(", "Frame()",
 };
 
