@@ -10,6 +10,7 @@
 
 #include "IbisParser/amicheck.h"
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/lineitems.h"
 #include "IbisParser/messages.h"
@@ -20,7 +21,13 @@
 namespace {
 
 constexpr const char* kModule = "algmod.cpp";
-std::uint32_t lastKeywordLine = 0;
+// The line of the [Algorithmic Model] keyword read last.
+std::uint32_t& LastKeywordLine() {
+    struct Line {
+        std::uint32_t line = 0;
+    };
+    return Context().Slot<Line>().line;
+}
 
 void CopyLimited(char* field, const char* value, MessageOf<Severity::kError, const char*> tooLong) {
     const std::size_t n = std::strlen(value);
@@ -80,8 +87,10 @@ std::string EntryKey(const AlgorithmicModelEntry& e) {
 // The names already checked for the IBIS file being checked (by kind): each
 // named file is read and checked once, however many entries name it.
 std::unordered_set<std::string>& CheckedNames() {
-    static std::unordered_set<std::string> names;
-    return names;
+    struct CheckedFiles {
+        std::unordered_set<std::string> names;
+    };
+    return Context().Slot<CheckedFiles>().names;
 }
 
 bool HasAmiExtension(const char* name) {
@@ -176,7 +185,7 @@ int AlgModKeyword(const char* line, AlgorithmicModelEntry*** head) {
             ReportErrorAtLine(MSG_ALGMOD_ITEM_COUNT, items.totalCount + 1, "Algorithmic Model", 1);
         FreeLineItems(&items);
     }
-    lastKeywordLine = Reporting().currentLine;
+    LastKeywordLine() = Reporting().currentLine;
     return 1;
 }
 
@@ -203,7 +212,7 @@ void AlgModDataLine(const char* line, AlgorithmicModelEntry** head) {
 
 void AlgModEndChecks(AlgorithmicModelEntry** head) {
     if (!head) return;
-    const int line = static_cast<int>(lastKeywordLine);
+    const int line = static_cast<int>(LastKeywordLine());
     // An entry is a duplicate when a later entry has its platform, compiler (both
     // ignoring case) and bits: one report per duplicate, found in linear time.
     std::unordered_map<std::string, std::size_t> later;

@@ -9,6 +9,7 @@
 
 #include "IbisParser/amivalues.h"
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/printable.h"
@@ -21,10 +22,15 @@ constexpr std::size_t kDescriptionLimit = 120;
 // The IBIS version whose .ami rules apply to the file being checked. From 5.1
 // on a parameter gives its value by Value as well as Default, and its format
 // with or without the word Format.
-int rules = 50;
-bool Later() { return rules >= 51; }
+int& Rules() {
+    struct Version {
+        int rules = 50;
+    };
+    return Context().Slot<Version>().rules;
+}
+bool Later() { return Rules() >= 51; }
 // Description is optional from IBIS 5.1 on: required only by the 5.0 rules.
-bool DescriptionRequired() { return rules < 51; }
+bool DescriptionRequired() { return Rules() < 51; }
 
 // The values whose fault these rules reported, so that the value checks do not
 // report the same fault a second time in other words.
@@ -81,7 +87,7 @@ std::int32_t FormatNamed(const AmiLeaf* leaf) {
 }
 
 // Usage Dep: a model-specific parameter whose value a dependency table gives (IBIS 7.0).
-bool DependencyUsage(const AmiValue& v) { return rules >= 70 && std::strcmp(v.text, "Dep") == 0; }
+bool DependencyUsage(const AmiValue& v) { return Rules() >= 70 && std::strcmp(v.text, "Dep") == 0; }
 
 // Leaves a later parameter may hold besides its definition leaves.
 bool LaterInfoLeaf(const char* name) {
@@ -473,7 +479,7 @@ void CheckReservedParameters(const AmiBranch* branch) {
         if (!p) continue;
         const ReservedRow* row = nullptr;
         for (const ReservedRow& r : kReserved)
-            if (std::strcmp(p->name, r.name) == 0 && r.introduced <= rules) row = &r;
+            if (std::strcmp(p->name, r.name) == 0 && r.introduced <= Rules()) row = &r;
         if (row) {
             initReturns = initReturns || std::strcmp(row->name, "Init_Returns_Impulse") == 0;
             getWave = getWave || std::strcmp(row->name, "GetWave_Exists") == 0;
@@ -564,13 +570,13 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     const int declared = code == kParseOk ? DeclaredAmiVersion(tree) : 50;
     // The file's own AMI_Version decides, as it does for simulators; a later
     // IBIS file that names it lends its later rules.
-    rules = std::max(rulesVersion, declared);
+    Rules() = std::max(rulesVersion, declared);
     if (code == kParseOk && Later() && TablesAsBranches(&text)) {
         FreeAmiParamTree(&tree);
         OneColumnRowsNamed(&text);
         code = ParseAmiParams(text.c_str(), &tree);
     }
-    banner(rules);
+    banner(Rules());
     if (code != kParseOk) {
         ReportParseFailure(code);
         return nullptr;

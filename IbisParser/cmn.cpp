@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/printable.h"
@@ -107,8 +108,7 @@ const char* const kVersionTexts[] = {"1.1", "2.0", "2.1", "3.0", "3.1", "3.2", "
 }  // namespace
 
 FrameState& Frame() {
-    static FrameState state;
-    return state;
+    return Context().Slot<FrameState>();
 }
 
 bool ReadCheckedLine(std::FILE* file, std::string& line, std::size_t keep, std::size_t& length, bool report) {

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/namedfile.h"
@@ -66,13 +67,11 @@ struct EbdFile {
 };
 
 BoardState& Board() {
-    static BoardState state;
-    return state;
+    return Context().Slot<BoardState>();
 }
 
 EbdFile& File() {
-    static EbdFile state;
-    return state;
+    return Context().Slot<EbdFile>();
 }
 
 std::string RestAfterKeyword(const char* line) {

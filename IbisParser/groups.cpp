@@ -5,6 +5,7 @@
 #include "IbisParser/algmod.h"
 #include "IbisParser/cmn.h"
 #include "IbisParser/columns.h"
+#include "IbisParser/context.h"
 #include "IbisParser/ebd.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/hdr.h"
@@ -31,8 +32,7 @@ struct GroupState {
 };
 
 GroupState& State() {
-    static GroupState state;
-    return state;
+    return Context().Slot<GroupState>();
 }
 
 char* NameAfterKeyword(const char* line) {

@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/keywordcodes.h"
 #include "IbisParser/printable.h"
@@ -32,8 +33,7 @@ struct HeaderState {
 };
 
 HeaderState& State() {
-    static HeaderState state;
-    return state;
+    return Context().Slot<HeaderState>();
 }
 
 const char* const kReservedWords[] = {"GND", "NC", "POWER", "CIRCUITCALL", "NA"};

@@ -237,7 +237,17 @@ const KeywordInfo* SectionEndedBy(std::int32_t code) {
 }
 
 const KeywordRow* KeywordTableFor(int version) {
-    static std::vector<std::vector<KeywordRow>> tables(kNewestIbisVersion + 1);
+    // Every version's table, built once (and so safely on any thread).
+    static const std::vector<std::vector<KeywordRow>> tables = [] {
+        std::vector<std::vector<KeywordRow>> all(kNewestIbisVersion + 1);
+        for (int v = 0; v <= kNewestIbisVersion; ++v) {
+            std::vector<KeywordRow>& table = all[static_cast<std::size_t>(v)];
+            for (const Row& r : kRows)
+                if (!(r.flags & kRefinedOnly) && r.introduced <= v) table.push_back({r.name, r.code});
+            table.push_back({"NOT_KEY", NOT_KEY});
+        }
+        return all;
+    }();
     int code = version;
     if (version < 10) {  // a major number: its newest minor
         code = 0;
@@ -246,13 +256,7 @@ const KeywordRow* KeywordTableFor(int version) {
         if (code == 0) code = kIbisVersions[0];
     }
     if (code > kNewestIbisVersion) code = kNewestIbisVersion;
-    std::vector<KeywordRow>& table = tables[static_cast<std::size_t>(code)];
-    if (table.empty()) {
-        for (const Row& r : kRows)
-            if (!(r.flags & kRefinedOnly) && r.introduced <= code) table.push_back({r.name, r.code});
-        table.push_back({"NOT_KEY", NOT_KEY});
-    }
-    return table.data();
+    return tables[static_cast<std::size_t>(code)].data();
 }
 
 void ReportSectionEndMissing(const char* endKeyword, const char* section, int sectionLine) {

@@ -9,6 +9,7 @@
 
 #include "IbisParser/cmn.h"
 #include "IbisParser/columns.h"
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/keywords.h"
 #include "IbisParser/messages.h"
@@ -73,8 +74,7 @@ struct ModelState {
 };
 
 ModelState& State() {
-    static ModelState state;
-    return state;
+    return Context().Slot<ModelState>();
 }
 
 const ModelType* FindModelType(std::string_view text) {

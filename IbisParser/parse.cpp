@@ -7,6 +7,7 @@
 
 #include "IbisParser/amicheck.h"
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/groups.h"
 #include "IbisParser/hdr.h"
 #include "IbisParser/ibis.h"
@@ -414,4 +415,9 @@ int CheckIbisFile(const char* path, int kind) {
     // A file that could not be read is never a pass, whatever findings were left out.
     if (!read) Reporting().notChecked = true;
     return read;
+}
+
+int CheckIbisFile(CheckContext& context, const char* path, int kind) {
+    const ContextScope bound(context);
+    return CheckIbisFile(path, kind);
 }

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/lineitems.h"
 #include "IbisParser/report.h"
 #include "IbisParser/values.h"
@@ -11,7 +12,13 @@
 namespace {
 
 constexpr const char* kModule = "ramp.cpp";
-std::uint32_t lastRampLine = 0;
+// The line of the [Ramp] keyword read last.
+std::uint32_t& LastRampLine() {
+    struct Line {
+        std::uint32_t line = 0;
+    };
+    return Context().Slot<Line>().line;
+}
 
 void ReadEdge(const char* line, const char* name, RampEdge** slot, const char* modelName) {
     if (*slot) {
@@ -149,7 +156,7 @@ int RampKeyword(const char* line, RampData** ramp, const char* /*modelName*/) {
         ReportErrorAtLine(MSG_RAMP_ITEM_COUNT, items.totalCount + 1, "Ramp", 1);
     }
     FreeLineItems(&items);
-    lastRampLine = Reporting().currentLine;
+    LastRampLine() = Reporting().currentLine;
     return 1;
 }
 
@@ -169,8 +176,8 @@ void RampDataLine(const char* line, RampData* ramp, const char* modelName) {
 
 void RampEndCheck(const RampData* ramp) {
     if (!ramp) return;
-    if (!ramp->rising) ReportError(MSG_RAMP_EDGE_MISSING, "dV/dt_r", static_cast<int>(lastRampLine));
-    if (!ramp->falling) ReportError(MSG_RAMP_EDGE_MISSING, "dV/dt_f", static_cast<int>(lastRampLine));
+    if (!ramp->rising) ReportError(MSG_RAMP_EDGE_MISSING, "dV/dt_r", static_cast<int>(LastRampLine()));
+    if (!ramp->falling) ReportError(MSG_RAMP_EDGE_MISSING, "dV/dt_f", static_cast<int>(LastRampLine()));
 }
 
 void RampFree(RampData** ramp) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "IbisParser/context.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/reportbynumber.h"
 
@@ -150,8 +151,7 @@ void ReportByText(std::int32_t kind, const char* format, std::va_list args) {
 }  // namespace
 
 ReportState& Reporting() {
-    static ReportState state;
-    return state;
+    return Context().Slot<ReportState>();
 }
 
 void ReportMessage(std::int32_t number, std::int32_t kind, const char* /*text*/, std::va_list args) {

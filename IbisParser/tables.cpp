@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "IbisParser/context.h"
 #include "IbisParser/keywords.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/reportat.h"
@@ -34,8 +35,7 @@ struct TableState {
 };
 
 TableState& State() {
-    static TableState state;
-    return state;
+    return Context().Slot<TableState>();
 }
 
 TableKind KindOf(std::int32_t code) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/namedfile.h"
@@ -53,8 +54,7 @@ struct XrefState {
 };
 
 XrefState& State() {
-    static XrefState state;
-    return state;
+    return Context().Slot<XrefState>();
 }
 
 // Records a name; a second definition of it is reported with the first one's line.
