@@ -12,7 +12,7 @@
 namespace message_format {
 
 // 's' text, 'i' an integer no wider than int, 'l' long or unsigned long (and
-// size_t), 'q' long long, 'f' a floating number, 'p' another pointer, '?' none
+// size_t on Linux), 'q' long long, 'f' a floating number, 'p' another pointer, '?' none
 // that a format takes (a std::string, a bool, a class).
 template <typename T>
 constexpr char ClassOf() {
@@ -25,8 +25,9 @@ constexpr char ClassOf() {
     } else if constexpr (std::is_enum_v<U>) {
         return sizeof(U) <= sizeof(int) ? 'i' : '?';
     } else if constexpr (std::is_integral_v<U>) {
-        if constexpr (sizeof(U) <= sizeof(int)) return 'i';
-        else if constexpr (std::is_same_v<U, long> || std::is_same_v<U, unsigned long>) return 'l';
+        // long is its own class whatever its width (4 bytes on Windows, 8 on Linux).
+        if constexpr (std::is_same_v<U, long> || std::is_same_v<U, unsigned long>) return 'l';
+        else if constexpr (sizeof(U) <= sizeof(int)) return 'i';
         else return 'q';
     } else if constexpr (std::is_floating_point_v<U>) {
         return std::is_same_v<U, long double> ? '?' : 'f';
@@ -68,7 +69,7 @@ constexpr bool Takes(const char* format, const char* classes) {
             length = 'q';
             p += 2;
         } else if (*p == 'l' || *p == 'z') {
-            length = 'l';
+            length = *p == 'z' ? ClassOf<std::size_t>() : 'l';
             ++p;
         }
         switch (*p) {

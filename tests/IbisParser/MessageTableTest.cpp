@@ -21,6 +21,8 @@ static_assert(Takes("plain text", kClasses<>));
 static_assert(Takes("%s and %s", kClasses<const char*, char*>));
 static_assert(Takes("%d %c %x %u", kClasses<int, char, unsigned, std::uint32_t>));
 static_assert(Takes("%lu bytes", kClasses<unsigned long>));
+static_assert(Takes("%zu", kClasses<std::size_t>));
+static_assert(!Takes("%lu", kClasses<unsigned long long>));  // long long is wider than long on Windows
 static_assert(Takes("%*lu", kClasses<int, unsigned long>));
 static_assert(Takes("20%% of %s", kClasses<const char*>));
 static_assert(Takes("%-4.2f", kClasses<double>));
