@@ -23,6 +23,7 @@ endif
 BUILD_ABS := $(if $(filter /%,$(BUILD_DIR)),$(BUILD_DIR),$(CURDIR)/$(BUILD_DIR))
 RELEASE := $(BUILD_DIR)/release
 SANITIZE := $(BUILD_DIR)/sanitize
+TSAN := $(BUILD_DIR)/tsan
 WINDOWS := $(BUILD_DIR)/windows
 FUZZ := $(BUILD_DIR)/fuzz
 WERROR  ?= ON
@@ -63,7 +64,7 @@ RELEASE_BENCH := -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCH=ON -DVELKOR_BUILD
 # builds in parallel inside each step.
 .NOTPARALLEL:
 
-.PHONY: all release sanitize test test-release test-sanitize test-deps demo-deps windows-deps bench-deps \
+.PHONY: all release sanitize test test-release test-sanitize test-tsan test-deps demo-deps windows-deps bench-deps \
   bench demo kit kit-linux windows windows-build crcheck fuzz fuzz-build fuzz-vendor clean help channel-fixtures \
   screenshots
 
@@ -102,7 +103,14 @@ test-sanitize: sanitize
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
-test: test-deps windows-build test-release test-sanitize
+# Two files checked at once on two threads, under ThreadSanitizer: only the
+# checker and its thread tests are built in this tree.
+test-tsan: test-deps
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_TSAN=ON -DVELKOR_BUILD_BENCH=OFF $(CMAKE_COMMON)
+	cmake --build $(TSAN) -j $(JOBS) --target checker_thread_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN)/tests/checker_thread_tests
+
+test: test-deps windows-build test-release test-sanitize test-tsan
 
 windows: windows-deps windows-build
 

@@ -10,6 +10,7 @@
 
 #include "IbisParser/amicheck.h"
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/lineitems.h"
 #include "IbisParser/messages.h"
@@ -20,9 +21,15 @@
 namespace {
 
 constexpr const char* kModule = "algmod.cpp";
-std::uint32_t lastKeywordLine = 0;
+// The line of the [Algorithmic Model] keyword read last.
+std::uint32_t& LastKeywordLine() {
+    struct Line {
+        std::uint32_t line = 0;
+    };
+    return Context().Slot<Line>().line;
+}
 
-void CopyLimited(char* field, const char* value, std::int32_t tooLong) {
+void CopyLimited(char* field, const char* value, MessageOf<Severity::kError, const char*> tooLong) {
     const std::size_t n = std::strlen(value);
     if (n > kAlgModNameLimit) ReportErrorAtLine(tooLong, value);
     const std::size_t keep = n > kAlgModNameLimit ? kAlgModNameLimit : n;
@@ -47,27 +54,27 @@ bool ReadBits(const char* text, std::int32_t* bits) {
 AlgorithmicModelEntry* ReadExecutable(const LineItems& items) {
     LineItems parts{};
     if (!SplitLineItems(ItemAt(items, 1), 5, '_', &parts)) {
-        ReportBugAtLine(4608, "Algorithmic Model Sub-Parameter", kModule, __LINE__);
+        ReportBugAtLine(MSG_ALGMOD_UNPARSABLE_ENTRY, "Algorithmic Model Sub-Parameter", kModule, __LINE__);
         return nullptr;
     }
     if (parts.totalCount != 5) {
-        ReportErrorAtLine(4610);
+        ReportErrorAtLine(MSG_ALGMOD_ENTRY_UNPARSABLE);
         FreeLineItems(&parts);
         return nullptr;
     }
     AlgorithmicModelEntry* e = nullptr;
     if (!CheckAlloc(&e, sizeof(AlgorithmicModelEntry))) {
-        ReportBug(4602, kModule, __LINE__);
+        ReportBug(MSG_ALGMOD_OUT_OF_MEMORY, kModule, __LINE__);
         FreeLineItems(&parts);
         return nullptr;
     }
     e->bits = -1;
-    CopyLimited(e->platform, ItemAt(parts, 0), 4611);
-    CopyLimited(e->compiler, ItemAt(parts, 2), 4612);
-    if (!ReadBits(ItemAt(parts, 4), &e->bits)) ReportErrorAtLine(4613, ItemAt(items, 1));
+    CopyLimited(e->platform, ItemAt(parts, 0), MSG_ALGMOD_PLATFORM_TOO_LONG);
+    CopyLimited(e->compiler, ItemAt(parts, 2), MSG_ALGMOD_COMPILER_TOO_LONG);
+    if (!ReadBits(ItemAt(parts, 4), &e->bits)) ReportErrorAtLine(MSG_ALGMOD_BITS_UNPARSABLE, ItemAt(items, 1));
     FreeLineItems(&parts);
-    CopyLimited(e->executable, ItemAt(items, 2), 4614);
-    CopyLimited(e->parameterFile, ItemAt(items, 3), 4614);
+    CopyLimited(e->executable, ItemAt(items, 2), MSG_ALGMOD_FILE_NAME_TOO_LONG);
+    CopyLimited(e->parameterFile, ItemAt(items, 3), MSG_ALGMOD_FILE_NAME_TOO_LONG);
     return e;
 }
 
@@ -80,8 +87,10 @@ std::string EntryKey(const AlgorithmicModelEntry& e) {
 // The names already checked for the IBIS file being checked (by kind): each
 // named file is read and checked once, however many entries name it.
 std::unordered_set<std::string>& CheckedNames() {
-    static std::unordered_set<std::string> names;
-    return names;
+    struct CheckedFiles {
+        std::unordered_set<std::string> names;
+    };
+    return Context().Slot<CheckedFiles>().names;
 }
 
 bool HasAmiExtension(const char* name) {
@@ -125,11 +134,11 @@ const FormRow* FormOf(const char* name) {
     for (const FormRow& f : kForms) {
         if (std::strcmp(name, f.name) != 0) continue;
         if (f.introduced <= Frame().versionCode) return &f;
-        ReportErrorAtLine(924, f.name, "Algorithmic Model", IbisVersionText(f.introduced),
+        ReportErrorAtLine(MSG_SUB_PARAMETER_TOO_NEW, f.name, "Algorithmic Model", IbisVersionText(f.introduced),
                           IbisVersionText(Frame().versionCode));
         return nullptr;
     }
-    ReportErrorAtLine(4609);
+    ReportErrorAtLine(MSG_ALGMOD_UNKNOWN_LINE);
     return nullptr;
 }
 
@@ -157,36 +166,37 @@ bool Readable(const std::string& path) {
 
 int AlgModKeyword(const char* line, AlgorithmicModelEntry*** head) {
     if (*head) {
-        ReportErrorAtLine(4601);
+        ReportErrorAtLine(MSG_ALGMOD_ALREADY_DEFINED);
         AlgModFree(head);
     }
     if (!CheckAlloc(head, sizeof(AlgorithmicModelEntry*))) {
-        ReportBug(4602, kModule, __LINE__);
+        ReportBug(MSG_ALGMOD_OUT_OF_MEMORY, kModule, __LINE__);
         return 0;
     }
     const char* p = std::strchr(line, ']');
     if (!p) {
-        ReportBugAtLine(4603, kModule, __LINE__);
+        ReportBugAtLine(MSG_ALGMOD_UNREACHABLE, kModule, __LINE__);
     } else {
         ++p;
         SkipBlanks(&p);
         LineItems items{};
-        if (!SplitLineItems(p, 0, 0, &items)) ReportBug(4604, "Algorithmic Model", kModule, __LINE__);
-        else if (items.totalCount > 0) ReportErrorAtLine(4605, items.totalCount + 1, "Algorithmic Model", 1);
+        if (!SplitLineItems(p, 0, 0, &items)) ReportBug(MSG_ALGMOD_UNPARSABLE, "Algorithmic Model", kModule, __LINE__);
+        else if (items.totalCount > 0)
+            ReportErrorAtLine(MSG_ALGMOD_ITEM_COUNT, items.totalCount + 1, "Algorithmic Model", 1);
         FreeLineItems(&items);
     }
-    lastKeywordLine = Reporting().currentLine;
+    LastKeywordLine() = Reporting().currentLine;
     return 1;
 }
 
 void AlgModDataLine(const char* line, AlgorithmicModelEntry** head) {
     LineItems items{};
     if (!SplitLineItems(line, 4, 0, &items)) {
-        ReportBugAtLine(4608, "Algorithmic Model Sub-Parameter", kModule, __LINE__);
+        ReportBugAtLine(MSG_ALGMOD_UNPARSABLE_ENTRY, "Algorithmic Model Sub-Parameter", kModule, __LINE__);
         return;
     }
     if (items.totalCount != 4) {
-        ReportErrorAtLine(4605, items.totalCount, "Algorithmic Model", 4);
+        ReportErrorAtLine(MSG_ALGMOD_ITEM_COUNT, items.totalCount, "Algorithmic Model", 4);
     } else if (const FormRow* form = FormOf(ItemAt(items, 0))) {
         if (AlgorithmicModelEntry* e = ReadExecutable(items)) {
             CheckNameCase(e->executable);
@@ -202,22 +212,22 @@ void AlgModDataLine(const char* line, AlgorithmicModelEntry** head) {
 
 void AlgModEndChecks(AlgorithmicModelEntry** head) {
     if (!head) return;
-    const int line = static_cast<int>(lastKeywordLine);
+    const int line = static_cast<int>(LastKeywordLine());
     // An entry is a duplicate when a later entry has its platform, compiler (both
     // ignoring case) and bits: one report per duplicate, found in linear time.
     std::unordered_map<std::string, std::size_t> later;
     for (const AlgorithmicModelEntry* e = *head; e; e = e->next) ++later[EntryKey(*e)];
     for (const AlgorithmicModelEntry* e = *head; e; e = e->next) {
         const ItemLineScope entryLine(e->line);
-        if (e->bits != 32 && e->bits != 64) ReportError(4606, e->platform, e->compiler, line);
-        if (--later[EntryKey(*e)] > 0) ReportError(4607, e->platform, e->compiler, e->bits, line);
+        if (e->bits != 32 && e->bits != 64) ReportError(MSG_ALGMOD_BITS, e->platform, e->compiler, line);
+        if (--later[EntryKey(*e)] > 0) ReportError(MSG_ALGMOD_DUPLICATE_ENTRY, e->platform, e->compiler, e->bits, line);
     }
 }
 
 void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
     if (!head) return;
     if (!*head) {
-        ReportError(4615, modelName);
+        ReportError(MSG_ALGMOD_EMPTY, modelName);
         return;
     }
     const std::string directory = Frame().directory;
@@ -234,25 +244,25 @@ void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName) {
                 if (*name && HasDirectoryPart(name) && FirstTime(name == e->executable ? 'x' : 'p', name))
                     ReportError(MSG_ALGMOD_NAME_HAS_DIRECTORY, name, modelName);
             if (*e->parameterFile && !HasAmiExtension(e->parameterFile) && FirstTime('n', e->parameterFile))
-                ReportError(4617, e->parameterFile, modelName);
+                ReportError(MSG_ALGMOD_AMI_EXTENSION, e->parameterFile, modelName);
             continue;
         }
         if (*e->executable && FirstTime('x', e->executable)) {
             const NamedFileProblem problem = CheckNamedFile(directory, e->executable, modelName, 0);
             if (problem == NamedFileProblem::kMissing ||
                 (problem == NamedFileProblem::kNone && !Readable(directory + e->executable)))
-                ReportError(4616, e->executable, modelName);
+                ReportError(MSG_ALGMOD_CODE_FILE_MISSING, e->executable, modelName);
         }
         if (!*e->parameterFile || !FirstTime('p', e->parameterFile)) continue;
         const NamedFileProblem problem = CheckNamedFile(directory, e->parameterFile, modelName, kAmiFileSizeLimit);
         if (problem != NamedFileProblem::kNone && problem != NamedFileProblem::kMissing) continue;
         if (!HasAmiExtension(e->parameterFile)) {
-            ReportError(4617, e->parameterFile, modelName);
+            ReportError(MSG_ALGMOD_AMI_EXTENSION, e->parameterFile, modelName);
             continue;
         }
         const std::string path = directory + e->parameterFile;
         if (problem == NamedFileProblem::kMissing || !Readable(path)) {
-            ReportError(4618, e->parameterFile, modelName);
+            ReportError(MSG_ALGMOD_AMI_FILE_MISSING, e->parameterFile, modelName);
             continue;
         }
         if (e->tree) FreeAmiParamTree(&e->tree);

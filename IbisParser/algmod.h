@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "IbisParser/amiparse.h"
+#include "AmiParams/amiparse.h"
 
 constexpr std::size_t kAlgModNameLimit = 44;
 

@@ -9,6 +9,7 @@
 
 #include "IbisParser/amivalues.h"
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/printable.h"
@@ -21,10 +22,15 @@ constexpr std::size_t kDescriptionLimit = 120;
 // The IBIS version whose .ami rules apply to the file being checked. From 5.1
 // on a parameter gives its value by Value as well as Default, and its format
 // with or without the word Format.
-int rules = 50;
-bool Later() { return rules >= 51; }
+int& Rules() {
+    struct Version {
+        int rules = 50;
+    };
+    return Context().Slot<Version>().rules;
+}
+bool Later() { return Rules() >= 51; }
 // Description is optional from IBIS 5.1 on: required only by the 5.0 rules.
-bool DescriptionRequired() { return rules < 51; }
+bool DescriptionRequired() { return Rules() < 51; }
 
 // The values whose fault these rules reported, so that the value checks do not
 // report the same fault a second time in other words.
@@ -66,7 +72,7 @@ bool FormatValuesOk(const AmiLeaf* leaf, const FormatRule& rule, const char* par
     if (ok && !rule.atLeast && !anyType)
         for (std::int32_t i = first + 1; i < leaf->valueCount; ++i) ok = ok && IsNumber(leaf->values[i].type);
     if (!ok) {
-        ReportError(4632, first == 0 ? leaf->values[0].text : leaf->name, parent, rule.numbers);
+        ReportError(MSG_AMI_FORMAT_NUMBERS, first == 0 ? leaf->values[0].text : leaf->name, parent, rule.numbers);
         MarkReported(leaf);
     }
     return ok;
@@ -81,7 +87,7 @@ std::int32_t FormatNamed(const AmiLeaf* leaf) {
 }
 
 // Usage Dep: a model-specific parameter whose value a dependency table gives (IBIS 7.0).
-bool DependencyUsage(const AmiValue& v) { return rules >= 70 && std::strcmp(v.text, "Dep") == 0; }
+bool DependencyUsage(const AmiValue& v) { return Rules() >= 70 && std::strcmp(v.text, "Dep") == 0; }
 
 // Leaves a later parameter may hold besides its definition leaves.
 bool LaterInfoLeaf(const char* name) {
@@ -198,7 +204,7 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
             formatValid = formatValid || Later();  // from 5.1 on a table satisfies the format
             return;                                // no message; before 5.1 still missing
         }
-        if (!In(row.format, keyword)) ReportError(4627, "Format", text, row.name);
+        if (!In(row.format, keyword)) ReportError(MSG_AMI_ILLEGAL_VALUE, "Format", text, row.name);
         else if (const FormatRule* rule = FormatRuleOf(keyword)) formatValid = FormatValuesOk(leaf, *rule, row.name, first);
     };
     for (std::int32_t i = 0; i < p->childCount; ++i) {
@@ -209,13 +215,13 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
                 readFormat(nullptr, kKwTable, b->name, 0);
                 continue;
             }
-            ReportError(4628, b->name, row.name);
+            ReportError(MSG_AMI_BRANCH_NOT_LEAF, b->name, row.name);
             continue;
         }
         const AmiLeaf* leaf = AsLeaf(ref);
         if (!leaf) continue;
         if (leaf->valueCount < 1 || !leaf->values) {
-            ReportError(4626, leaf->name, row.name);
+            ReportError(MSG_AMI_ILLEGAL_FORMAT, leaf->name, row.name);
             continue;
         }
         const AmiValue& v = leaf->values[0];
@@ -223,7 +229,7 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
         if (named == kKwValue && row.format == 0) {  // (Value True): the value, not a format
             defaultValid = DefaultValueOk(row, v);
             if (!defaultValid) {
-                ReportError(4627, "Value", v.text, row.name);
+                ReportError(MSG_AMI_ILLEGAL_VALUE, "Value", v.text, row.name);
                 MarkReported(leaf);
             }
             continue;
@@ -231,7 +237,7 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
         if (named >= 0) {
             readFormat(leaf, named, leaf->name, -1);
             if (named == kKwValue && !DefaultValueOk(row, v)) {
-                ReportError(4627, "Value", v.text, row.name);
+                ReportError(MSG_AMI_ILLEGAL_VALUE, "Value", v.text, row.name);
                 MarkReported(leaf);
             } else if (named == kKwValue) {
                 defaultValid = true;
@@ -241,11 +247,11 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
         switch (leaf->nameCode) {
             case kNameUsage:
                 usage = true;
-                if (!In(row.usage, v.keyword)) ReportError(4627, "Usage", v.text, row.name);
+                if (!In(row.usage, v.keyword)) ReportError(MSG_AMI_ILLEGAL_VALUE, "Usage", v.text, row.name);
                 break;
             case kNameType:
                 type = true;
-                if (!In(row.type, v.keyword)) ReportError(4627, "Type", v.text, row.name);
+                if (!In(row.type, v.keyword)) ReportError(MSG_AMI_ILLEGAL_VALUE, "Type", v.text, row.name);
                 break;
             case kNameFormat:
                 readFormat(leaf, v.keyword, v.text, 0);
@@ -254,35 +260,35 @@ void CheckReservedParameter(const AmiBranch* p, const ReservedRow& row) {
             case kNameDefault:
                 defaultValid = DefaultValueOk(row, v);
                 if (!defaultValid) {
-                    ReportError(4627, "Default", v.text, row.name);
+                    ReportError(MSG_AMI_ILLEGAL_VALUE, "Default", v.text, row.name);
                     MarkReported(leaf);
                 }
                 break;
             case kNameDescription: description = true; break;
             default:
-                if (!LaterInfoLeaf(leaf->name)) ReportError(4624, leaf->name, row.name);
+                if (!LaterInfoLeaf(leaf->name)) ReportError(MSG_AMI_UNKNOWN_PARAMETER, leaf->name, row.name);
         }
     }
-    if (!usage) ReportError(4630, "Usage", row.name);
-    if (!type) ReportError(4630, "Type", row.name);
-    if (row.format == 0 && format) ReportError(4629, "Format", row.name);
-    if (row.format != 0 && row.formatMandatory && !formatValid) ReportError(4630, "Format", row.name);
+    if (!usage) ReportError(MSG_AMI_MANDATORY_FOR, "Usage", row.name);
+    if (!type) ReportError(MSG_AMI_MANDATORY_FOR, "Type", row.name);
+    if (row.format == 0 && format) ReportError(MSG_AMI_UNEXPECTED_PARAMETER, "Format", row.name);
+    if (row.format != 0 && row.formatMandatory && !formatValid) ReportError(MSG_AMI_MANDATORY_FOR, "Format", row.name);
     if ((row.defaults == kDefaultAny || row.defaults == kDefaultInteger || row.defaults == kDefaultBoolean) &&
         !defaultValid)
-        ReportError(4630, "Default", row.name);
-    if (!description && DescriptionRequired()) ReportError(4630, "Description", row.name);
+        ReportError(MSG_AMI_MANDATORY_FOR, "Default", row.name);
+    if (!description && DescriptionRequired()) ReportError(MSG_AMI_MANDATORY_FOR, "Description", row.name);
 }
 
 void ReportParseFailure(std::int32_t code) {
     switch (code) {
-        case kParseMismatchedParentheses: ReportError(4619); break;
-        case kParseNoOpeningParenthesis: ReportError(4620); break;
+        case kParseMismatchedParentheses: ReportError(MSG_AMI_MISMATCHED_PARENTHESES); break;
+        case kParseNoOpeningParenthesis: ReportError(MSG_AMI_NO_OPENING_PARENTHESIS); break;
         case kParseNoParent:
-        case kParseUnexpectedClose: ReportError(4635); break;
-        case kParseNameOnly: ReportError(4634); break;
+        case kParseUnexpectedClose: ReportError(MSG_AMI_TOO_FEW_NODES); break;
+        case kParseNameOnly: ReportError(MSG_AMI_INVALID_SYNTAX); break;
         // A list that begins after the outermost one has closed: a fault of the file.
         case kParseLevelTooLow: ReportError(MSG_AMI_SECOND_OUTERMOST_LIST); break;
-        default: ReportBug(4621);
+        default: ReportBug(MSG_AMI_INTERNAL_ERROR);
     }
 }
 
@@ -413,22 +419,22 @@ void CheckParameterLeaf(const AmiLeaf* leaf, const char* parentName) {
     if (!leaf) return;
     const ItemLineScope leafLine(static_cast<std::uint32_t>(leaf->line));
     if (leaf->valueCount < 1 || !leaf->values) {
-        ReportError(4626, leaf->name, parentName);
+        ReportError(MSG_AMI_ILLEGAL_FORMAT, leaf->name, parentName);
         return;
     }
     const AmiValue& v = leaf->values[0];
     switch (leaf->nameCode) {
         case kNameUsage:
             if (!In(kIn | kOut | kInfo | kInOut, v.keyword) && !DependencyUsage(v))
-                ReportError(4627, "Usage", v.text, parentName);
+                ReportError(MSG_AMI_ILLEGAL_VALUE, "Usage", v.text, parentName);
             break;
         case kNameType:
             if (!In(kFloat | kInteger | kString | kBoolean | kTap | kUI, v.keyword))
-                ReportError(4627, "Type", v.text, parentName);
+                ReportError(MSG_AMI_ILLEGAL_VALUE, "Type", v.text, parentName);
             break;
         case kNameFormat:
             if (const FormatRule* rule = FormatRuleOf(v.keyword)) FormatValuesOk(leaf, *rule, parentName);
-            else ReportError(4627, "Format", v.text, parentName);
+            else ReportError(MSG_AMI_ILLEGAL_VALUE, "Format", v.text, parentName);
             break;
         default: {
             const std::int32_t named = FormatNamed(leaf);  // (Range 1 0 2) from 5.1 on
@@ -465,7 +471,7 @@ void CheckReservedParameters(const AmiBranch* branch) {
         const AmiNodeRef& ref = branch->children[i];
         const ItemLineScope childLine(LineOf(ref));
         if (const AmiLeaf* leaf = AsLeaf(ref)) {
-            ReportError(4600, leaf->name, "Reserved_Parameters");
+            ReportError(MSG_AMI_LEAF_NOT_BRANCH, leaf->name, "Reserved_Parameters");
             CheckParameterLeaf(leaf, "Reserved_Parameters");
             continue;
         }
@@ -473,21 +479,21 @@ void CheckReservedParameters(const AmiBranch* branch) {
         if (!p) continue;
         const ReservedRow* row = nullptr;
         for (const ReservedRow& r : kReserved)
-            if (std::strcmp(p->name, r.name) == 0 && r.introduced <= rules) row = &r;
+            if (std::strcmp(p->name, r.name) == 0 && r.introduced <= Rules()) row = &r;
         if (row) {
             initReturns = initReturns || std::strcmp(row->name, "Init_Returns_Impulse") == 0;
             getWave = getWave || std::strcmp(row->name, "GetWave_Exists") == 0;
             CheckReservedParameter(p, *row);
             continue;
         }
-        ReportError(4624, p->name, "Reserved_Parameters");
+        ReportError(MSG_AMI_UNKNOWN_PARAMETER, p->name, "Reserved_Parameters");
         for (std::int32_t j = 0; j < p->childCount; ++j) {
             if (const AmiLeaf* leaf = AsLeaf(p->children[j])) CheckParameterLeaf(leaf, p->name);
             else CheckParameterBranch(AsBranch(p->children[j]));
         }
     }
-    if (!initReturns) ReportError(4625, "Init_Returns_Impulse");
-    if (!getWave) ReportError(4625, "GetWave_Exists");
+    if (!initReturns) ReportError(MSG_AMI_PARAMETER_MANDATORY, "Init_Returns_Impulse");
+    if (!getWave) ReportError(MSG_AMI_PARAMETER_MANDATORY, "GetWave_Exists");
 }
 
 AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
@@ -534,7 +540,7 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
         // and "4 5" on two lines are the five values 3 and 4 apart, never one value 34.
         if (Reporting().currentLine > 1) text += '\n';
         if (!tabReported && line.find('\t') != std::string::npos) {
-            ReportWarningAtLine(921);
+            ReportWarningAtLine(MSG_TAB_CHARACTERS);
             tabReported = true;
         }
         const char* p = line.c_str();
@@ -545,7 +551,8 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
             // Its length counts the line end as one character when it has one.
             const bool hasEnd = after - before > static_cast<long>(length);
             if (length + (hasEnd ? 1 : 0) > kDescriptionLimit)
-                ReportErrorAtLine(923, static_cast<int>(Reporting().currentLine), static_cast<int>(kDescriptionLimit));
+                ReportErrorAtLine(MSG_AMI_DESCRIPTION_LINE_TOO_LONG, static_cast<int>(Reporting().currentLine),
+                                  static_cast<int>(kDescriptionLimit));
         }
         std::string piece(p);
         const auto comment = piece.find(f.commentChar);
@@ -563,13 +570,13 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     const int declared = code == kParseOk ? DeclaredAmiVersion(tree) : 50;
     // The file's own AMI_Version decides, as it does for simulators; a later
     // IBIS file that names it lends its later rules.
-    rules = std::max(rulesVersion, declared);
+    Rules() = std::max(rulesVersion, declared);
     if (code == kParseOk && Later() && TablesAsBranches(&text)) {
         FreeAmiParamTree(&tree);
         OneColumnRowsNamed(&text);
         code = ParseAmiParams(text.c_str(), &tree);
     }
-    banner(rules);
+    banner(Rules());
     if (code != kParseOk) {
         ReportParseFailure(code);
         return nullptr;
@@ -577,7 +584,7 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     const AmiBranch* root = tree->count > 0 ? AsBranch(tree->nodes[0]) : nullptr;
     if (!root || root->childCount == 0) {
         const ItemLineScope rootLine(root ? static_cast<std::uint32_t>(root->line) : 0u);
-        ReportError(4622);
+        ReportError(MSG_AMI_NO_RESERVED_PARAMETERS);
         return tree;
     }
     bool reserved = false;
@@ -600,10 +607,10 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
                 else CheckParameterBranch(AsBranch(b->children[j]));
             }
         } else {
-            ReportError(4623, b->name);
+            ReportError(MSG_AMI_UNKNOWN_BRANCH, b->name);
         }
     }
-    if (!reserved) ReportError(4622);
+    if (!reserved) ReportError(MSG_AMI_NO_RESERVED_PARAMETERS);
     CheckAmiValues(root, reportedValues);
     return tree;
 }

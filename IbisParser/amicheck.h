@@ -1,7 +1,7 @@
 // The check of an AMI parameter-definition (.ami) file.
 #pragma once
 
-#include "IbisParser/amiparse.h"
+#include "AmiParams/amiparse.h"
 
 // The largest .ami file read: far above any real parameter file (a few kB to
 // about 1 MB); bounds the text and the tree built from it.

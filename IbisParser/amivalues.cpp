@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "IbisParser/context.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/report.h"
 
@@ -131,8 +132,13 @@ double Number(const AmiValue& v) { return std::strtod(v.text, nullptr); }
 bool Numeric(const AmiValue& v) { return (v.type == kAmiInteger || v.type == kAmiFloat) && std::isfinite(Number(v)); }
 
 // The values whose fault was reported by the definition rules.
-const std::unordered_set<const AmiValue*>* alreadyReported = nullptr;
-bool Reported(const AmiValue* v) { return alreadyReported && alreadyReported->count(v) != 0; }
+const std::unordered_set<const AmiValue*>*& AlreadyReported() {
+    struct Values {
+        const std::unordered_set<const AmiValue*>* reported = nullptr;
+    };
+    return Context().Slot<Values>().reported;
+}
+bool Reported(const AmiValue* v) { return AlreadyReported() && AlreadyReported()->count(v) != 0; }
 
 void CheckDefinition(const Definition& d, bool modelSpecific) {
     if (modelSpecific) {
@@ -204,7 +210,7 @@ bool IsFalse(const Definition& d) { return d.value && Named(d.value->text, "Fals
 
 void CheckAmiValues(const AmiBranch* root, const std::unordered_set<const AmiValue*>& reported) {
     if (!root) return;
-    alreadyReported = &reported;
+    AlreadyReported() = &reported;
     bool initFalse = false, getWaveFalse = false, initSeen = false, getWaveSeen = false;
     struct Open {
         const AmiBranch* branch;
@@ -230,5 +236,5 @@ void CheckAmiValues(const AmiBranch* root, const std::unordered_set<const AmiVal
             if (const AmiBranch* inner = AsBranch(top.branch->children[i])) open.push_back({inner, modelSpecific});
     }
     if (initSeen && getWaveSeen && initFalse && getWaveFalse) ReportError(MSG_AMI_NO_RESPONSE);
-    alreadyReported = nullptr;
+    AlreadyReported() = nullptr;
 }

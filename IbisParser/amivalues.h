@@ -6,7 +6,7 @@
 
 #include <unordered_set>
 
-#include "IbisParser/amiparse.h"
+#include "AmiParams/amiparse.h"
 
 // `reported`: the values whose fault the definition rules have reported already
 // (an invalid Default, a Format value that is no number); each fault is reported once.

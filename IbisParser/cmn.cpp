@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/printable.h"
@@ -15,18 +16,10 @@
 namespace {
 
 constexpr const char* kModule = "cmn.cpp";
-long failureCountdown = 0;
 
-bool InjectedFailure() {
-    if (failureCountdown <= 0) return false;
-    return --failureCountdown == 0;
-}
-
-void* Allocate(std::size_t size) { return InjectedFailure() ? nullptr : std::calloc(1, size); }
+void* Allocate(std::size_t size) { return AmiAllocate(size); }
 
 }  // namespace
-
-void SetAllocationFailureCountdown(long n) { failureCountdown = n; }
 
 void SkipBlanks(char** cursor) {
     IBIS_ASSERT(kModule, cursor != nullptr && *cursor != nullptr);
@@ -43,8 +36,8 @@ char* CheckStrDup(const char* text) {
     const std::size_t size = std::strlen(text) + 1;
     char* copy = static_cast<char*>(Allocate(size));
     if (!copy) {
-        ReportError(1906, static_cast<unsigned>(size));
-        ReportBug(1908, kModule, 1878);
+        ReportError(MSG_ALLOCATION_FAILED, static_cast<unsigned>(size));
+        ReportBug(MSG_COPY_FAILED, kModule, 1878);
         return nullptr;
     }
     std::memcpy(copy, text, size);
@@ -64,7 +57,7 @@ int CheckAlloc(void** pointer, std::size_t size) {
     IBIS_ASSERT(kModule, pointer != nullptr && size != 0);
     *pointer = Allocate(size);
     if (!*pointer) {
-        ReportError(1906, static_cast<unsigned>(size));
+        ReportError(MSG_ALLOCATION_FAILED, static_cast<unsigned>(size));
         return 0;
     }
     return 1;
@@ -72,9 +65,9 @@ int CheckAlloc(void** pointer, std::size_t size) {
 
 int CheckRealloc(void** pointer, std::size_t size) {
     IBIS_ASSERT(kModule, pointer != nullptr && size != 0);
-    void* grown = InjectedFailure() ? nullptr : std::realloc(*pointer, size);
+    void* grown = AmiReallocate(*pointer, size);
     if (!grown) {
-        ReportError(1907, static_cast<unsigned>(size));
+        ReportError(MSG_REALLOCATION_FAILED, static_cast<unsigned>(size));
         return 0;
     }
     *pointer = grown;
@@ -93,7 +86,8 @@ void CheckFree(void** pointer) {
 namespace {
 
 const char* const kExtensions[] = {"", ".ibs", ".pkg", ".ebd", ".ami"};
-const std::int32_t kExtensionErrors[] = {0, 1900, 1903, 1902, 1924};
+constexpr MessageOf<Severity::kError> kExtensionErrors[] = {MSG_EXTENSION_IBS, MSG_EXTENSION_IBS, MSG_EXTENSION_PKG,
+                                                            MSG_EXTENSION_EBD, MSG_EXTENSION_AMI};
 
 bool IEquals(const std::string& a, const std::string& b) {
     return a.size() == b.size() &&
@@ -114,8 +108,7 @@ const char* const kVersionTexts[] = {"1.1", "2.0", "2.1", "3.0", "3.1", "3.2", "
 }  // namespace
 
 FrameState& Frame() {
-    static FrameState state;
-    return state;
+    return Context().Slot<FrameState>();
 }
 
 bool ReadCheckedLine(std::FILE* file, std::string& line, std::size_t keep, std::size_t& length, bool report) {
@@ -155,9 +148,9 @@ bool ReadCheckedLine(std::FILE* file, std::string& line, std::size_t keep, std::
         line += ch;
     }
     if (report) {
-        if (sawControl) ReportErrorAtLine(1917, "control", controlCode, "  Converting to space.");
-        if (sawNul) ReportErrorAtLine(1917, "NUL", 0, "  Converting to space.");
-        if (sawHigh) ReportErrorAtLine(1917, "non-7-bit ASCII", highCode, "  Converting to space.");
+        if (sawControl) ReportErrorAtLine(MSG_ILLEGAL_CHARACTER, "control", controlCode, "  Converting to space.");
+        if (sawNul) ReportErrorAtLine(MSG_ILLEGAL_CHARACTER, "NUL", 0, "  Converting to space.");
+        if (sawHigh) ReportErrorAtLine(MSG_ILLEGAL_CHARACTER, "non-7-bit ASCII", highCode, "  Converting to space.");
     }
     return true;
 }
@@ -186,7 +179,7 @@ int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* b
     IBIS_ASSERT(kModule, path && file && kind >= kFileIbs && kind <= kFileAmi);
     *file = nullptr;
     if (std::strlen(path) >= kMaxPath) {
-        ReportError(1904);
+        ReportError(MSG_FILE_NAME_NOT_ASSEMBLED);
         return 0;
     }
     std::string directory, name;
@@ -194,7 +187,7 @@ int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* b
     const auto dot = name.find_last_of('.');
     if (dot == std::string::npos) {
         if (name.size() + std::strlen(kExtensions[kind]) > kMaxPath) {
-            ReportError(1901);
+            ReportError(MSG_EXTENSION_NOT_APPENDED);
             return 0;
         }
         name += kExtensions[kind];
@@ -204,7 +197,7 @@ int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* b
     }
     const std::string full = directory + name;
     if (full.size() > kMaxPath) {
-        ReportError(1904);
+        ReportError(MSG_FILE_NAME_NOT_ASSEMBLED);
         return 0;
     }
     Frame().directory = directory;
@@ -227,7 +220,7 @@ int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* b
         if (bareName) *bareName = tried;
         return 1;
     }
-    ReportError(1905, PrintableName(directory).c_str(), PrintableName(name).c_str());
+    ReportError(MSG_FILE_NOT_OPENED, PrintableName(directory).c_str(), PrintableName(name).c_str());
     return 0;
 }
 

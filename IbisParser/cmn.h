@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstddef>
 
+#include "AmiParams/amialloc.h"
+
 inline bool IsBlank(char c) {
     const auto u = static_cast<unsigned char>(c);
     return u < 128 && std::isspace(u) != 0;
@@ -42,6 +44,5 @@ void CheckFree(T** pointer) {
     *pointer = nullptr;
 }
 
-// Test hook: the n-th allocation from now on fails (0 switches it off), so that
-// the reports and clean-up of exhausted memory can be exercised.
-void SetAllocationFailureCountdown(long n);
+// The checker allocates as the AMI parameter reader does, so that the reader's
+// test hook (SetAllocationFailureCountdown) fails the checker's allocations too.

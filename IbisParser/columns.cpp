@@ -26,7 +26,7 @@ void CheckMinimumBelowMaximum(const char* owner, std::string_view minimum, std::
 void CheckTypicalBetween(std::string_view typical, std::string_view minimum, std::string_view maximum) {
     double typ = 0, min = 0, max = 0;
     if (!ReadNumber(typical, &typ) || !ReadNumber(minimum, &min) || !ReadNumber(maximum, &max)) return;
-    if ((typ < min && typ < max) || (typ > min && typ > max)) ReportWarningAtLine(3903);
+    if ((typ < min && typ < max) || (typ > min && typ > max)) ReportWarningAtLine(MSG_RNG_TYPICAL_NOT_BETWEEN);
 }
 
 }  // namespace

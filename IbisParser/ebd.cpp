@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/namedfile.h"
@@ -66,13 +67,11 @@ struct EbdFile {
 };
 
 BoardState& Board() {
-    static BoardState state;
-    return state;
+    return Context().Slot<BoardState>();
 }
 
 EbdFile& File() {
-    static EbdFile state;
-    return state;
+    return Context().Slot<EbdFile>();
 }
 
 std::string RestAfterKeyword(const char* line) {
@@ -205,7 +204,8 @@ void PathData(const char* line) {
 
 // The first word of a row names what the row defines: a row short of columns
 // and a name given twice are reported. False when the row defines nothing new.
-bool DefineRowName(const std::vector<std::string_view>& w, std::size_t columns, std::int32_t shortMessage,
+bool DefineRowName(const std::vector<std::string_view>& w, std::size_t columns,
+                   MessageOf<Severity::kError, int> shortMessage,
                    std::unordered_map<std::string, std::uint32_t>& names, const char* kind) {
     if (w.size() < columns) {
         ReportErrorAtLine(shortMessage, static_cast<int>(w.size()));

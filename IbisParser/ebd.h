@@ -4,7 +4,7 @@
 // Nodes against [Reference Designator Map], and the files that the map names.
 #pragma once
 
-#include "IbisParser/keywords.h"
+#include "IbisParser/keywordcodes.h"
 
 // A keyword or data line of a board description keyword.
 void BoardLine(const KeywordLine& line);

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-enum IbisFileKind : int { kFileIbs = 1, kFilePkg = 2, kFileEbd = 3, kFileAmi = 4 };
+#include "IbisParser/keywordcodes.h"
 
-enum LineClass : int { kLineKeyword = 1, kLineComment = 2, kLineBlank = 3, kLineData = 4 };
+enum IbisFileKind : int { kFileIbs = 1, kFilePkg = 2, kFileEbd = 3, kFileAmi = 4 };
 
 // Maximum path and name length of the file utilities.
 constexpr std::size_t kMaxPath = 1024;

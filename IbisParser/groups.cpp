@@ -5,6 +5,7 @@
 #include "IbisParser/algmod.h"
 #include "IbisParser/cmn.h"
 #include "IbisParser/columns.h"
+#include "IbisParser/context.h"
 #include "IbisParser/ebd.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/hdr.h"
@@ -31,8 +32,7 @@ struct GroupState {
 };
 
 GroupState& State() {
-    static GroupState state;
-    return state;
+    return Context().Slot<GroupState>();
 }
 
 char* NameAfterKeyword(const char* line) {
@@ -222,4 +222,83 @@ void FinishIbis() {
     IbisFile* ibis = CurrentIbis();
     if (ibis && Frame().kind == kFileIbs && !ibis->components) ReportError(MSG_COMPONENT_REQUIRED);
     XrefFinish();
+}
+
+namespace {
+
+// The readers of each keyword's lines; a keyword without a row is accepted unchecked.
+struct HandlerRow {
+    std::int32_t code;
+    KeywordHandler handler;
+};
+
+const HandlerRow kHandlers[] = {
+    {KW_IBIS_VER, HandleHeaderLine},
+    {KW_FILE_NAME, HandleHeaderLine},
+    {KW_FILE_REV, HandleHeaderLine},
+    {KW_DATE, HandleHeaderLine},
+    {KW_SOURCE, HandleHeaderLine},
+    {KW_NOTES, HandleHeaderLine},
+    {KW_DISCLAIMER, HandleHeaderLine},
+    {KW_COPYRIGHT, HandleHeaderLine},
+    {KW_PACKAGE, HandlePackageLine},
+    {KW_PIN, HandleReferenceLine},
+    {KW_PACKAGE_MODEL, HandleReferenceLine},
+    {KW_PIN_MAPPING, HandleReferenceLine},
+    {KW_DIFF_PIN, HandleReferenceLine},
+    {KW_SERIES_SWITCH_GROUPS, HandleReferenceLine},
+    {KW_SERIES_PIN_MAPPING, HandleReferenceLine},
+    {KW_ALTERNATE_PACKAGE_MODELS, HandleReferenceLine},
+    {KW_MODEL, HandleModelLine},
+    {KW_PULLDOWN, HandleTableLine},
+    {KW_PULLUP, HandleTableLine},
+    {KW_GND_CLAMP, HandleTableLine},
+    {KW_POWER_CLAMP, HandleTableLine},
+    {KW_RAMP, HandleRampLine},
+    {KW_RISING_WAVEFORM, HandleTableLine},
+    {KW_FALLING_WAVEFORM, HandleTableLine},
+    {KW_MODEL_SPEC, HandleSpecLine},
+    {KW_DRIVER_SCHEDULE, HandleReferenceLine},
+    {KW_ADD_SUBMODEL, HandleReferenceLine},
+    {KW_ALGORITHMIC_MODEL, HandleAlgorithmicModelLine},
+    {KW_ISSO_PD, HandleTableLine},
+    {KW_ISSO_PU, HandleTableLine},
+    {KW_C_COMP_CORNER, HandleNamedRowsLine},
+    {KW_INITIAL_DELAY, HandleNamedRowsLine},
+    {KW_DEFINE_PACKAGE_MODEL, HandlePackageModelLine},
+    {KW_NUMBER_OF_PINS, HandlePackageModelLine},
+    {KW_PIN_NUMBERS, HandlePackageModelLine},
+    {KW_RESISTANCE_MATRIX, HandlePackageModelLine},
+    {KW_INDUCTANCE_MATRIX, HandlePackageModelLine},
+    {KW_CAPACITANCE_MATRIX, HandlePackageModelLine},
+    {KW_BANDWIDTH, HandlePackageModelLine},
+    {KW_ROW, HandlePackageModelLine},
+    {KW_END_MODEL_DATA, HandlePackageModelLine},
+    {KW_END_PACKAGE_MODEL, HandlePackageModelLine},
+    {KW_BEGIN_BOARD_DESCRIPTION, HandleBoardLine},
+    {KW_EBD_MANUFACTURER, HandleBoardLine},
+    {KW_EBD_NUMBER_OF_PINS, HandleBoardLine},
+    {KW_PIN_LIST, HandleBoardLine},
+    {KW_PATH_DESCRIPTION, HandleBoardLine},
+    {KW_REFERENCE_DESIGNATOR_MAP, HandleBoardLine},
+    {KW_END_BOARD_DESCRIPTION, HandleBoardLine},
+    {KW_MODEL_SELECTOR, HandleReferenceLine},
+    {KW_SUBMODEL, HandleReferenceLine},
+    {KW_SUBMODEL_SPEC, HandleSpecLine},
+    {KW_SUB_PULLDOWN, HandleTableLine},
+    {KW_SUB_PULLUP, HandleTableLine},
+    {KW_SUB_GND_CLAMP, HandleTableLine},
+    {KW_SUB_POWER_CLAMP, HandleTableLine},
+    {KW_SUB_RAMP, HandleRampLine},
+    {KW_SUB_RISING_WAVEFORM, HandleTableLine},
+    {KW_SUB_FALLING_WAVEFORM, HandleTableLine},
+    {KW_SUB_INITIAL_DELAY, HandleNamedRowsLine},
+};
+
+}  // namespace
+
+KeywordHandler HandlerOf(std::int32_t code) {
+    for (const HandlerRow& row : kHandlers)
+        if (row.code == code) return row.handler;
+    return nullptr;
 }

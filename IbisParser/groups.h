@@ -1,8 +1,7 @@
 // The keyword groups of an IBIS file (file header, component, model, package
 // model, ...): opened by their first keyword, closed when a keyword of another
-// group arrives or the file ends; and the handlers that the keyword table names
-// for the keywords whose lines are read. Nothing here calls the frame: it hands
-// lines in, by the table.
+// group arrives or the file ends; and the readers of the keywords whose lines
+// are read. Nothing here calls the frame: the frame hands lines in.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +21,10 @@ void NoteKeyword(const KeywordInfo& row, const char* line);
 // Forgets the groups and names of a previous file.
 void ResetGroups();
 
-// Handlers of the keyword table.
+// The reader of a keyword's lines (null: the keyword is accepted unchecked).
+KeywordHandler HandlerOf(std::int32_t code);
+
+// The readers.
 void HandleHeaderLine(const KeywordLine& line);
 void HandlePackageLine(const KeywordLine& line);
 void HandleRampLine(const KeywordLine& line);

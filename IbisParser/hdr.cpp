@@ -7,9 +7,9 @@
 #include <strings.h>
 
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
-#include "IbisParser/ibis.h"
-#include "IbisParser/keywords.h"
+#include "IbisParser/keywordcodes.h"
 #include "IbisParser/printable.h"
 #include "IbisParser/report.h"
 
@@ -33,8 +33,7 @@ struct HeaderState {
 };
 
 HeaderState& State() {
-    static HeaderState state;
-    return state;
+    return Context().Slot<HeaderState>();
 }
 
 const char* const kReservedWords[] = {"GND", "NC", "POWER", "CIRCUITCALL", "NA"};
@@ -58,7 +57,7 @@ void AppendText(char** text, const char* piece) {
     if (needed > end.capacity) {
         const std::size_t capacity = std::max(needed, 2 * end.capacity);
         if (!(joined ? CheckRealloc(text, capacity) : CheckAlloc(text, capacity))) {
-            ReportErrorAtLine(1020);
+            ReportErrorAtLine(MSG_HDR_TEXT_NOT_ADDED);
             if (*text) CheckFree(text);
             end = TextEnd{};
             return;
@@ -76,9 +75,9 @@ void VersionRule(FileHeader* h, const char* value) {
     HeaderState& s = State();
     bool other = false;
     for (int i = kName; i < kSeenCount; ++i) other = other || s.seen[i];
-    if (other) ReportErrorAtLine(1007);
+    if (other) ReportErrorAtLine(MSG_HDR_VERSION_NOT_FIRST);
     if (s.seen[kVersion]) {
-        ReportErrorAtLine(1005);
+        ReportErrorAtLine(MSG_HDR_DUPLICATE_IBIS_VER);
         return;
     }
     s.seen[kVersion] = true;
@@ -92,7 +91,7 @@ void VersionRule(FileHeader* h, const char* value) {
     int code = IbisVersionCode(h->ibisVersion);
     if (code == 0 && s.acceptVersion1 && std::strncmp(h->ibisVersion, "1.", 2) == 0) code = 11;
     if (code == 0) {
-        ReportErrorAtLine(1008, h->ibisVersion);
+        ReportErrorAtLine(MSG_HDR_ILLEGAL_VERSION, h->ibisVersion);
         return;
     }
     Frame().version = code / 10;
@@ -102,7 +101,7 @@ void VersionRule(FileHeader* h, const char* value) {
 void FileNameRule(FileHeader* h, const char* value) {
     HeaderState& s = State();
     if (s.seen[kName]) {
-        ReportErrorAtLine(1009);
+        ReportErrorAtLine(MSG_HDR_DUPLICATE_FILE_NAME);
         return;
     }
     s.seen[kName] = true;
@@ -119,25 +118,25 @@ void FileNameRule(FileHeader* h, const char* value) {
     bool period = false;
     for (const char* c = name; *c; ++c) {
         if (std::isupper(static_cast<unsigned char>(*c))) {
-            if (!from7) ReportErrorAtLine(1010, name, *c);
+            if (!from7) ReportErrorAtLine(MSG_HDR_FILE_NAME_UPPER_CASE, name, *c);
         } else if (!DosCharacter(*c)) {
-            ReportErrorAtLine(1011, name, *c);
+            ReportErrorAtLine(MSG_HDR_FILE_NAME_NOT_DOS, name, *c);
         }
         if (*c == '.') {
-            if (period && !from7) ReportErrorAtLine(1012, name);
+            if (period && !from7) ReportErrorAtLine(MSG_HDR_FILE_NAME_PERIODS, name);
             period = true;
         }
     }
-    if (!period) ReportErrorAtLine(1013, name);
+    if (!period) ReportErrorAtLine(MSG_HDR_FILE_NAME_NO_PERIOD, name);
     // A name cut to the field's length is compared as written: the cut is ours.
     const std::string written(value, std::strcspn(value, " \t"));
     if (strcasecmp(name, Frame().bareName.c_str()) != 0 && strcasecmp(written.c_str(), Frame().bareName.c_str()) != 0)
-        ReportErrorAtLine(1014, PrintableName(Frame().bareName).c_str(), name);
+        ReportErrorAtLine(MSG_HDR_FILE_NAME_DIFFERS, PrintableName(Frame().bareName).c_str(), name);
     CheckReservedWord(name);
 }
 
 void SimpleField(char* field, const char* value, std::uint32_t limit, const char* name, Seen which,
-                 std::int32_t duplicate) {
+                 MessageOf<Severity::kError> duplicate) {
     HeaderState& s = State();
     if (s.seen[which]) {
         ReportErrorAtLine(duplicate);
@@ -152,15 +151,15 @@ void SimpleField(char* field, const char* value, std::uint32_t limit, const char
 
 int CopyFieldTruncating(char* field, const char* value, std::uint32_t limit, const char* keyword) {
     if (*field) {
-        ReportErrorAtLine(1911, keyword);
+        ReportErrorAtLine(MSG_DUPLICATE_FIELD, keyword);
         return 0;
     }
     std::size_t n = std::strlen(value);
     if (n > limit) {
-        ReportErrorAtLine(1912, keyword, value, limit > 2176 ? 2176u : limit);
+        ReportErrorAtLine(MSG_FIELD_TRUNCATED, keyword, value, limit > 2176 ? 2176u : limit);
         n = limit;
     }
-    if (n == 0) ReportErrorAtLine(1913, keyword);
+    if (n == 0) ReportErrorAtLine(MSG_FIELD_EMPTY, keyword);
     std::memcpy(field, value, n);
     field[n] = '\0';
     return 1;
@@ -168,13 +167,13 @@ int CopyFieldTruncating(char* field, const char* value, std::uint32_t limit, con
 
 int CopyFieldChecked(char* field, const char* value, std::uint32_t limit, const char* keyword) {
     if (*field) {
-        ReportErrorAtLine(1911, keyword);
+        ReportErrorAtLine(MSG_DUPLICATE_FIELD, keyword);
         return 0;
     }
     std::size_t n = std::strlen(value);
-    if (n > limit) ReportErrorAtLine(1914, keyword, value, limit);
+    if (n > limit) ReportErrorAtLine(MSG_FIELD_TOO_LONG, keyword, value, limit);
     if (n > kMaxPath) n = kMaxPath;
-    if (n == 0) ReportErrorAtLine(1913, keyword);
+    if (n == 0) ReportErrorAtLine(MSG_FIELD_EMPTY, keyword);
     std::memcpy(field, value, n);
     field[n] = '\0';
     return 1;
@@ -182,37 +181,32 @@ int CopyFieldChecked(char* field, const char* value, std::uint32_t limit, const 
 
 void CheckReservedWord(const char* value) {
     for (const char* word : kReservedWords)
-        if (strcasecmp(value, word) == 0) ReportErrorAtLine(1916, value);
+        if (strcasecmp(value, word) == 0) ReportErrorAtLine(MSG_RESERVED_WORD, value);
 }
 
 void CheckRequiredKeyword(const char* keyword, int seen) {
-    if (!seen) ReportError(1915, keyword, PrintableName(Frame().bareName).c_str());
+    if (!seen) ReportError(MSG_REQUIRED_KEYWORD_MISSING, keyword, PrintableName(Frame().bareName).c_str());
 }
 
-void HdrOpen() {
+FileHeader* HdrOpen() {
     HeaderState& s = State();
-    IbisFile* ibis = CurrentIbis();
-    if (!ibis) {
-        ReportBug(1000);
-        return;
-    }
     FileHeader* h = nullptr;
     if (CheckAlloc(&h, sizeof(FileHeader))) {
-        AppendToList(&ibis->headers, &ibis->headersTail, h);
         s.open = h;
     } else {
-        ReportError(1006);
+        ReportError(MSG_HDR_CREATE_FAILED);
     }
     for (bool& b : s.seen) b = false;
     s.textEnd = TextEnd{};
+    return h;
 }
 
 void HdrLine(int lineClass, std::int32_t code, const char* line) {
     HeaderState& s = State();
     FileHeader* h = s.open;
     if (!h) {
-        if (lineClass == kLineKeyword) ReportErrorAtLine(1001);
-        else ReportErrorAtLine(1002);
+        if (lineClass == kLineKeyword) ReportErrorAtLine(MSG_HDR_ORPHAN_KEYWORD);
+        else ReportErrorAtLine(MSG_HDR_ORPHAN_DATA_LINE);
         return;
     }
     if (lineClass == kLineKeyword) {
@@ -223,14 +217,19 @@ void HdrLine(int lineClass, std::int32_t code, const char* line) {
         switch (code) {
             case KW_IBIS_VER: VersionRule(h, value); break;
             case KW_FILE_NAME: FileNameRule(h, value); break;
-            case KW_FILE_REV: SimpleField(h->fileRevision, value, kRevisionLimit, "File_Rev", kRevision, 1015); break;
-            case KW_DATE: SimpleField(h->date, value, kDateLimit, "Date", kDate, 1016); break;
+            case KW_FILE_REV:
+                SimpleField(h->fileRevision, value, kRevisionLimit, "File_Rev", kRevision, MSG_HDR_DUPLICATE_FILE_REV);
+                break;
+            case KW_DATE: SimpleField(h->date, value, kDateLimit, "Date", kDate, MSG_HDR_DUPLICATE_DATE); break;
             case KW_SOURCE:
             case KW_NOTES:
             case KW_COPYRIGHT: {
                 const Seen which = code == KW_SOURCE ? kSource : code == KW_NOTES ? kNotes : kCopyright;
                 if (s.seen[which]) {
-                    ReportErrorAtLine(code == KW_SOURCE ? 1017 : code == KW_NOTES ? 1018 : 1019);
+                    using Duplicate = MessageOf<Severity::kError>;
+                    ReportErrorAtLine(code == KW_SOURCE  ? Duplicate(MSG_HDR_DUPLICATE_SOURCE)
+                                      : code == KW_NOTES ? Duplicate(MSG_HDR_DUPLICATE_NOTES)
+                                                         : Duplicate(MSG_HDR_DUPLICATE_COPYRIGHT));
                     break;
                 }
                 s.seen[which] = true;
@@ -241,7 +240,7 @@ void HdrLine(int lineClass, std::int32_t code, const char* line) {
                 s.seen[kDisclaimer] = true;
                 AppendText(&h->disclaimer, value);
                 break;
-            default: ReportBugAtLine(1003);
+            default: ReportBugAtLine(MSG_HDR_BAD_KEYWORD);
         }
         return;
     }
@@ -251,17 +250,17 @@ void HdrLine(int lineClass, std::int32_t code, const char* line) {
             case KW_NOTES: AppendText(&h->notes, line); break;
             case KW_DISCLAIMER: AppendText(&h->disclaimer, line); break;
             case KW_COPYRIGHT: AppendText(&h->copyright, line); break;
-            default: ReportErrorAtLine(1002);
+            default: ReportErrorAtLine(MSG_HDR_ORPHAN_DATA_LINE);
         }
         return;
     }
-    ReportBugAtLine(1004);
+    ReportBugAtLine(MSG_HDR_BAD_LINE_TYPE);
 }
 
 void HdrClose(std::int32_t newCode) {
     HeaderState& s = State();
     if (newCode == KW_IBIS_VER && s.open) {
-        ReportErrorAtLine(1005);
+        ReportErrorAtLine(MSG_HDR_DUPLICATE_IBIS_VER);
         return;
     }
     if (newCode >= KW_FILE_NAME && newCode <= KW_COPYRIGHT) return;

@@ -19,7 +19,9 @@ struct FileHeader {
     char* copyright;
 };
 
-void HdrOpen();
+// A new header starts: its record, which the caller stores (and frees with
+// HdrFree); null when it could not be made (reported).
+FileHeader* HdrOpen();
 void HdrLine(int lineClass, std::int32_t code, const char* line);
 void HdrClose(std::int32_t newCode);
 void HdrFree(FileHeader** list);

@@ -2,6 +2,7 @@
 
 #include "IbisParser/algmod.h"
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/hdr.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/pkg.h"
@@ -9,14 +10,22 @@
 #include "IbisParser/report.h"
 
 namespace {
-IbisFile* current = nullptr;
+
+// The structure of the file being checked.
+IbisFile*& Current() {
+    struct Structure {
+        IbisFile* file = nullptr;
+    };
+    return Context().Slot<Structure>().file;
 }
 
-IbisFile* CurrentIbis() { return current; }
+}  // namespace
+
+IbisFile* CurrentIbis() { return Current(); }
 
 bool IbisCreate() {
     IbisFree();
-    if (!CheckAlloc(&current, sizeof(IbisFile))) {
+    if (!CheckAlloc(&Current(), sizeof(IbisFile))) {
         ReportBug(MSG_IBIS_CREATE_FAILED);
         return false;
     }
@@ -25,20 +34,30 @@ bool IbisCreate() {
 
 void IbisFree() {
     AlgModForgetCheckedFiles();
-    if (!current) return;
-    HdrFree(&current->headers);
-    while (IbisComponent* c = current->components) {
-        current->components = c->next;
+    if (!Current()) return;
+    HdrFree(&Current()->headers);
+    while (IbisComponent* c = Current()->components) {
+        Current()->components = c->next;
         PackageFree(&c->package);
         if (c->name) CheckFree(&c->name);
         CheckFree(&c);
     }
-    while (IbisModel* m = current->models) {
-        current->models = m->next;
+    while (IbisModel* m = Current()->models) {
+        Current()->models = m->next;
         RampFree(&m->ramp);
         AlgModFree(&m->algorithmic);
         if (m->name) CheckFree(&m->name);
         CheckFree(&m);
     }
-    CheckFree(&current);
+    CheckFree(&Current());
+}
+
+void IbisAddHeader(FileHeader* header) {
+    if (!header) return;
+    if (!Current()) {
+        FileHeader* orphan = header;
+        HdrFree(&orphan);
+        return;
+    }
+    AppendToList(&Current()->headers, &Current()->headersTail, header);
 }

@@ -45,3 +45,6 @@ IbisFile* CurrentIbis();
 // Starts a new structure for a new file (releasing any previous one).
 bool IbisCreate();
 void IbisFree();
+// Stores a file header record in the current structure, which then owns it
+// (a null record, or no structure, stores nothing).
+void IbisAddHeader(FileHeader* header);

@@ -16,7 +16,7 @@ int SplitLineItems(const char* text, std::int32_t maxCount, char separator, Line
     out->totalCount = 0;
     out->items = nullptr;
     if (maxCount > 0 && !CheckAlloc(&out->items, sizeof(char*) * static_cast<std::size_t>(maxCount))) {
-        ReportBug(1908, kModule, __LINE__);
+        ReportBug(MSG_COPY_FAILED, kModule, __LINE__);
         return 0;
     }
     const char* p = text;
@@ -29,8 +29,8 @@ int SplitLineItems(const char* text, std::int32_t maxCount, char separator, Line
         if (out->storedCount < maxCount) {
             char* item = CheckStrNDup(p, static_cast<std::size_t>(end - p));
             if (!item) {
-                ReportError(1906, static_cast<unsigned>(end - p + 1));
-                ReportBug(1908, kModule, __LINE__);
+                ReportError(MSG_ALLOCATION_FAILED, static_cast<unsigned>(end - p + 1));
+                ReportBug(MSG_COPY_FAILED, kModule, __LINE__);
                 FreeLineItems(out);
                 return 0;
             }

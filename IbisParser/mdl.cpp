@@ -9,6 +9,7 @@
 
 #include "IbisParser/cmn.h"
 #include "IbisParser/columns.h"
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/keywords.h"
 #include "IbisParser/messages.h"
@@ -73,8 +74,7 @@ struct ModelState {
 };
 
 ModelState& State() {
-    static ModelState state;
-    return state;
+    return Context().Slot<ModelState>();
 }
 
 const ModelType* FindModelType(std::string_view text) {
@@ -180,7 +180,7 @@ void ModelSubParameterLine(const char* line) {
         if (State().subParametersSeen & bit) ReportErrorAtLine(MSG_MODEL_GIVEN_TWICE, s.name, State().name.c_str());
         State().subParametersSeen |= bit;
         if (s.introduced > Frame().versionCode)
-            ReportErrorAtLine(924, s.name, "Model", IbisVersionText(s.introduced),
+            ReportErrorAtLine(MSG_SUB_PARAMETER_TOO_NEW, s.name, "Model", IbisVersionText(s.introduced),
                               IbisVersionText(Frame().versionCode));
         const std::string value = ValueAfterName(p, n);
         switch (s.id) {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/words.h"
 
@@ -74,8 +75,10 @@ void ReadEntries(NamedFile& file, const char* keyword, const char* pinKeyword, s
 }
 
 std::unordered_map<std::string, NamedFile>& Cache() {
-    static std::unordered_map<std::string, NamedFile> files;
-    return files;
+    struct Files {
+        std::unordered_map<std::string, NamedFile> read;
+    };
+    return Context().Slot<Files>().read;
 }
 
 }  // namespace

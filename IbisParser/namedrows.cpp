@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "IbisParser/columns.h"
-#include "IbisParser/keywords.h"
+#include "IbisParser/context.h"
+#include "IbisParser/keywordcodes.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/report.h"
 #include "IbisParser/words.h"
@@ -30,8 +31,7 @@ struct State {
 };
 
 State& Current() {
-    static State state;
-    return state;
+    return Context().Slot<State>();
 }
 
 }  // namespace

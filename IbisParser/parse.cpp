@@ -7,6 +7,7 @@
 
 #include "IbisParser/amicheck.h"
 #include "IbisParser/cmn.h"
+#include "IbisParser/context.h"
 #include "IbisParser/groups.h"
 #include "IbisParser/hdr.h"
 #include "IbisParser/ibis.h"
@@ -37,16 +38,16 @@ void RedefineCommentChar(const char* line) {
     SkipBlanks(&p);
     const char c = *p;
     if (c == '\0' || strncasecmp(p + 1, "_char", 5) != 0) {
-        ReportErrorAtLine(917);
+        ReportErrorAtLine(MSG_COMMENT_CHAR_DEFINITION);
         return;
     }
     if (IsForbiddenCommentChar(c)) {
-        ReportErrorAtLine(918, c);
+        ReportErrorAtLine(MSG_COMMENT_CHAR_INVALID, c);
         return;
     }
     p += 6;
     SkipBlanks(&p);
-    if (*p != '\0' && *p != c) ReportErrorAtLine(919);
+    if (*p != '\0' && *p != c) ReportErrorAtLine(MSG_COMMENT_CHAR_TOO_MANY_ITEMS);
     Frame().commentChar = c;
 }
 
@@ -123,12 +124,12 @@ bool KeywordText(const char* line, std::string* name) {
     const char* open = std::strchr(line, '[');
     const char* close = open ? std::strchr(open, ']') : nullptr;
     if (!close) {
-        ReportErrorAtLine(914);
+        ReportErrorAtLine(MSG_KEYWORD_BRACKET_MISSING);
         return false;
     }
     name->assign(open + 1, close);
     if (name->empty() || name->size() > kMaxKeywordLength) {
-        ReportErrorAtLine(915);
+        ReportErrorAtLine(MSG_KEYWORD_EMPTY_OR_LONG);
         return false;
     }
     for (char& c : *name)
@@ -168,11 +169,11 @@ int LookupForVersion(const char* line, std::int32_t currentCode, std::int32_t* c
     if (!KeywordText(line, &name)) return 0;
     const KeywordInfo* row = FindKeyword(name.c_str());
     if (!row) {
-        ReportErrorAtLine(916, name.c_str());
+        ReportErrorAtLine(MSG_KEYWORD_UNKNOWN, name.c_str());
         return 0;
     }
     if (row->introduced > Frame().versionCode)
-        ReportErrorAtLine(909, row->display, IbisVersionText(row->introduced), IbisVersionText(Frame().versionCode));
+        ReportErrorAtLine(MSG_KEYWORD_TOO_NEW, row->display, IbisVersionText(row->introduced), IbisVersionText(Frame().versionCode));
     *code = Refined(row->code, currentCode);
     return 1;
 }
@@ -200,14 +201,13 @@ void TrackSections(std::int32_t code) {
     if (!row) return;
     auto reportMissing = [&](int depth) {
         const KeywordInfo* open = KeywordInfoOf(f.sections[depth]);
-        ReportErrorAtLine(open->endMissing, Display(open->endCode), open->display,
-                          static_cast<int>(f.sectionLines[depth]));
+        open->endMissing(Display(open->endCode), open->display, static_cast<int>(f.sectionLines[depth]));
     };
     if (const KeywordInfo* ended = SectionEndedBy(code)) {
         int at = f.sectionDepth - 1;
         while (at >= 0 && f.sections[at] != ended->code) --at;
         if (at < 0) {
-            ReportErrorAtLine(ended->endOrphan, row->display);
+            ended->endOrphan(row->display);
             return;
         }
         for (int d = f.sectionDepth - 1; d > at; --d) reportMissing(d);
@@ -218,7 +218,7 @@ void TrackSections(std::int32_t code) {
         reportMissing(f.sectionDepth - 1);
         --f.sectionDepth;
     }
-    if (row->insideOf != NOT_KEY && f.sectionDepth == 0) ReportErrorAtLine(922, row->display, Display(row->insideOf));
+    if (row->insideOf != NOT_KEY && f.sectionDepth == 0) ReportErrorAtLine(MSG_KEYWORD_OUTSIDE_ITS_PLACE, row->display, Display(row->insideOf));
     if (row->endCode != NOT_KEY && f.sectionDepth < FrameState::kMaxSections) {
         f.sections[f.sectionDepth] = code;
         f.sectionLines[f.sectionDepth] = line;
@@ -233,7 +233,7 @@ void CheckPlacement(const KeywordInfo& row) {
     if (row.group == kGroupNone || row.group == kGroupHeader || (row.flags & kStartsGroup)) return;
     if (row.insideOf != NOT_KEY || SectionEndedBy(row.code)) return;
     if ((row.group == kGroupComponent || row.group == kGroupModel) && Frame().kind != kFileIbs) return;
-    if (OpenGroup() != row.group) ReportErrorAtLine(922, row.display, GroupStartName(row.group));
+    if (OpenGroup() != row.group) ReportErrorAtLine(MSG_KEYWORD_OUTSIDE_ITS_PLACE, row.display, GroupStartName(row.group));
 }
 
 }  // namespace
@@ -248,7 +248,7 @@ int LookupKeyword(const char* line, std::int32_t currentCode, std::int32_t* code
         *code = Refined(row->code, currentCode);
         return 1;
     }
-    ReportErrorAtLine(916, name.c_str());
+    ReportErrorAtLine(MSG_KEYWORD_UNKNOWN, name.c_str());
     return 0;
 }
 
@@ -257,7 +257,7 @@ const char* KeywordName(std::int32_t code, std::string* text) {
         if (text) *text = info->name;
         return info->name;
     }
-    ReportBug(904);
+    ReportBug(MSG_UNKNOWN_KEYWORD_CODE);
     if (text) *text = "Unknown enumerated keyword code";
     return "Unknown enumerated keyword code";
 }
@@ -275,12 +275,13 @@ void HandleLine(int lineClass, char* line) {
         CloseGroupFor(row);
         f.currentKeyword = code;
         if (code == KW_IBIS_VER) {
-            if (f.ibisVerSeen) ReportErrorAtLine(910);
+            if (f.ibisVerSeen) ReportErrorAtLine(MSG_DUPLICATE_IBIS_VER);
             f.ibisVerSeen = true;
-            HdrOpen();
+            if (CurrentIbis()) IbisAddHeader(HdrOpen());
+            else ReportBug(MSG_HDR_NO_IBIS_STRUCTURE);
         }
         if ((row.flags & kIbsOnly) && f.kind != kFileIbs) {
-            ReportErrorAtLine(911);
+            ReportErrorAtLine(MSG_KEYWORD_NOT_IN_PKG_FILE);
             return;
         }
         OpenGroupFor(row, line);
@@ -293,23 +294,23 @@ void HandleLine(int lineClass, char* line) {
             const char* rest = std::strchr(line, ']');
             rest = rest ? rest + 1 : line + std::strlen(line);
             SkipBlanks(&rest);
-            if (*rest) ReportErrorAtLine(920);
+            if (*rest) ReportErrorAtLine(MSG_END_EXTRANEOUS_DATA);
             f.endSeen = true;
         }
         return;
     }
     if (code == NOT_KEY) {
-        if (lineClass == kLineData) ReportErrorAtLine(907, line);
+        if (lineClass == kLineData) ReportErrorAtLine(MSG_DATA_FOR_UNKNOWN_KEYWORD, line);
         return;
     }
     const KeywordInfo* row = KeywordInfoOf(code);
     if (!row || row->group == kGroupNone) {
-        ReportBug(908, kModule, __LINE__);
+        ReportBug(MSG_UNKNOWN_CURRENT_KEYWORD, kModule, __LINE__);
         return;
     }
     // Component and model lines are read in IBIS files only.
     if ((row->group == kGroupComponent || row->group == kGroupModel) && f.kind != kFileIbs) return;
-    if (row->handler) row->handler(KeywordLine{lineClass, code, line});
+    if (const KeywordHandler handler = HandlerOf(code)) handler(KeywordLine{lineClass, code, line});
 }
 
 namespace {
@@ -336,12 +337,12 @@ int CheckFileOfKind(const char* path, int kind) {
     if (!opened) return 0;  // why is reported; no version can be looked for
     const int rules = found ? RulesVersionFor(declared) : 0;
     if (rules == 0) {
-        ReportError(900, PrintableName(path).c_str());
+        ReportError(MSG_VERSION_NOT_FOUND, PrintableName(path).c_str());
         return 0;
     }
     const int major = declared[0] - '0';
     if (major < 1 || major > kNewestIbisVersion / 10)  // found, but no IBIS version
-        ReportWarning(925, declared.c_str(), PrintableName(path).c_str(), IbisVersionText(rules));
+        ReportWarning(MSG_VERSION_NOT_SUPPORTED, declared.c_str(), PrintableName(path).c_str(), IbisVersionText(rules));
     f.version = rules / 10;
     f.versionCode = rules;
     if (!f.quiet) {
@@ -360,9 +361,9 @@ int CheckFileOfKind(const char* path, int kind) {
     std::size_t length = 0;
     while (ReadCheckedLine(file, raw, kReadLimit, length, true)) {
         const std::size_t limit = f.version <= 3 ? 80 : 120;
-        if (length > limit && !f.longLinesAllowed) ReportErrorAtLine(905, static_cast<int>(limit));
+        if (length > limit && !f.longLinesAllowed) ReportErrorAtLine(MSG_LINE_TOO_LONG, static_cast<int>(limit));
         if (!f.tabReported && raw.find('\t') != std::string::npos) {
-            ReportWarningAtLine(921);
+            ReportWarningAtLine(MSG_TAB_CHARACTERS);
             f.tabReported = true;
         }
         std::vector<char> buffer(raw.begin(), raw.end());
@@ -376,12 +377,12 @@ int CheckFileOfKind(const char* path, int kind) {
             lineClass = kLineKeyword;
             if (p != buffer.data()) {
                 if (FreeTextKeyword(f.currentKeyword) && !f.endSeen) lineClass = kLineData;
-                else ReportErrorAtLine(906);
+                else ReportErrorAtLine(MSG_KEYWORD_NOT_IN_COLUMN_1);
             }
         }
         if (lineClass == kLineBlank || lineClass == kLineComment) continue;
         if (f.endSeen) {
-            ReportErrorAtLine(902);
+            ReportErrorAtLine(MSG_LINE_AFTER_END);
             continue;
         }
         if (lineClass == kLineKeyword && IsCommentCharLine(p)) {
@@ -397,7 +398,7 @@ int CheckFileOfKind(const char* path, int kind) {
     }
     std::fclose(file);
     if (!f.endSeen) {
-        ReportError(903);
+        ReportError(MSG_END_NOT_FOUND);
         char end[] = "[END]";
         HandleLine(kLineKeyword, end);
     }
@@ -414,4 +415,9 @@ int CheckIbisFile(const char* path, int kind) {
     // A file that could not be read is never a pass, whatever findings were left out.
     if (!read) Reporting().notChecked = true;
     return read;
+}
+
+int CheckIbisFile(CheckContext& context, const char* path, int kind) {
+    const ContextScope bound(context);
+    return CheckIbisFile(path, kind);
 }

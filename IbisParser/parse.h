@@ -11,6 +11,10 @@
 // Checks one file of a kind; 1 when it was read to its end, 0 when it could not
 // be checked (the reason reported).
 int CheckIbisFile(const char* path, int kind);
+// The same with the state of the check in `context` (bound to this thread for
+// the check): files checked with contexts of their own may be checked at once.
+class CheckContext;
+int CheckIbisFile(CheckContext& context, const char* path, int kind);
 
 // 1 ... 5 from the file's [IBIS Ver], or 0 when no version is found.
 int DetectIbisVersion(const char* path, std::uint32_t* lineCount, int kind);

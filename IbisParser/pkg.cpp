@@ -10,7 +10,7 @@
 int PackageCreate(PackageData** package) {
     PackageData* p = nullptr;
     if (!CheckAlloc(&p, sizeof(PackageData))) {
-        ReportErrorAtLine(1200);
+        ReportErrorAtLine(MSG_PKG_CREATE_FAILED);
         return 0;
     }
     *package = p;
@@ -20,26 +20,27 @@ int PackageCreate(PackageData** package) {
 void PackageLine(PackageData* package, const char* line) {
     const char* p = line;
     if (IsBlank(*p)) {
-        ReportErrorAtLine(1201);
+        ReportErrorAtLine(MSG_PKG_NOT_IN_COLUMN_1);
         SkipBlanks(&p);
     }
     LineItems items{};
     if (!SplitLineItems(p, 4, 0, &items)) return;
     if (items.totalCount != 4) {
-        ReportErrorAtLine(1202, 4, items.totalCount);
+        ReportErrorAtLine(MSG_PKG_COLUMN_COUNT, 4, items.totalCount);
         FreeLineItems(&items);
         return;
     }
     static const struct {
         const char* name;
-        std::int32_t duplicate;
-    } rows[] = {{"R_pkg", 1203}, {"L_pkg", 1204}, {"C_pkg", 1205}};
+        MessageOf<Severity::kError> duplicate;
+    } rows[] = {
+        {"R_pkg", MSG_PKG_DUPLICATE_R_PKG}, {"L_pkg", MSG_PKG_DUPLICATE_L_PKG}, {"C_pkg", MSG_PKG_DUPLICATE_C_PKG}};
     TypMinMax** slots[] = {&package->resistance, &package->inductance, &package->capacitance};
     int which = -1;
     for (int i = 0; i < 3; ++i)
         if (strcasecmp(ItemAt(items, 0), rows[i].name) == 0) which = i;
     if (which < 0) {
-        ReportErrorAtLine(1206);
+        ReportErrorAtLine(MSG_PKG_UNKNOWN_SUB_PARAMETER);
     } else if (*slots[which]) {
         ReportErrorAtLine(rows[which].duplicate);
     } else {
@@ -48,13 +49,13 @@ void PackageLine(PackageData* package, const char* line) {
         while (*rest && !IsBlank(*rest)) ++rest;
         TypMinMax* record = nullptr;
         if (!ReadTypMinMax(rest, ItemAt(items, 0), &record)) {
-            ReportErrorAtLine(1207, ItemAt(items, 0));
+            ReportErrorAtLine(MSG_PKG_UNPARSABLE, ItemAt(items, 0));
             if (record) CheckFree(&record);
         } else {
             *slots[which] = record;
-            if (record->typicalKind != kValueNumber) ReportErrorAtLine(1209);
-            if (record->minimumKind == kValueAbsent) ReportErrorAtLine(1210);
-            if (record->maximumKind == kValueAbsent) ReportErrorAtLine(1211);
+            if (record->typicalKind != kValueNumber) ReportErrorAtLine(MSG_PKG_TYPICAL_MISSING);
+            if (record->minimumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MINIMUM_MISSING);
+            if (record->maximumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MAXIMUM_MISSING);
         }
     }
     FreeLineItems(&items);
@@ -62,9 +63,9 @@ void PackageLine(PackageData* package, const char* line) {
 
 void PackageFinalCheck(const PackageData* package, const char* componentName) {
     const char* name = componentName ? componentName : "";
-    if (!package || !package->resistance) ReportError(1213, name);
-    if (!package || !package->inductance) ReportError(1215, name);
-    if (!package || !package->capacitance) ReportError(1217, name);
+    if (!package || !package->resistance) ReportError(MSG_PKG_R_PKG_MISSING, name);
+    if (!package || !package->inductance) ReportError(MSG_PKG_L_PKG_MISSING, name);
+    if (!package || !package->capacitance) ReportError(MSG_PKG_C_PKG_MISSING, name);
 }
 
 void PackageFree(PackageData** package) {

@@ -6,6 +6,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "IbisParser/context.h"
+#include "IbisParser/keywords.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/reportat.h"
 #include "IbisParser/values.h"
@@ -41,8 +43,7 @@ struct PackageModelState {
 };
 
 PackageModelState& State() {
-    static PackageModelState state;
-    return state;
+    return Context().Slot<PackageModelState>();
 }
 
 // A finished Full_matrix or Banded_matrix row: its length.

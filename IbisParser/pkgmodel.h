@@ -4,7 +4,7 @@
 // terms, and the inductance and capacitance matrices that every model needs.
 #pragma once
 
-#include "IbisParser/keywords.h"
+#include "IbisParser/keywordcodes.h"
 
 void PackageModelLine(const KeywordLine& line);
 // The package model's group closes: its end checks.

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "IbisParser/context.h"
 #include "IbisParser/messages.h"
+#include "IbisParser/reportbynumber.h"
 
 namespace {
 
@@ -149,12 +151,18 @@ void ReportByText(std::int32_t kind, const char* format, std::va_list args) {
 }  // namespace
 
 ReportState& Reporting() {
-    static ReportState state;
-    return state;
+    return Context().Slot<ReportState>();
 }
 
 void ReportMessage(std::int32_t number, std::int32_t kind, const char* /*text*/, std::va_list args) {
     Report(number, kind, args);
+}
+
+void ReportNumbered(std::int32_t number, std::int32_t kind, ...) {
+    std::va_list args;
+    va_start(args, kind);
+    Report(number, kind, args);
+    va_end(args);
 }
 
 #define VELKOR_REPORT_BY_NUMBER(name, kind)     \
@@ -165,13 +173,7 @@ void ReportMessage(std::int32_t number, std::int32_t kind, const char* /*text*/,
         va_end(args);                           \
     }
 
-void ReportBug(std::int32_t number, ...) {
-    std::va_list args;
-    va_start(args, number);
-    const MessageRow* row = FindMessage(number);
-    ReportMessage(number, kBug, row ? row->text : nullptr, args);
-    va_end(args);
-}
+VELKOR_REPORT_BY_NUMBER(ReportBug, kBug)
 VELKOR_REPORT_BY_NUMBER(ReportBugAtLine, kBugAtLine)
 VELKOR_REPORT_BY_NUMBER(ReportError, kError)
 VELKOR_REPORT_BY_NUMBER(ReportErrorAtLine, kErrorAtLine)

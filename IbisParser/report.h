@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <type_traits>
 #include <vector>
+
+#include "IbisParser/messageformat.h"
 
 enum ReportKind : std::int32_t {
     kBug = 0,
@@ -62,17 +65,26 @@ ReportState& Reporting();
 // Longest formatted message text; longer ones are cut there.
 constexpr std::size_t kMessageBufferSize = 2048;
 
-// By number: the table's text formatted with the arguments.
+// The one entry of the reports by number: the row's text formatted with the
+// arguments. Check modules call the typed functions below, never this.
+void ReportNumbered(std::int32_t number, std::int32_t kind, ...);
 void ReportMessage(std::int32_t number, std::int32_t kind, const char* text, std::va_list args);
-void ReportBug(std::int32_t number, ...);
-void ReportBugAtLine(std::int32_t number, ...);
-void ReportError(std::int32_t number, ...);
-void ReportErrorAtLine(std::int32_t number, ...);
-void ReportWarning(std::int32_t number, ...);
-void ReportWarningAtLine(std::int32_t number, ...);
-void ReportCaution(std::int32_t number, ...);
-void ReportNote(std::int32_t number, ...);
-void ReportNoteAtLine(std::int32_t number, ...);
+
+#define VELKOR_CHECKED_REPORT(name, severity, kind)                                                \
+    template <typename... Args>                                                                     \
+    void name(MessageOf<Severity::severity, std::type_identity_t<Args>...> message, Args... args) { \
+        ReportNumbered(message.number(), kind, args...);                                            \
+    }
+VELKOR_CHECKED_REPORT(ReportBug, kBug, kBug)
+VELKOR_CHECKED_REPORT(ReportBugAtLine, kBug, kBugAtLine)
+VELKOR_CHECKED_REPORT(ReportError, kError, kError)
+VELKOR_CHECKED_REPORT(ReportErrorAtLine, kError, kErrorAtLine)
+VELKOR_CHECKED_REPORT(ReportWarning, kWarning, kWarning)
+VELKOR_CHECKED_REPORT(ReportWarningAtLine, kWarning, kWarningAtLine)
+VELKOR_CHECKED_REPORT(ReportCaution, kCaution, kCaution)
+VELKOR_CHECKED_REPORT(ReportNote, kNote, kNote)
+VELKOR_CHECKED_REPORT(ReportNoteAtLine, kNote, kNoteAtLine)
+#undef VELKOR_CHECKED_REPORT
 
 // By text: a format of the caller's own, printed in the word style.
 void ReportBugText(const char* format, ...) __attribute__((format(printf, 1, 2)));

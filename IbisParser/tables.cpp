@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "IbisParser/context.h"
+#include "IbisParser/keywords.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/reportat.h"
 #include "IbisParser/values.h"
@@ -33,8 +35,7 @@ struct TableState {
 };
 
 TableState& State() {
-    static TableState state;
-    return state;
+    return Context().Slot<TableState>();
 }
 
 TableKind KindOf(std::int32_t code) {
@@ -157,8 +158,10 @@ void RowLine(const char* line) {
         const int step = values[0] > s.last ? 1 : values[0] < s.last ? -1 : 0;
         const int wanted = s.kind == kVT ? 1 : s.direction;
         if (step == 0 || (wanted != 0 && step != wanted)) {
-            ReportErrorAtLine(s.kind == kVT ? MSG_TABLE_NOT_INCREASING : MSG_TABLE_NOT_MONOTONIC, columns[0],
-                              s.keyword, std::string(w[0]).c_str());
+            using OrderMessage = MessageOf<Severity::kError, const char*, const char*, const char*>;
+            const OrderMessage order = s.kind == kVT ? OrderMessage(MSG_TABLE_NOT_INCREASING)
+                                                     : OrderMessage(MSG_TABLE_NOT_MONOTONIC);
+            ReportErrorAtLine(order, columns[0], s.keyword, std::string(w[0]).c_str());
             s.orderReported = true;
         }
         if (s.direction == 0) s.direction = step;

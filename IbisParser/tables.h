@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "IbisParser/keywords.h"
+#include "IbisParser/keywordcodes.h"
 
 // A [Rising Waveform] or [Falling Waveform] of the model being read: its
 // fixture and its typical column.

@@ -81,7 +81,7 @@ bool ReadNumber(std::string_view text, double* value) {
 bool ReadColumnNumber(std::string_view text, const char* column, const char* owner, double* value) {
     const std::string word(text);
     const int read = ReadScaledNumber(word.c_str(), value);
-    if (read == 2) ReportWarningAtLine(1910, column, owner, word.c_str());
+    if (read == 2) ReportWarningAtLine(MSG_NUMERIC_IN_SCALE, column, owner, word.c_str());
     if (read != 0) CheckUpperCaseKilo(word.c_str());
     return read != 0;
 }
@@ -105,8 +105,8 @@ int ReadValueOrNA(const char* text, const char* owner, const char* column, doubl
         return 1;
     }
     switch (ReadScaledNumber(text, value)) {
-        case 0: ReportErrorAtLine(1909, column, text); return 0;
-        case 2: ReportWarningAtLine(1910, column, owner, text); [[fallthrough]];
+        case 0: ReportErrorAtLine(MSG_INVALID_VALUE, column, text); return 0;
+        case 2: ReportWarningAtLine(MSG_NUMERIC_IN_SCALE, column, owner, text); [[fallthrough]];
         default:
             CheckUpperCaseKilo(text);
             *kind = kValueNumber;
@@ -117,21 +117,21 @@ int ReadValueOrNA(const char* text, const char* owner, const char* column, doubl
 int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record) {
     LineItems items{};
     if (!SplitLineItems(text, 3, 0, &items)) {
-        ReportBugAtLine(3900, owner, kModule, __LINE__);
+        ReportBugAtLine(MSG_RNG_UNPARSABLE, owner, kModule, __LINE__);
         return 0;
     }
     switch (items.totalCount) {
         case 1:
-            ReportErrorAtLine(3901, "minimum", owner);
-            ReportErrorAtLine(3901, "maximum", owner);
+            ReportErrorAtLine(MSG_RNG_NO_VALUE, "minimum", owner);
+            ReportErrorAtLine(MSG_RNG_NO_VALUE, "maximum", owner);
             break;
-        case 2: ReportErrorAtLine(3901, "maximum", owner); break;
+        case 2: ReportErrorAtLine(MSG_RNG_NO_VALUE, "maximum", owner); break;
         case 3: break;
-        default: ReportErrorAtLine(3902, items.totalCount, owner, 3);
+        default: ReportErrorAtLine(MSG_RNG_ITEM_COUNT, items.totalCount, owner, 3);
     }
     TypMinMax* r = nullptr;
     if (!CheckAlloc(&r, sizeof(TypMinMax))) {
-        ReportBug(3904, kModule, __LINE__);
+        ReportBug(MSG_RNG_OUT_OF_MEMORY, kModule, __LINE__);
         FreeLineItems(&items);
         return 0;
     }
@@ -141,7 +141,7 @@ int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record) {
     if (r->typicalKind == kValueNumber && r->minimumKind == kValueNumber && r->maximumKind == kValueNumber) {
         const bool below = r->typical < r->minimum && r->typical < r->maximum;
         const bool above = r->typical > r->minimum && r->typical > r->maximum;
-        if (below || above) ReportWarningAtLine(3903);
+        if (below || above) ReportWarningAtLine(MSG_RNG_TYPICAL_NOT_BETWEEN);
     }
     FreeLineItems(&items);
     *record = r;

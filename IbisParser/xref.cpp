@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "IbisParser/context.h"
 #include "IbisParser/frame.h"
 #include "IbisParser/messages.h"
 #include "IbisParser/namedfile.h"
@@ -53,8 +54,7 @@ struct XrefState {
 };
 
 XrefState& State() {
-    static XrefState state;
-    return state;
+    return Context().Slot<XrefState>();
 }
 
 // Records a name; a second definition of it is reported with the first one's line.
@@ -235,7 +235,7 @@ void KeywordLineOf(std::int32_t code, const char* line) {
 }
 
 // A model reference that misses: an error, or a warning when only the case differs.
-void ReportMissingModel(const Reference& r, std::int32_t number) {
+void ReportMissingModel(const Reference& r, MessageOf<Severity::kError, const char*, const char*> number) {
     const auto folded = State().lowerModels.find(Lower(r.name));
     if (folded != State().lowerModels.end())
         ReportWarningAt(r.line, MSG_XREF_MODEL_CASE, r.holder.c_str(), r.name.c_str(), folded->second.c_str());

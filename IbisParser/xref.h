@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "IbisParser/keywords.h"
+#include "IbisParser/keywordcodes.h"
 
 // Forgets everything collected (a new file).
 void XrefReset();

@@ -1,4 +1,4 @@
-#include "IbisParser/AmiParamReader.h"
+#include "AmiParams/AmiParamReader.h"
 #include "ami/AmiModelInstance.h"
 
 namespace ami {

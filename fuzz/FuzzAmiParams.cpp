@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "IbisParser/AmiParamReader.h"
-#include "IbisParser/cmn.h"
+#include "AmiParams/AmiParamReader.h"
+#include "AmiParams/amialloc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);  // stops at an embedded NUL
@@ -27,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         reader.GetBool(b, path);
         reader.GetString(s, path);
     }
-    if (s) CheckFree(&s);
+    if (s) AmiFree(&s);
     return 0;
 }

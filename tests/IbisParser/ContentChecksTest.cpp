@@ -514,3 +514,27 @@ TEST_F(ContentChecks, VendorFilesDrawOnlyTheirKnownFaults) {
         EXPECT_EQ(found, expected == known.end() ? "" : expected->second) << name;
     }
 }
+
+// Each rule of a table row on its own: the column count, where NA may stand,
+// and the order of the first column.
+TEST_F(ContentChecks, TableRows) {
+    RunFamily(kBaseIbs, "base.ibs",
+              {
+                  {"five columns", "0 0 0 0\n3.3 10m 9m 11m", "0 0 0 0\n3.3 10m 9m 11m 12m", "E5044", 32},
+                  {"repeated voltage", "0 0 0 0\n3.3 10m 9m 11m", "0 0 0 0\n0 10m 9m 11m", "E5048", 32},
+                  {"falling after rising", "-3.3 -10m -9m -11m\n0 0 0 0\n3.3", "-3.3 -10m -9m -11m\n0 0 0 0\n-1",
+                   "E5048", 32},
+                  {"typical NA in the first row", "-3.3 -10m -9m -11m", "-3.3 NA -9m -11m", "E5045", 30},
+                  {"typical NA in the last row", "0 0 0 0\n3.3 10m 9m 11m", "0 0 0 0\n3.3 NA 9m 11m", "E5045", 32},
+                  {"NA voltage", "0 0 0 0\n3.3 10m", "NA 0 0 0\n3.3 10m", "E5045", 31},
+                  {"waveform typical NA", "1n 1.5 1.4 1.6\n2n 3.0", "1n NA 1.4 1.6\n2n 3.0", "E5045", 48},
+                  {"repeated time", "1n 1.5 1.4 1.6\n2n 3.0", "0 1.5 1.4 1.6\n2n 3.0", "E5046", 48},
+              });
+    ExpectClean(kBaseIbs, "base.ibs",
+                {
+                    {"minimum and maximum NA", "0 0 0 0\n3.3 10m 9m 11m", "0 0 0 0\n3.3 10m NA NA", "", 0},
+                    {"typical NA inside the table", "0 0 0 0\n3.3 10m", "0 NA 0 0\n3.3 10m", "", 0},
+                    {"voltages falling throughout", "-3.3 -10m -9m -11m\n0 0 0 0\n3.3 10m 9m 11m",
+                     "3.3 10m 9m 11m\n0 0 0 0\n-3.3 -10m -9m -11m", "", 0},
+                });
+}

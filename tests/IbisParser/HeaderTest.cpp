@@ -60,7 +60,7 @@ TEST_F(Header_, VersionFirstAndOptions) {
     WriteFile("h.ibs", "");
     const CheckerRun order = CaptureReports([] {
         IbisCreate();
-        HdrOpen();
+        IbisAddHeader(HdrOpen());
         HdrLine(kLineKeyword, 4, "[Date] x");
         HdrLine(kLineKeyword, 0, "[IBIS Ver] 4.2");
         IbisFree();
@@ -75,7 +75,7 @@ TEST_F(Header_, VersionFirstAndOptions) {
     HdrSetAcceptVersion1(true);
     const CheckerRun v1ok = CaptureReports([] {
         IbisCreate();
-        HdrOpen();
+        IbisAddHeader(HdrOpen());
         HdrLine(kLineKeyword, 0, "[IBIS Ver] 1.0");
         const int version = Frame().version;
         IbisFree();
@@ -113,7 +113,7 @@ TEST_F(Header_, FileNameRules) {
 TEST_F(Header_, FreeTextAndGetters) {
     const CheckerRun r = CaptureReports([] {
         IbisCreate();
-        HdrOpen();
+        IbisAddHeader(HdrOpen());
         HdrLine(kLineKeyword, 0, "[IBIS Ver] 4.2");
         HdrLine(kLineKeyword, 6, "[Notes] first");
         HdrLine(kLineData, 6, "second");

@@ -6,6 +6,7 @@
 
 #include "IbisParser/messages.h"
 #include "IbisParser/report.h"
+#include "IbisParser/reportbynumber.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "IbisParser/AmiParamReader.h"
+#include "AmiParams/AmiParamReader.h"
 #include "ami/ParametersOut.h"
 #include "model/CDR.h"
 #include "support/AmiLibrary.h"

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -459,4 +460,59 @@ TEST_F(Ibislint, FileNamesCannotForgeLinesOrBreakUtf8) {
     const Lint accented = RunLint("--format json 'caf\xc3\xa9-\xe2\x82\xac-\xf0\x9f\x93\x88.ibs'");
     EXPECT_EQ(nlohmann::json::parse(accented.out).at("files").at(0).at("file"),
               "caf\xc3\xa9-\xe2\x82\xac-\xf0\x9f\x93\x88.ibs");
+}
+
+// The message table gives --list-messages (the documented list), the short names
+// that --disable takes, and the SARIF rules' names and levels; every finding's
+// level is its row's severity.
+TEST_F(Ibislint, MessageTableDrivesTheListDisableAndSarifRules) {
+    const Lint list = RunLint("--list-messages");
+    ASSERT_EQ(list.status, 0);
+    std::ifstream doc(std::string(VELKOR_SOURCE_DIR) + "/docs/ibislint-messages.md");
+    std::stringstream documented;
+    documented << doc.rdbuf();
+    const std::string text = documented.str();
+    const std::size_t table = text.find("| Number |");
+    ASSERT_NE(table, std::string::npos);
+    EXPECT_EQ(text.substr(table), list.out) << "docs/ibislint-messages.md is out of date: regenerate it with "
+                                               "ibislint --list-messages";
+
+    // The rows by number: name and severity as listed.
+    std::map<int, std::pair<std::string, std::string>> rows;
+    std::istringstream lines(list.out);
+    for (std::string line; std::getline(lines, line);) {
+        char severity[16] = {}, name[64] = {};
+        int number = 0;
+        if (std::sscanf(line.c_str(), "| %d | %15s | %63s |", &number, severity, name) == 3)
+            rows[number] = {name, severity};
+    }
+    ASSERT_GT(rows.size(), 200u);
+    ASSERT_EQ(rows.at(921).first, "TabCharacters");
+
+    WriteFaultyKit();
+    const Lint named = RunLint("--format gnu --disable LineAfterEnd,AlgmodCodeFileMissing,4627,AmiFormatNumbers kit/m.ibs");
+    EXPECT_EQ(named.status, 0) << named.out;
+    EXPECT_NE(named.out.find("Disabled: 902 4616 4627 4632\n"), std::string::npos) << named.out;
+    EXPECT_EQ(RunLint("--disable NoSuchMessage kit/m.ibs").status, 2);
+
+    const Lint sarif = RunLint("--format sarif kit/m.ibs");
+    const auto log = nlohmann::json::parse(sarif.out);
+    const auto& run = log.at("runs").at(0);
+    const auto& rules = run.at("tool").at("driver").at("rules");
+    ASSERT_GE(rules.size(), 4u);
+    const auto levelOf = [](const std::string& severity) {
+        return severity == "bug" ? std::string("error")
+               : severity == "caution" ? std::string("warning")
+               : severity == "information" ? std::string("note")
+                                           : severity;
+    };
+    for (const auto& rule : rules) {
+        const int number = std::stoi(rule.at("id").get<std::string>().substr(4));
+        ASSERT_TRUE(rows.count(number)) << number;
+        EXPECT_EQ(rule.at("name"), rows.at(number).first) << number;
+        EXPECT_EQ(rule.at("defaultConfiguration").at("level"), levelOf(rows.at(number).second)) << number;
+    }
+    for (const auto& result : run.at("results"))
+        EXPECT_EQ(result.at("level"),
+                  rules.at(result.at("ruleIndex").get<std::size_t>()).at("defaultConfiguration").at("level"));
 }

@@ -128,6 +128,17 @@ std::string UriOf(const std::string& path) {
     return out;
 }
 
+// The word of a table severity, as the JSON findings write it.
+const char* SeverityName(Severity severity) {
+    return severity == Severity::kInformation ? "information" : SeverityName(static_cast<std::int32_t>(severity));
+}
+
+// The SARIF level of a table severity.
+const char* SarifLevel(Severity severity) {
+    const auto kind = static_cast<std::int32_t>(severity);
+    return kind == kNote || kind == kInformation ? "note" : SeverityWord(kind);
+}
+
 std::string RuleId(std::int32_t number) {
     char id[16];
     std::snprintf(id, sizeof id, "IBIS%04d", static_cast<int>(number));
@@ -185,8 +196,11 @@ void WriteSarif(std::FILE* out, const std::vector<CheckedFile>& files, const std
         at = index++;
         const MessageRow* row = number > 0 ? FindMessage(number) : nullptr;
         const std::string text = row ? OneLine(row->text) : "A finding without a message number";
-        rules += std::string(at ? "," : "") + "\n          {\"id\": " + JsonString(RuleId(number)) +
-                 ", \"shortDescription\": {\"text\": " + JsonString(text) + "}}";
+        rules += std::string(at ? "," : "") + "\n          {\"id\": " + JsonString(RuleId(number));
+        if (row)
+            rules += std::string(", \"name\": ") + JsonString(row->name) +
+                     ", \"defaultConfiguration\": {\"level\": \"" + SarifLevel(row->severity) + "\"}";
+        rules += ", \"shortDescription\": {\"text\": " + JsonString(text) + "}}";
     }
     std::fprintf(out,
                  "{\n  \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\",\n  \"version\": \"2.1.0\",\n"
@@ -211,4 +225,19 @@ void WriteSarif(std::FILE* out, const std::vector<CheckedFile>& files, const std
             first = false;
         }
     std::fprintf(out, "%s]\n    }\n  ]\n}\n", first ? "" : "\n      ");
+}
+
+void WriteMessageTable(std::FILE* out) {
+    std::fputs("| Number | Severity | Name | Text |\n|---:|---|---|---|\n", out);
+    for (const MessageRow& row : kMessageTable) {
+        if (row.number == 0) continue;  // the stand-in for numbers the table lacks
+        std::string text;
+        for (const char* c = row.text; *c; ++c) {
+            if (*c == '\n') text += "\\n";
+            else if (*c == '|') text += "\\|";
+            else text += *c;
+        }
+        std::fprintf(out, "| %d | %s | %s | `%s` |\n", static_cast<int>(row.number), SeverityName(row.severity),
+                     row.name, text.c_str());
+    }
 }

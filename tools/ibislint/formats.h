@@ -15,3 +15,7 @@ void WriteGnu(std::FILE* out, const CheckedFile& file);
 void WriteJson(std::FILE* out, const std::vector<CheckedFile>& files, const std::vector<std::int32_t>& disabled);
 
 void WriteSarif(std::FILE* out, const std::vector<CheckedFile>& files, const std::vector<std::int32_t>& disabled);
+
+// The message table as a Markdown table (number, severity, short name, text):
+// docs/ibislint-messages.md is this output.
+void WriteMessageTable(std::FILE* out);

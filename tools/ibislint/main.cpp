@@ -32,12 +32,14 @@ const char* kUsage =
     "                          line per finding: FILE:LINE: error: TEXT [E1234]), json (one\n"
     "                          document for the run) or sarif (SARIF 2.1.0)\n"
     "  --warnings-as-errors    a warning fails the file too\n"
-    "  --disable N[,N...]      leave out these message numbers (listed in the summary)\n"
+    "  --disable N[,N...]      leave out these messages, by number or short name (listed\n"
+    "                          in the summary as numbers)\n"
     "  --no-file-checks        do not look for the executables and .ami files that an\n"
     "                          [Algorithmic Model] names (for checks before a build)\n"
     "  --numbered              text format: message numbers (E1234 ...) instead of words\n"
     "  --no-warnings           do not print or count warnings\n"
     "  --quiet                 no \"Checking ...\" banner per file\n"
+    "  --list-messages         the message table: number, severity, short name and text\n"
     "  --help                  this text\n"
     "\n"
     "gnu, json and sarif give each finding its file (a named .ami file's findings carry\n"
@@ -53,17 +55,24 @@ int Usage(const char* problem, const std::string& what) {
     return 2;
 }
 
-// "902,1010" into numbers of the message table; false on anything else.
+// The row a --disable item names: a number or a short name of the table.
+const MessageRow* NamedMessage(const std::string& item) {
+    char* end = nullptr;
+    const long n = std::strtol(item.c_str(), &end, 10);
+    if (!item.empty() && *end == '\0') return n > 0 && n <= 9999 ? FindMessage(static_cast<std::int32_t>(n)) : nullptr;
+    for (const MessageRow& row : kMessageTable)
+        if (row.number > 0 && item == row.name) return &row;
+    return nullptr;
+}
+
+// "902,TabCharacters" into numbers of the message table; false on anything else.
 bool ParseNumbers(const std::string& list, std::vector<std::int32_t>* numbers) {
     std::size_t at = 0;
     while (at <= list.size()) {
         const std::size_t comma = std::min(list.find(',', at), list.size());
-        const std::string item = list.substr(at, comma - at);
-        char* end = nullptr;
-        const long n = std::strtol(item.c_str(), &end, 10);
-        if (item.empty() || *end != '\0' || n <= 0 || n > 9999 || !FindMessage(static_cast<std::int32_t>(n)))
-            return false;
-        numbers->push_back(static_cast<std::int32_t>(n));
+        const MessageRow* row = NamedMessage(list.substr(at, comma - at));
+        if (!row) return false;
+        numbers->push_back(row->number);
         at = comma + 1;
     }
     return true;
@@ -144,6 +153,10 @@ int main(int argc, char** argv) {
         std::string text;
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--list-messages") {
+            WriteMessageTable(stdout);
             return 0;
         }
         if (arg == "--numbered") SetWordStyle(false);

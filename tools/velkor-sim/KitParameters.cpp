@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "IbisParser/amiparse.h"
+#include "AmiParams/amiparse.h"
 #include "tools/velkor-sim/InputFile.h"
 
 namespace sim {

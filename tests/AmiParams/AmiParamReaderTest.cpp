@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "IbisParser/AmiParamReader.h"
-#include "IbisParser/cmn.h"
+#include "AmiParams/AmiParamReader.h"
+#include "AmiParams/amialloc.h"
 #include "support/SmallStack.h"
 
 TEST(AmiParamReader, IntegerLookups) {
@@ -64,7 +64,7 @@ TEST(AmiParamReader, OtherTypes) {
     EXPECT_STREQ(s, "bare");
     EXPECT_FALSE(reader.GetString(s, "M.d"));
     EXPECT_STREQ(s, "bare");
-    CheckFree(&s);
+    AmiFree(&s);
 }
 
 TEST(AmiParamReader, DeepNestingOnASmallStack) {

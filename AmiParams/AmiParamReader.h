@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "IbisParser/amiparse.h"
+#include "AmiParams/amiparse.h"
 
 // The leaf whose dotted path equals path, searched depth-first in document
 // order under node (first match wins); null when there is none.
@@ -25,7 +25,7 @@ public:
     bool GetInt(std::int32_t& result, const char* path) const;  // integer or float, truncated
     bool GetDouble(double& result, const char* path) const;     // integer or float
     bool GetBool(bool& result, const char* path) const;         // True or False
-    bool GetString(char*& result, const char* path) const;      // text, quotes removed; free with CheckFree
+    bool GetString(char*& result, const char* path) const;      // text, quotes removed; free with AmiFree
 
 private:
     const AmiValue* FirstValue(const char* path) const;

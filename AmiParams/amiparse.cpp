@@ -1,12 +1,17 @@
-#include "IbisParser/amiparse.h"
+#include "AmiParams/amiparse.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-#include "IbisParser/cmn.h"
+#include "AmiParams/amialloc.h"
 
 namespace {
+
+template <typename Char>
+void SkipAmiBlanks(Char** cursor) {
+    while (IsAmiBlank(**cursor)) ++*cursor;
+}
 
 const char* const kKeywords[] = {"In",    "Out",   "Info",  "InOut",  "Float",     "Integer",  "String",
                                  "Boolean", "Tap", "UI",    "Value",  "Range",     "List",     "Corner",
@@ -15,30 +20,30 @@ const char* const kLeafNames[] = {"Usage", "Type", "Format", "Default", "Descrip
 
 // Copy of [begin, end) with trailing blanks removed.
 char* TrimmedCopy(const char* begin, const char* end) {
-    while (end > begin && IsBlank(end[-1])) --end;
-    return CheckStrNDup(begin, static_cast<std::size_t>(end - begin));
+    while (end > begin && IsAmiBlank(end[-1])) --end;
+    return AmiCopyText(begin, static_cast<std::size_t>(end - begin));
 }
 
 void FreeLeaf(AmiLeaf*& leaf) {
     if (!leaf) return;
     for (std::int32_t i = 0; i < leaf->valueCount; ++i)
-        if (leaf->values[i].text) CheckFree(&leaf->values[i].text);
-    if (leaf->values) CheckFree(&leaf->values);
-    if (leaf->name) CheckFree(&leaf->name);
-    CheckFree(&leaf);
+        if (leaf->values[i].text) AmiFree(&leaf->values[i].text);
+    if (leaf->values) AmiFree(&leaf->values);
+    if (leaf->name) AmiFree(&leaf->name);
+    AmiFree(&leaf);
 }
 
 void FreeBranch(AmiBranch*& branch) {
     if (!branch) return;
-    if (branch->name) CheckFree(&branch->name);
-    if (branch->children) CheckFree(&branch->children);
-    CheckFree(&branch);
+    if (branch->name) AmiFree(&branch->name);
+    if (branch->children) AmiFree(&branch->children);
+    AmiFree(&branch);
 }
 
 // Appends a value token [begin, end) (trailing blanks removed) to the leaf.
 bool AppendValue(AmiLeaf* leaf, const char* begin, const char* end) {
     const std::size_t size = sizeof(AmiValue) * static_cast<std::size_t>(leaf->valueCount + 1);
-    const int ok = leaf->values ? CheckRealloc(&leaf->values, size) : CheckAlloc(&leaf->values, size);
+    const int ok = leaf->values ? AmiRealloc(&leaf->values, size) : AmiAlloc(&leaf->values, size);
     if (!ok) return false;
     AmiValue& value = leaf->values[leaf->valueCount];
     value = AmiValue{TrimmedCopy(begin, end), kAmiNoText, -1};
@@ -86,7 +91,7 @@ private:
             open_ = p_;
             ++p_;
             ++d_;
-            SkipBlanks(&p_);
+            SkipAmiBlanks(&p_);
         }
         // Name scan.
         char* nameStart = p_;
@@ -101,7 +106,7 @@ private:
                 char* end = blankSeen ? blankAt : p_;
                 if (end < nameStart) return kParseNameOnly;
                 AmiBranch* branch = nullptr;
-                if (!CheckAlloc(&branch, sizeof(AmiBranch))) return kParseOutOfMemory;
+                if (!AmiAlloc(&branch, sizeof(AmiBranch))) return kParseOutOfMemory;
                 branch->name = TrimmedCopy(nameStart, end);
                 branch->line = LineAt(open_);
                 tree_->nodes[n_] = AmiNodeRef{kAmiBranch, d_ / 2, branch};
@@ -111,10 +116,10 @@ private:
             }
             if (c == ')') {
                 ++p_;
-                SkipBlanks(&p_);
+                SkipAmiBlanks(&p_);
                 if (d_ < 2 || s_ < 1) return kParseUnexpectedClose;
                 --s_;  // this step does not count
-                SkipBlanks(&p_);
+                SkipAmiBlanks(&p_);
                 if (*p_ == '(') {
                     open_ = p_;
                     ++p_;
@@ -122,11 +127,11 @@ private:
                 } else {
                     d_ -= 2;
                 }
-                SkipBlanks(&p_);
+                SkipAmiBlanks(&p_);
                 nameStart = p_;
                 continue;
             }
-            if (IsBlank(c)) {
+            if (IsAmiBlank(c)) {
                 if (!blankSeen) {
                     blankAt = p_;
                     blankSeen = true;
@@ -149,7 +154,7 @@ private:
         AmiLeaf* leaf = nullptr;
         tree_->nodes[n_].kind = kAmiLeaf;
         tree_->nodes[n_].level = (d_ + 1) / 2;
-        if (!CheckAlloc(&leaf, sizeof(AmiLeaf))) return kParseOutOfMemory;
+        if (!AmiAlloc(&leaf, sizeof(AmiLeaf))) return kParseOutOfMemory;
         tree_->nodes[n_].node = leaf;
         leaf->line = LineAt(open_);
         leaf->name = TrimmedCopy(nameStart, nameEnd);
@@ -175,7 +180,7 @@ private:
                     }
                     ++p_;
                 }
-                SkipBlanks(&p_);
+                SkipAmiBlanks(&p_);
                 if (d_ < 1) return kParseUnexpectedClose;
                 --d_;
                 return kParseOk;
@@ -183,7 +188,7 @@ private:
             if (c == ')') {
                 if (!AppendValue(leaf, tokenStart, p_)) return kParseOutOfMemory;
                 ++p_;
-                SkipBlanks(&p_);
+                SkipAmiBlanks(&p_);
                 if (d_ < 1) return kParseUnexpectedClose;
                 --d_;
                 ++n_;
@@ -193,7 +198,7 @@ private:
                 ++n_;
                 return kParseOk;
             }
-            if (IsBlank(c)) {
+            if (IsAmiBlank(c)) {
                 if (!afterToken) {
                     afterToken = true;
                     blankAt = p_;
@@ -231,7 +236,7 @@ std::int32_t LinkNodes(AmiParamTree* tree, std::int32_t n) {
     for (std::int32_t i = 0; i < n; ++i)
         if (tree->nodes[i].level > maxLevel) maxLevel = tree->nodes[i].level;
     AmiNodeRef* stack = nullptr;
-    if (!CheckAlloc(&stack, sizeof(AmiNodeRef) * static_cast<std::size_t>(maxLevel))) return kParseOutOfMemory;
+    if (!AmiAlloc(&stack, sizeof(AmiNodeRef) * static_cast<std::size_t>(maxLevel))) return kParseOutOfMemory;
     std::int32_t top = 0;
     std::int32_t code = kParseOk;
     for (std::int32_t i = 0; i < n && code == kParseOk; ++i) {
@@ -256,8 +261,8 @@ std::int32_t LinkNodes(AmiParamTree* tree, std::int32_t n) {
         }
         if (stack[top].level + 1 != node.level) continue;  // stays unlinked
         const std::size_t size = sizeof(AmiNodeRef) * static_cast<std::size_t>(parent->childCount + 1);
-        const int ok = parent->children ? CheckRealloc(&parent->children, size)
-                                        : CheckAlloc(&parent->children, size);
+        const int ok = parent->children ? AmiRealloc(&parent->children, size)
+                                        : AmiAlloc(&parent->children, size);
         if (!ok) {
             code = kParseOutOfMemory;
             break;
@@ -265,7 +270,7 @@ std::int32_t LinkNodes(AmiParamTree* tree, std::int32_t n) {
         parent->children[parent->childCount++] = node;
         if (node.kind == kAmiBranch && top + 1 < maxLevel) stack[++top] = node;
     }
-    CheckFree(&stack);
+    AmiFree(&stack);
     return code;
 }
 
@@ -316,15 +321,15 @@ void FreeAmiParamTree(AmiParamTree** tree) {
             }
             ref.node = nullptr;
         }
-        CheckFree(&t->nodes);
+        AmiFree(&t->nodes);
     }
-    CheckFree(tree);
+    AmiFree(tree);
 }
 
 std::int32_t ParseAmiParams(const char* text, AmiParamTree** result) {
     if (!text || !result) return kParseNoParent;
     const char* start = text;
-    SkipBlanks(&start);
+    SkipAmiBlanks(&start);
     if (*start != '(') return kParseNoOpeningParenthesis;
 
     std::int64_t opens = 0, closes = 0;
@@ -338,13 +343,13 @@ std::int32_t ParseAmiParams(const char* text, AmiParamTree** result) {
     if (opens > 0x7fffffff / static_cast<std::int64_t>(sizeof(AmiNodeRef))) return kParseOutOfMemory;
 
     AmiParamTree* tree = nullptr;
-    if (!CheckAlloc(&tree, sizeof(AmiParamTree))) return kParseOutOfMemory;
+    if (!AmiAlloc(&tree, sizeof(AmiParamTree))) return kParseOutOfMemory;
     tree->count = static_cast<std::int32_t>(opens);
-    if (!CheckAlloc(&tree->nodes, sizeof(AmiNodeRef) * static_cast<std::size_t>(opens))) {
+    if (!AmiAlloc(&tree->nodes, sizeof(AmiNodeRef) * static_cast<std::size_t>(opens))) {
         FreeAmiParamTree(&tree);
         return kParseOutOfMemory;
     }
-    char* copy = CheckStrDup(start);
+    char* copy = AmiCopyText(start, std::strlen(start));
     if (!copy) {
         FreeAmiParamTree(&tree);
         return kParseOutOfMemory;
@@ -355,7 +360,7 @@ std::int32_t ParseAmiParams(const char* text, AmiParamTree** result) {
     NodeListBuilder builder(copy, tree, firstLine);
     std::int32_t code = builder.Build();
     if (code == kParseOk) code = LinkNodes(tree, builder.NodeCount());
-    CheckFree(&copy);
+    AmiFree(&copy);
     if (code != kParseOk) {
         FreeAmiParamTree(&tree);
         return code;

@@ -1,4 +1,4 @@
-#include "IbisParser/AmiParamReader.h"
+#include "AmiParams/AmiParamReader.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "IbisParser/cmn.h"
+#include "AmiParams/amialloc.h"
 
 namespace {
 
@@ -71,10 +71,10 @@ AmiLeaf* FindAmiLeaf(const AmiBranch* node, const char* path, const char* prefix
 
 AmiParamReader::AmiParamReader(const char* text) {
     if (!text) return;
-    char* copy = CheckStrDup(text);
+    char* copy = AmiCopyText(text, std::strlen(text));
     if (!copy) return;
     parsed_ = ParseAmiParams(copy, &tree_) == kParseOk;
-    CheckFree(&copy);
+    AmiFree(&copy);
 }
 
 AmiParamReader::~AmiParamReader() { FreeAmiParamTree(&tree_); }
@@ -121,9 +121,9 @@ bool AmiParamReader::GetString(char*& result, const char* path) const {
         ++text;
         length -= 2;
     }
-    char* copy = CheckStrNDup(text, length);
+    char* copy = AmiCopyText(text, length);
     if (!copy) return false;
-    if (result) CheckFree(&result);
+    if (result) AmiFree(&result);
     result = copy;
     return true;
 }

@@ -1,0 +1,3 @@
+// Closes the ring of the include-cycle fixture.
+#pragma once
+#include "lib/a.h"
