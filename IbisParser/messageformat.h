@@ -105,10 +105,10 @@ template <Severity S, typename... Args>
 class MessageOf {
 public:
     consteval MessageOf(Msg id) : number_(id) {
-        const MessageRow* row = FindMessage(id);
-        if (!row) MessageIsNotInTheTable();
-        else if (row->severity != S) MessageReportedWithAnotherSeverity();
-        else if (!message_format::Takes(row->text, message_format::kClasses<Args...>))
+        const std::int32_t index = MessageIndex(id);
+        if (index < 0) MessageIsNotInTheTable();
+        else if (kMessageTable[index].severity != S) MessageReportedWithAnotherSeverity();
+        else if (!message_format::Takes(kMessageTable[index].text, message_format::kClasses<Args...>))
             MessageArgumentsDoNotMatchItsFormat();
     }
     constexpr std::int32_t number() const { return number_; }

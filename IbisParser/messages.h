@@ -606,17 +606,25 @@ inline constexpr MessageRow kMessageTable[] = {
 inline constexpr std::int32_t kMessageCount = static_cast<std::int32_t>(sizeof kMessageTable / sizeof kMessageTable[0]);
 
 // The row of a number, found by bisection; null when the table lacks it.
-constexpr const MessageRow* FindMessage(std::int32_t number) {
+// The row's index, or -1: an index rather than a pointer, because a compiler
+// with the undefined-behaviour sanitizer does not take a pointer's comparison
+// with null as a constant expression, and the report's checks run at compile time.
+constexpr std::int32_t MessageIndex(std::int32_t number) {
     std::int32_t lo = 0, hi = kMessageCount - 1;
     while (lo <= hi) {
         const std::int32_t mid = lo + (hi - lo) / 2;
-        if (kMessageTable[mid].number == number) return &kMessageTable[mid];
+        if (kMessageTable[mid].number == number) return mid;
         if (kMessageTable[mid].number < number)
             lo = mid + 1;
         else
             hi = mid - 1;
     }
-    return nullptr;
+    return -1;
+}
+
+constexpr const MessageRow* FindMessage(std::int32_t number) {
+    const std::int32_t index = MessageIndex(number);
+    return index < 0 ? nullptr : &kMessageTable[index];
 }
 
 // The table is ordered, as FindMessage needs.
