@@ -186,20 +186,25 @@ void BM_GetWave_VersusBaseline(benchmark::State& state) {
 BENCHMARK(BM_GetWave_VersusBaseline)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Peak of independent multiply-adds (separate multiply and add, as the kernels do),
-// per CPU second. Eight independent accumulators in registers, each fed a fresh
-// product every step: the multiplies and adds the kernels issue, at the rate the
-// core sustains.
-#define VELKOR_PEAK(name, isa, type, set1, mul, add, store, lanes)                                         \
+// per CPU second. Twelve accumulators, each fed its own product every step (twelve
+// distinct factors, so no product is shared), and no chain of multiplies between
+// steps: the common factor passes through an empty asm each step, so the compiler
+// cannot hoist the products and the core never waits on a multiply's latency;
+// twelve additions in flight cover the adder's latency on the cores we run on
+// (3-4 cycles, 2 pipes). Fewer chains would measure latency, not
+// throughput, and a kernel would appear to beat its peak.
+#define VELKOR_PEAK(name, isa, type, set1, mul, add, store, lanes)                                       \
     __attribute__((target(isa))) double name() {                                                      \
-        type m = set1(0.5), one = set1(0.9999999999);                                                        \
+        type m = set1(0.5);                                                                           \
         type a0 = set1(1), a1 = set1(1), a2 = set1(1), a3 = set1(1), a4 = set1(1), a5 = set1(1),      \
-             a6 = set1(1), a7 = set1(1);                                                              \
+             a6 = set1(1), a7 = set1(1), a8 = set1(1), a9 = set1(1), a10 = set1(1), a11 = set1(1);    \
         const type x0 = set1(1e-9), x1 = set1(2e-9), x2 = set1(3e-9), x3 = set1(4e-9), x4 = set1(5e-9), \
-                   x5 = set1(6e-9), x6 = set1(7e-9), x7 = set1(8e-9);                                  \
+                   x5 = set1(6e-9), x6 = set1(7e-9), x7 = set1(8e-9), x8 = set1(9e-9), x9 = set1(1e-8), \
+                   x10 = set1(1.1e-8), x11 = set1(1.2e-8);                                            \
         const long iterations = 5000000;                                                              \
         const double start = CpuSeconds();                                                            \
         for (long i = 0; i < iterations; ++i) {                                                       \
-            m = mul(m, one); /* a new factor each step keeps the products in the loop */             \
+            asm volatile("" : "+v"(m)); /* opaque each step: the products stay in the loop */         \
             a0 = add(a0, mul(x0, m));                                                                 \
             a1 = add(a1, mul(x1, m));                                                                 \
             a2 = add(a2, mul(x2, m));                                                                 \
@@ -208,12 +213,17 @@ BENCHMARK(BM_GetWave_VersusBaseline)->Unit(benchmark::kMillisecond)->Iterations(
             a5 = add(a5, mul(x5, m));                                                                 \
             a6 = add(a6, mul(x6, m));                                                                 \
             a7 = add(a7, mul(x7, m));                                                                 \
+            a8 = add(a8, mul(x8, m));                                                                 \
+            a9 = add(a9, mul(x9, m));                                                                 \
+            a10 = add(a10, mul(x10, m));                                                              \
+            a11 = add(a11, mul(x11, m));                                                              \
         }                                                                                             \
         const double s = CpuSeconds() - start;                                                        \
         double sink[lanes];                                                                           \
-        store(sink, add(add(add(a0, a1), add(a2, a3)), add(add(a4, a5), add(a6, a7))));                \
+        store(sink, add(add(add(add(a0, a1), add(a2, a3)), add(add(a4, a5), add(a6, a7))),           \
+                        add(add(a8, a9), add(a10, a11))));                                            \
         benchmark::DoNotOptimize(sink);                                                               \
-        return iterations * 8.0 * lanes / s;                                                          \
+        return iterations * 12.0 * lanes / s;                                                         \
     }
 
 VELKOR_PEAK(Peak512, "avx512f", __m512d, _mm512_set1_pd, _mm512_mul_pd, _mm512_add_pd, _mm512_storeu_pd, 8)
