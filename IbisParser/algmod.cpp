@@ -289,3 +289,48 @@ void AlgModFree(AlgorithmicModelEntry*** head) {
     }
     CheckFree(head);
 }
+
+namespace {
+
+// The open model's [Algorithmic Model] entries (null until its keyword).
+AlgorithmicModelEntry**& OpenEntries() {
+    struct AlgorithmicModelCheck {
+        AlgorithmicModelEntry** entries = nullptr;
+    };
+    return Context().Slot<AlgorithmicModelCheck>().entries;
+}
+
+void AlgModCheckLine(const KeywordLine& l) {
+    if (l.group != kGroupModel) return;
+    AlgorithmicModelEntry**& entries = OpenEntries();
+    if (l.lineClass == kLineKeyword) AlgModKeyword(l.line, &entries);
+    else if (entries) AlgModDataLine(l.line, entries);
+}
+
+void AlgModCheckClose(const GroupEvent& e) {
+    if (e.group != kGroupModel && e.group != kGroupSubmodel) return;
+    AlgorithmicModelEntry**& entries = OpenEntries();
+    if (entries) {
+        AlgModEndChecks(entries);
+        AlgModFileChecks(entries, e.name ? e.name : "");
+    }
+    AlgModFree(&entries);
+}
+
+void AlgModCheckForget() {
+    AlgModForgetCheckedFiles();
+    AlgModFree(&OpenEntries());
+}
+
+constexpr std::int32_t kAlgorithmicModelKeywords[] = {KW_ALGORITHMIC_MODEL};
+
+}  // namespace
+
+const KeywordCheck kAlgorithmicModelCheck{
+    .name = "algorithmic model",
+    .keywords = kAlgorithmicModelKeywords,
+    .onFileStart = AlgModCheckForget,
+    .onLine = AlgModCheckLine,
+    .onGroupClose = AlgModCheckClose,
+    .onFileEnd = AlgModCheckForget,
+};

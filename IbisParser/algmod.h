@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "AmiParams/amiparse.h"
+#include "IbisParser/check.h"
 
 constexpr std::size_t kAlgModNameLimit = 44;
 
@@ -35,3 +36,6 @@ void AlgModFree(AlgorithmicModelEntry*** head);
 void AlgModFileChecks(AlgorithmicModelEntry** head, const char* modelName);
 // Starts over the record of the files already checked (a new IBIS file).
 void AlgModForgetCheckedFiles();
+
+// The [Algorithmic Model] check, with the files its entries name.
+extern const KeywordCheck kAlgorithmicModelCheck;

@@ -614,3 +614,16 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read, int rulesVersion) {
     CheckAmiValues(root, reportedValues);
     return tree;
 }
+
+namespace {
+
+bool CheckAmiFileAlone(const char* path) {
+    bool read = false;
+    AmiParamTree* tree = CheckAmiFile(path, &read);
+    FreeAmiParamTree(&tree);
+    return read;
+}
+
+}  // namespace
+
+const FileCheck kAmiFileCheck{"ami", kFileAmi, CheckAmiFileAlone};

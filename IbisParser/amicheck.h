@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AmiParams/amiparse.h"
+#include "IbisParser/check.h"
 
 // The largest .ami file read: far above any real parameter file (a few kB to
 // about 1 MB); bounds the text and the tree built from it.
@@ -17,3 +18,6 @@ AmiParamTree* CheckAmiFile(const char* path, bool* read = nullptr, int rulesVers
 void CheckReservedParameters(const AmiBranch* branch);
 void CheckParameterBranch(const AmiBranch* branch);
 void CheckParameterLeaf(const AmiLeaf* leaf, const char* parentName);
+
+// The check of .ami files, each read on its own.
+extern const FileCheck kAmiFileCheck;

@@ -336,3 +336,24 @@ void BoardReset() {
     Board() = BoardState{};
     File() = EbdFile{};
 }
+
+namespace {
+
+void BoardCheckClose(const GroupEvent& e) {
+    if (e.group == kGroupBoard) BoardEnd();
+}
+
+constexpr std::int32_t kBoardKeywords[] = {
+    KW_BEGIN_BOARD_DESCRIPTION, KW_EBD_MANUFACTURER,         KW_EBD_NUMBER_OF_PINS,    KW_PIN_LIST,
+    KW_PATH_DESCRIPTION,        KW_REFERENCE_DESIGNATOR_MAP, KW_END_BOARD_DESCRIPTION,
+};
+
+}  // namespace
+
+const KeywordCheck kBoardCheck{
+    .name = "board description",
+    .keywords = kBoardKeywords,
+    .onFileStart = BoardReset,
+    .onLine = BoardLine,
+    .onGroupClose = BoardCheckClose,
+};

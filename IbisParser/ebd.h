@@ -5,6 +5,7 @@
 #pragma once
 
 #include "IbisParser/keywordcodes.h"
+#include "IbisParser/check.h"
 
 // A keyword or data line of a board description keyword.
 void BoardLine(const KeywordLine& line);
@@ -13,3 +14,6 @@ void BoardLine(const KeywordLine& line);
 void BoardEnd();
 // Forgets the board names (a new file).
 void BoardReset();
+
+// The check of board descriptions.
+extern const KeywordCheck kBoardCheck;

@@ -263,7 +263,9 @@ void HdrClose(std::int32_t newCode) {
         ReportErrorAtLine(MSG_HDR_DUPLICATE_IBIS_VER);
         return;
     }
-    if (newCode >= KW_FILE_NAME && newCode <= KW_COPYRIGHT) return;
+    // The header's other keywords continue it.
+    for (std::int32_t continuing : {KW_FILE_NAME, KW_FILE_REV, KW_DATE, KW_SOURCE, KW_NOTES, KW_DISCLAIMER, KW_COPYRIGHT})
+        if (newCode == continuing) return;
     if (!s.open) return;
     CheckRequiredKeyword("IBIS_Version", s.seen[kVersion]);
     CheckRequiredKeyword("File_name", s.seen[kName]);

@@ -1,12 +1,9 @@
 #include "IbisParser/ibis.h"
 
-#include "IbisParser/algmod.h"
 #include "IbisParser/cmn.h"
 #include "IbisParser/context.h"
 #include "IbisParser/hdr.h"
 #include "IbisParser/messages.h"
-#include "IbisParser/pkg.h"
-#include "IbisParser/ramp.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -33,19 +30,15 @@ bool IbisCreate() {
 }
 
 void IbisFree() {
-    AlgModForgetCheckedFiles();
     if (!Current()) return;
     HdrFree(&Current()->headers);
     while (IbisComponent* c = Current()->components) {
         Current()->components = c->next;
-        PackageFree(&c->package);
         if (c->name) CheckFree(&c->name);
         CheckFree(&c);
     }
     while (IbisModel* m = Current()->models) {
         Current()->models = m->next;
-        RampFree(&m->ramp);
-        AlgModFree(&m->algorithmic);
         if (m->name) CheckFree(&m->name);
         CheckFree(&m);
     }

@@ -4,21 +4,15 @@
 #include <cstdint>
 
 struct FileHeader;
-struct PackageData;
-struct RampData;
-struct AlgorithmicModelEntry;
 
 struct IbisComponent {
     IbisComponent* next;
     char* name;
-    PackageData* package;  // from [Package]; null until the keyword
 };
 
 struct IbisModel {
     IbisModel* next;
     char* name;
-    RampData* ramp;                       // from [Ramp]
-    AlgorithmicModelEntry** algorithmic;  // list head from [Algorithmic Model]
 };
 
 struct IbisFile {

@@ -36,12 +36,19 @@ enum IbisKeyword : std::int32_t {
     KW_CODE_COUNT,
 };
 
+// The groups of an IBIS file. A group opens with its first keyword and closes
+// when a keyword of another group (or a group's first keyword) arrives.
+enum KeywordGroup : int {
+    kGroupNone, kGroupHeader, kGroupComponent, kGroupModel, kGroupPackageModel, kGroupBoard, kGroupSelector,
+    kGroupSubmodel, kGroupTestData, kGroupTestLoad, kGroupCircuit, kGroupInterconnect, kGroupEnd,
+};
+
 enum LineClass : int { kLineKeyword = 1, kLineComment = 2, kLineBlank = 3, kLineData = 4 };
 
-// One line of the current keyword as the frame hands it to a handler.
+// One line of the current keyword as the engine hands it to a check.
 struct KeywordLine {
     int lineClass;      // kLineKeyword or kLineData
     std::int32_t code;  // the current keyword
     const char* line;   // cut at the comment character, trailing blanks removed
+    KeywordGroup group = kGroupNone;  // the group open when the line is read
 };
-using KeywordHandler = void (*)(const KeywordLine&);

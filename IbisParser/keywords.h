@@ -8,15 +8,6 @@
 
 #include "IbisParser/keywordcodes.h"
 
-
-// The groups of an IBIS file. A group opens with its first keyword and closes
-// when a keyword of another group (or a group's first keyword) arrives.
-enum KeywordGroup : int {
-    kGroupNone, kGroupHeader, kGroupComponent, kGroupModel, kGroupPackageModel, kGroupBoard, kGroupSelector,
-    kGroupSubmodel, kGroupTestData, kGroupTestLoad, kGroupCircuit, kGroupInterconnect, kGroupEnd,
-};
-
-
 enum KeywordFlags : unsigned {
     kStartsGroup = 1u,  // opens its group even inside an open one of the same kind
     kRefinedOnly = 2u,  // a code that context gives a name, never matched by name alone

@@ -290,3 +290,43 @@ ModelSupplies CurrentModelSupplies() {
     m.vcc = s.pullupRead ? s.pullupRef : s.range;
     return m;
 }
+
+namespace {
+
+void ModelCheckOpen(const GroupEvent& e) {
+    if (e.group == kGroupModel) ModelStart(e.name);
+}
+
+void ModelCheckKeyword(const KeywordLine& l) {
+    const KeywordInfo* row = KeywordInfoOf(l.code);
+    if (l.group == kGroupModel && row && row->group == kGroupModel) ModelKeywordSeen(l.code, l.line);
+}
+
+void ModelCheckLine(const KeywordLine& l) {
+    if (l.lineClass == kLineKeyword) return;
+    if (l.code == KW_MODEL) {
+        if (l.group == kGroupModel) ModelSubParameterLine(l.line);
+        return;
+    }
+    if (l.group != kGroupModel && l.group != kGroupSubmodel) return;
+    const bool model = l.code == KW_MODEL_SPEC;
+    CheckSubParameterColumns(model ? "Model Spec" : "Submodel Spec", l.line, false, false);
+    if (model) ModelSpecLine(l.line);
+}
+
+void ModelCheckClose(const GroupEvent& e) {
+    if (e.group == kGroupModel || e.group == kGroupSubmodel) ModelEndCheck();
+}
+
+constexpr std::int32_t kModelKeywords[] = {KW_MODEL, KW_MODEL_SPEC, KW_SUBMODEL_SPEC};
+
+}  // namespace
+
+const KeywordCheck kModelCheck{
+    .name = "model",
+    .keywords = kModelKeywords,
+    .onGroupOpen = ModelCheckOpen,
+    .onKeyword = ModelCheckKeyword,
+    .onLine = ModelCheckLine,
+    .onGroupClose = ModelCheckClose,
+};

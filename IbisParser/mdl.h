@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include "IbisParser/check.h"
 
 // A new [Model] starts (its keyword line).
 void ModelStart(const char* name);
@@ -26,3 +27,6 @@ struct ModelSupplies {
     double gnd;        // the typical [Pulldown Reference], else 0
 };
 ModelSupplies CurrentModelSupplies();
+
+// The [Model] check: sub-parameters, [Model Spec] and what the Model_type requires.
+extern const KeywordCheck kModelCheck;

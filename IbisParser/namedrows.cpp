@@ -57,3 +57,20 @@ void NamedRowsLine(const char* line) {
     }
     ReportErrorAtLine(MSG_TABLE_UNKNOWN_SUB, name.c_str(), s.open->keyword);
 }
+
+namespace {
+
+void NamedRowsCheckLine(const KeywordLine& l) {
+    if (l.lineClass == kLineKeyword) NamedRowsStart(l.code);
+    else if (l.group == kGroupModel || l.group == kGroupSubmodel) NamedRowsLine(l.line);
+}
+
+constexpr std::int32_t kNamedRowsKeywords[] = {KW_C_COMP_CORNER, KW_INITIAL_DELAY, KW_SUB_INITIAL_DELAY};
+
+}  // namespace
+
+const KeywordCheck kNamedRowsCheck{
+    .name = "named rows",
+    .keywords = kNamedRowsKeywords,
+    .onLine = NamedRowsCheckLine,
+};

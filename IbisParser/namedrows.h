@@ -5,8 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include "IbisParser/check.h"
 
 // A keyword line of one of these keywords: its rows follow.
 void NamedRowsStart(std::int32_t code);
 // One data line of the keyword read last.
 void NamedRowsLine(const char* line);
+
+// The check of [C Comp Corner] and [Initial Delay].
+extern const KeywordCheck kNamedRowsCheck;

@@ -5,13 +5,12 @@
 #include <strings.h>
 #include <vector>
 
-#include "IbisParser/amicheck.h"
 #include "IbisParser/cmn.h"
 #include "IbisParser/context.h"
 #include "IbisParser/groups.h"
-#include "IbisParser/hdr.h"
 #include "IbisParser/ibis.h"
 #include "IbisParser/printable.h"
+#include "IbisParser/registry.h"
 #include "IbisParser/report.h"
 
 namespace {
@@ -137,25 +136,47 @@ bool KeywordText(const char* line, std::string* name) {
     return true;
 }
 
+// The keywords that a submodel reads under codes of their own.
+constexpr struct {
+    std::int32_t plain, inSubmodel;
+} kSubmodelCodes[] = {
+    {KW_PULLDOWN, KW_SUB_PULLDOWN},
+    {KW_PULLUP, KW_SUB_PULLUP},
+    {KW_GND_CLAMP, KW_SUB_GND_CLAMP},
+    {KW_POWER_CLAMP, KW_SUB_POWER_CLAMP},
+    {KW_RAMP, KW_SUB_RAMP},
+    {KW_RISING_WAVEFORM, KW_SUB_RISING_WAVEFORM},
+    {KW_FALLING_WAVEFORM, KW_SUB_FALLING_WAVEFORM},
+    {KW_INITIAL_DELAY, KW_SUB_INITIAL_DELAY},
+};
+
+// A package model's keywords before its pin count: a [Manufacturer] after them
+// is the package model's.
+bool InPackageModelHead(std::int32_t code) {
+    return code == KW_DEFINE_PACKAGE_MODEL || code == KW_PKG_MANUFACTURER || code == KW_OEM ||
+           code == KW_DESCRIPTION;
+}
+
+// A keyword that stands inside a board description (not its end keyword).
+bool InBoardDescription(std::int32_t code) {
+    const KeywordInfo* row = KeywordInfoOf(code);
+    return row && row->insideOf == KW_BEGIN_BOARD_DESCRIPTION;
+}
+
 // The code a keyword takes in its context.
 std::int32_t Refined(std::int32_t found, std::int32_t currentCode) {
     if (found == KW_MANUFACTURER) {
-        if (currentCode >= KW_DEFINE_PACKAGE_MODEL && currentCode <= KW_OEM + 1) found = KW_PKG_MANUFACTURER;
+        if (InPackageModelHead(currentCode)) found = KW_PKG_MANUFACTURER;
         if (currentCode == KW_BEGIN_BOARD_DESCRIPTION || currentCode == KW_EBD_MANUFACTURER)
             found = KW_EBD_MANUFACTURER;
         // A board description file has no components: inside a board description
         // [Manufacturer] is the board's wherever it stands.
-        if (Frame().kind == kFileEbd && currentCode > KW_BEGIN_BOARD_DESCRIPTION &&
-            currentCode < KW_END_BOARD_DESCRIPTION)
-            found = KW_EBD_MANUFACTURER;
+        if (Frame().kind == kFileEbd && InBoardDescription(currentCode)) found = KW_EBD_MANUFACTURER;
     }
     if (found == KW_NUMBER_OF_PINS && Frame().kind == kFileEbd) found = KW_EBD_NUMBER_OF_PINS;
     if (Frame().submodelOpen) {
-        static const std::int32_t plain[] = {KW_PULLDOWN, KW_PULLUP, KW_GND_CLAMP, KW_POWER_CLAMP,
-                                             KW_RAMP, KW_RISING_WAVEFORM, KW_FALLING_WAVEFORM};
-        for (int i = 0; i < 7; ++i)
-            if (found == plain[i]) found = KW_SUB_PULLDOWN + i;
-        if (found == KW_INITIAL_DELAY) found = KW_SUB_INITIAL_DELAY;
+        for (const auto& pair : kSubmodelCodes)
+            if (found == pair.plain) found = pair.inSubmodel;
     }
     return found;
 }
@@ -277,8 +298,6 @@ void HandleLine(int lineClass, char* line) {
         if (code == KW_IBIS_VER) {
             if (f.ibisVerSeen) ReportErrorAtLine(MSG_DUPLICATE_IBIS_VER);
             f.ibisVerSeen = true;
-            if (CurrentIbis()) IbisAddHeader(HdrOpen());
-            else ReportBug(MSG_HDR_NO_IBIS_STRUCTURE);
         }
         if ((row.flags & kIbsOnly) && f.kind != kFileIbs) {
             ReportErrorAtLine(MSG_KEYWORD_NOT_IN_PKG_FILE);
@@ -310,7 +329,7 @@ void HandleLine(int lineClass, char* line) {
     }
     // Component and model lines are read in IBIS files only.
     if ((row->group == kGroupComponent || row->group == kGroupModel) && f.kind != kFileIbs) return;
-    if (const KeywordHandler handler = HandlerOf(code)) handler(KeywordLine{lineClass, code, line});
+    DispatchLine(lineClass, code, line);
 }
 
 namespace {
@@ -318,12 +337,7 @@ namespace {
 int CheckFileOfKind(const char* path, int kind) {
     Reporting().currentFile = path;
     Reporting().itemLine = 0;
-    if (kind == kFileAmi) {
-        bool read = false;
-        AmiParamTree* tree = CheckAmiFile(path, &read);
-        FreeAmiParamTree(&tree);
-        return read ? 1 : 0;
-    }
+    if (const FileCheck* whole = FileCheckFor(kind)) return whole->check(path) ? 1 : 0;
     FrameState& f = Frame();
     const bool quiet = f.quiet, noFileChecks = f.noFileChecks;
     f = FrameState{};

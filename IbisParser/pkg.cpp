@@ -6,6 +6,8 @@
 #include "IbisParser/cmn.h"
 #include "IbisParser/lineitems.h"
 #include "IbisParser/report.h"
+#include "IbisParser/columns.h"
+#include "IbisParser/context.h"
 
 int PackageCreate(PackageData** package) {
     PackageData* p = nullptr;
@@ -74,3 +76,45 @@ void PackageFree(PackageData** package) {
         if (*r) CheckFree(r);
     CheckFree(package);
 }
+
+namespace {
+
+// The open component's [Package] (null until its keyword).
+struct PackageCheck {
+    PackageData* package = nullptr;
+};
+
+PackageData*& OpenPackage() { return Context().Slot<PackageCheck>().package; }
+
+void PackageCheckLine(const KeywordLine& l) {
+    if (l.group != kGroupComponent) return;
+    PackageData*& package = OpenPackage();
+    if (l.lineClass == kLineKeyword) {
+        if (!package) PackageCreate(&package);
+    } else if (package) {
+        PackageLine(package, l.line);
+        CheckSubParameterColumns("Package", l.line, true, true);
+    }
+}
+
+void PackageCheckClose(const GroupEvent& e) {
+    if (e.group != kGroupComponent) return;
+    PackageData*& package = OpenPackage();
+    if (package) PackageFinalCheck(package, e.name);
+    PackageFree(&package);
+}
+
+void PackageCheckForget() { PackageFree(&OpenPackage()); }
+
+constexpr std::int32_t kPackageKeywords[] = {KW_PACKAGE};
+
+}  // namespace
+
+const KeywordCheck kPackageCheck{
+    .name = "package",
+    .keywords = kPackageKeywords,
+    .onFileStart = PackageCheckForget,
+    .onLine = PackageCheckLine,
+    .onGroupClose = PackageCheckClose,
+    .onFileEnd = PackageCheckForget,
+};

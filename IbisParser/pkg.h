@@ -2,6 +2,7 @@
 #pragma once
 
 #include "IbisParser/values.h"
+#include "IbisParser/check.h"
 
 struct PackageData {
     TypMinMax* resistance;   // R_pkg
@@ -13,3 +14,6 @@ int PackageCreate(PackageData** package);
 void PackageLine(PackageData* package, const char* line);
 void PackageFinalCheck(const PackageData* package, const char* componentName);
 void PackageFree(PackageData** package);
+
+// The [Package] check: its lines, and its values when the component ends.
+extern const KeywordCheck kPackageCheck;

@@ -226,3 +226,23 @@ void PackageModelLine(const KeywordLine& l) {
     }
     if (l.code == KW_ROW) RowData(l.line);
 }
+
+namespace {
+
+void PackageModelCheckClose(const GroupEvent& e) {
+    if (e.group == kGroupPackageModel) PackageModelEnd();
+}
+
+constexpr std::int32_t kPackageModelKeywords[] = {
+    KW_DEFINE_PACKAGE_MODEL, KW_NUMBER_OF_PINS, KW_PIN_NUMBERS, KW_RESISTANCE_MATRIX, KW_INDUCTANCE_MATRIX,
+    KW_CAPACITANCE_MATRIX,   KW_BANDWIDTH,      KW_ROW,         KW_END_MODEL_DATA,    KW_END_PACKAGE_MODEL,
+};
+
+}  // namespace
+
+const KeywordCheck kPackageModelCheck{
+    .name = "package model",
+    .keywords = kPackageModelKeywords,
+    .onLine = PackageModelLine,
+    .onGroupClose = PackageModelCheckClose,
+};

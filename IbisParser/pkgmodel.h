@@ -5,7 +5,11 @@
 #pragma once
 
 #include "IbisParser/keywordcodes.h"
+#include "IbisParser/check.h"
 
 void PackageModelLine(const KeywordLine& line);
 // The package model's group closes: its end checks.
 void PackageModelEnd();
+
+// The check of package models.
+extern const KeywordCheck kPackageModelCheck;

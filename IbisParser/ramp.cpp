@@ -186,3 +186,51 @@ void RampFree(RampData** ramp) {
     if ((*ramp)->falling) CheckFree(&(*ramp)->falling);
     CheckFree(ramp);
 }
+
+namespace {
+
+// The [Ramp] of the model read last, kept until the next model starts.
+struct RampCheck {
+    RampData* ramp = nullptr;
+    std::string model;
+};
+
+RampCheck& RampCheckState() { return Context().Slot<RampCheck>(); }
+
+void RampCheckOpen(const GroupEvent& e) {
+    if (e.group != kGroupModel && e.group != kGroupSubmodel) return;
+    RampCheck& s = RampCheckState();
+    RampFree(&s.ramp);
+    s.model = e.name ? e.name : "";
+}
+
+void RampCheckLine(const KeywordLine& l) {
+    const bool here = (l.code == KW_RAMP && l.group == kGroupModel) || (l.code == KW_SUB_RAMP && l.group == kGroupSubmodel);
+    if (!here) return;
+    RampCheck& s = RampCheckState();
+    if (l.lineClass == kLineKeyword) RampKeyword(l.line, &s.ramp, s.model.c_str());
+    else if (s.ramp) RampDataLine(l.line, s.ramp, s.model.c_str());
+}
+
+void RampCheckClose(const GroupEvent& e) {
+    if (e.group != kGroupModel && e.group != kGroupSubmodel) return;
+    if (const RampData* ramp = RampCheckState().ramp) RampEndCheck(ramp);
+}
+
+void RampCheckForget() { RampFree(&RampCheckState().ramp); }
+
+constexpr std::int32_t kRampKeywords[] = {KW_RAMP, KW_SUB_RAMP};
+
+}  // namespace
+
+const RampData* ModelRamp() { return RampCheckState().ramp; }
+
+const KeywordCheck kRampCheck{
+    .name = "ramp",
+    .keywords = kRampKeywords,
+    .onFileStart = RampCheckForget,
+    .onGroupOpen = RampCheckOpen,
+    .onLine = RampCheckLine,
+    .onGroupClose = RampCheckClose,
+    .onFileEnd = RampCheckForget,
+};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include "IbisParser/check.h"
 
 struct RampEdge {
     double dv[3], dt[3];       // typical, minimum, maximum
@@ -22,3 +23,9 @@ void RampEndCheck(const RampData* ramp);
 void RampFree(RampData** ramp);
 int ReadRampRatio(const char* text, double* dv, double* dt, std::int32_t* kind, const char* subParameter,
                   const char* column);
+
+// The [Ramp] check of models and submodels.
+extern const KeywordCheck kRampCheck;
+// The [Ramp] of the model or submodel read last (null: none), for the checks
+// that run after it when the model ends.
+const RampData* ModelRamp();

@@ -103,3 +103,19 @@ void CheckRampAgainstWaveforms(const RampData& ramp, const std::vector<Waveform>
     CheckEdge(ramp.rising, "dV/dt_r", true, load, waves, supplies, modelName);
     CheckEdge(ramp.falling, "dV/dt_f", false, load, waves, supplies, modelName);
 }
+
+namespace {
+
+void RampSlopeCheckClose(const GroupEvent& e) {
+    if (e.group != kGroupModel) return;  // a submodel's ramp is not compared
+    if (const RampData* ramp = ModelRamp())
+        CheckRampAgainstWaveforms(*ramp, ModelWaveforms(), CurrentModelSupplies(), e.name ? e.name : "");
+}
+
+}  // namespace
+
+const KeywordCheck kRampSlopeCheck{
+    .name = "ramp slope",
+    .keywords = {},
+    .onGroupClose = RampSlopeCheckClose,
+};

@@ -9,6 +9,7 @@
 #include "IbisParser/mdl.h"
 #include "IbisParser/ramp.h"
 #include "IbisParser/tables.h"
+#include "IbisParser/check.h"
 
 // A ramp faster or slower than every matching waveform by more than this factor
 // draws a warning. Vendors' ramps and waveforms differ by up to twice as much
@@ -21,3 +22,6 @@ double WaveformSlope(const Waveform& wave);
 
 void CheckRampAgainstWaveforms(const RampData& ramp, const std::vector<Waveform>& waves,
                                const ModelSupplies& supplies, const char* modelName);
+
+// The check of a model's [Ramp] against its waveforms when the model ends.
+extern const KeywordCheck kRampSlopeCheck;

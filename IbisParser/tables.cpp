@@ -218,3 +218,35 @@ void TableLine(const KeywordLine& l) {
     if (s.kind == kVT && std::isalpha(static_cast<unsigned char>(*p))) FixtureLine(p);
     else RowLine(p);
 }
+
+namespace {
+
+bool IsModelGroup(KeywordGroup group) { return group == kGroupModel || group == kGroupSubmodel; }
+
+void TablesCheckOpen(const GroupEvent& e) {
+    if (IsModelGroup(e.group)) TablesModelStart(e.name);
+}
+
+void TablesCheckLine(const KeywordLine& l) {
+    if (IsModelGroup(l.group)) TableLine(l);
+}
+
+void TablesCheckClose(const GroupEvent& e) {
+    if (IsModelGroup(e.group)) TablesModelEnd();
+}
+
+constexpr std::int32_t kTableKeywords[] = {
+    KW_PULLDOWN,        KW_PULLUP,          KW_GND_CLAMP,     KW_POWER_CLAMP,       KW_RISING_WAVEFORM,
+    KW_FALLING_WAVEFORM, KW_ISSO_PD,        KW_ISSO_PU,       KW_SUB_PULLDOWN,      KW_SUB_PULLUP,
+    KW_SUB_GND_CLAMP,   KW_SUB_POWER_CLAMP, KW_SUB_RISING_WAVEFORM, KW_SUB_FALLING_WAVEFORM,
+};
+
+}  // namespace
+
+const KeywordCheck kTablesCheck{
+    .name = "tables",
+    .keywords = kTableKeywords,
+    .onGroupOpen = TablesCheckOpen,
+    .onLine = TablesCheckLine,
+    .onGroupClose = TablesCheckClose,
+};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "IbisParser/keywordcodes.h"
+#include "IbisParser/check.h"
 
 // A [Rising Waveform] or [Falling Waveform] of the model being read: its
 // fixture and its typical column.
@@ -28,3 +29,6 @@ void TablesModelEnd();
 void TableLine(const KeywordLine& line);
 // The waveforms of the model or submodel read last (kept until the next one starts).
 const std::vector<Waveform>& ModelWaveforms();
+
+// The check of the I-V and V-T tables of models and submodels.
+extern const KeywordCheck kTablesCheck;

@@ -360,3 +360,37 @@ void XrefFinish() {
     ReportPackagePinsMissing();
     XrefReset();
 }
+
+namespace {
+
+void ReferencesCheckOpen(const GroupEvent& e) {
+    if (e.group == kGroupComponent) XrefComponentStart(e.name);
+}
+
+void ReferencesCheckLine(const KeywordLine& l) {
+    if (l.code == KW_MODEL && l.lineClass != kLineKeyword) return;  // a model's sub-parameters
+    XrefLine(l);
+}
+
+void ReferencesCheckClose(const GroupEvent& e) {
+    if (e.group == kGroupComponent) XrefComponentEnd(e.name ? e.name : "");
+}
+
+constexpr std::int32_t kReferenceKeywords[] = {
+    KW_PIN,           KW_PACKAGE_MODEL,         KW_PIN_MAPPING,      KW_DIFF_PIN,
+    KW_SERIES_SWITCH_GROUPS, KW_SERIES_PIN_MAPPING, KW_ALTERNATE_PACKAGE_MODELS, KW_MODEL,
+    KW_DRIVER_SCHEDULE, KW_ADD_SUBMODEL,       KW_MODEL_SELECTOR,   KW_SUBMODEL,
+    KW_DEFINE_PACKAGE_MODEL,
+};
+
+}  // namespace
+
+const KeywordCheck kReferencesCheck{
+    .name = "references",
+    .keywords = kReferenceKeywords,
+    .onFileStart = XrefReset,
+    .onGroupOpen = ReferencesCheckOpen,
+    .onLine = ReferencesCheckLine,
+    .onGroupClose = ReferencesCheckClose,
+    .onFileEnd = XrefFinish,
+};

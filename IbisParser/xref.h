@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "IbisParser/keywordcodes.h"
+#include "IbisParser/check.h"
 
 // Forgets everything collected (a new file).
 void XrefReset();
@@ -25,3 +26,6 @@ void XrefPackageModelPins(const std::string& name, const std::vector<std::string
 void XrefModelType(const std::string& model, const char* type);
 // The file is complete: the references to models and package models are checked.
 void XrefFinish();
+
+// The check of the names and references of a file.
+extern const KeywordCheck kReferencesCheck;
