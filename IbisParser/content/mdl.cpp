@@ -4,7 +4,6 @@
 #include <cstring>
 #include <iterator>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 #include "IbisParser/content/xref.h"
@@ -14,6 +13,7 @@
 #include "IbisParser/engine/keywords.h"
 #include "IbisParser/engine/messages.h"
 #include "IbisParser/engine/reportat.h"
+#include "IbisParser/text/casefold.h"
 #include "IbisParser/text/columns.h"
 #include "IbisParser/text/values.h"
 #include "IbisParser/text/words.h"
@@ -175,7 +175,7 @@ void ModelSubParameterLine(const char* line) {
     const std::size_t n = std::strcspn(p, " \t=");
     const std::string name(p, n);
     for (const SubParameter& s : kSubParameters) {
-        if (strcasecmp(name.c_str(), s.name) != 0) continue;
+        if (!SameIgnoringCase(name, s.name)) continue;
         const unsigned bit = 1u << (&s - kSubParameters);
         if (State().subParametersSeen & bit) ReportErrorAtLine(MSG_MODEL_GIVEN_TWICE, s.name, State().name.c_str());
         State().subParametersSeen |= bit;

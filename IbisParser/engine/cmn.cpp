@@ -12,6 +12,7 @@
 #include "IbisParser/engine/messages.h"
 #include "IbisParser/engine/printable.h"
 #include "IbisParser/engine/report.h"
+#include "IbisParser/text/casefold.h"
 
 namespace {
 
@@ -89,13 +90,6 @@ const char* const kExtensions[] = {"", ".ibs", ".pkg", ".ebd", ".ami"};
 constexpr MessageOf<Severity::kError> kExtensionErrors[] = {MSG_EXTENSION_IBS, MSG_EXTENSION_IBS, MSG_EXTENSION_PKG,
                                                             MSG_EXTENSION_EBD, MSG_EXTENSION_AMI};
 
-bool IEquals(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 std::string Cased(std::string s, bool upper) {
     for (char& c : s) c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
                                                  : std::tolower(static_cast<unsigned char>(c)));
@@ -171,7 +165,7 @@ int FileKindOf(const std::string& path) {
     if (dot == std::string::npos) return 0;
     const std::string ext = path.substr(dot);
     for (int kind = kFileIbs; kind <= kFileAmi; ++kind)
-        if (IEquals(ext, kExtensions[kind])) return kind;
+        if (SameIgnoringCase(ext, kExtensions[kind])) return kind;
     return 0;
 }
 
@@ -191,7 +185,7 @@ int OpenCheckedFile(const char* path, int kind, std::FILE** file, std::string* b
             return 0;
         }
         name += kExtensions[kind];
-    } else if (!IEquals(name.substr(dot), kExtensions[kind])) {
+    } else if (!SameIgnoringCase(name.substr(dot), kExtensions[kind])) {
         ReportError(kExtensionErrors[kind]);
         return 0;
     }

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstring>
-#include <strings.h>
 #include <vector>
 
 #include "IbisParser/engine/cmn.h"
@@ -12,6 +11,7 @@
 #include "IbisParser/engine/printable.h"
 #include "IbisParser/engine/registry.h"
 #include "IbisParser/engine/report.h"
+#include "IbisParser/text/casefold.h"
 
 namespace {
 
@@ -25,18 +25,18 @@ bool IsForbiddenCommentChar(char c) {
 
 // [IBIS Ver] or [IBIS_Ver] at the start of a keyword line, ignoring case.
 bool IsIbisVerLine(const char* p) {
-    return strncasecmp(p, "[IBIS Ver]", 10) == 0 || strncasecmp(p, "[IBIS_Ver]", 10) == 0;
+    return StartsIgnoringCase(p, "[IBIS Ver]") || StartsIgnoringCase(p, "[IBIS_Ver]");
 }
 
 bool IsCommentCharLine(const char* p) {
-    return strncasecmp(p, "[COMMENT_CHAR]", 14) == 0 || strncasecmp(p, "[COMMENT CHAR]", 14) == 0;
+    return StartsIgnoringCase(p, "[COMMENT_CHAR]") || StartsIgnoringCase(p, "[COMMENT CHAR]");
 }
 
 void RedefineCommentChar(const char* line) {
     const char* p = std::strchr(line, ']') + 1;
     SkipBlanks(&p);
     const char c = *p;
-    if (c == '\0' || strncasecmp(p + 1, "_char", 5) != 0) {
+    if (c == '\0' || !StartsIgnoringCase(p + 1, "_char")) {
         ReportErrorAtLine(MSG_COMMENT_CHAR_DEFINITION);
         return;
     }
@@ -265,7 +265,7 @@ int LookupKeyword(const char* line, std::int32_t currentCode, std::int32_t* code
     std::string name;
     if (!KeywordText(line, &name)) return 0;
     for (const KeywordRow* row = table; row->code != NOT_KEY; ++row) {
-        if (strcasecmp(name.c_str(), row->name) != 0) continue;
+        if (!SameIgnoringCase(name, row->name)) continue;
         *code = Refined(row->code, currentCode);
         return 1;
     }

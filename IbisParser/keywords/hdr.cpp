@@ -4,7 +4,6 @@
 #include <cctype>
 #include <initializer_list>
 #include <cstring>
-#include <strings.h>
 
 #include "IbisParser/engine/cmn.h"
 #include "IbisParser/engine/context.h"
@@ -12,6 +11,7 @@
 #include "IbisParser/engine/keywordcodes.h"
 #include "IbisParser/engine/printable.h"
 #include "IbisParser/engine/report.h"
+#include "IbisParser/text/casefold.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ void FileNameRule(FileHeader* h, const char* value) {
     if (!period) ReportErrorAtLine(MSG_HDR_FILE_NAME_NO_PERIOD, name);
     // A name cut to the field's length is compared as written: the cut is ours.
     const std::string written(value, std::strcspn(value, " \t"));
-    if (strcasecmp(name, Frame().bareName.c_str()) != 0 && strcasecmp(written.c_str(), Frame().bareName.c_str()) != 0)
+    if (!SameIgnoringCase(name, Frame().bareName) && !SameIgnoringCase(written, Frame().bareName))
         ReportErrorAtLine(MSG_HDR_FILE_NAME_DIFFERS, PrintableName(Frame().bareName).c_str(), name);
     CheckReservedWord(name);
 }
@@ -181,7 +181,7 @@ int CopyFieldChecked(char* field, const char* value, std::uint32_t limit, const 
 
 void CheckReservedWord(const char* value) {
     for (const char* word : kReservedWords)
-        if (strcasecmp(value, word) == 0) ReportErrorAtLine(MSG_RESERVED_WORD, value);
+        if (SameIgnoringCase(value, word)) ReportErrorAtLine(MSG_RESERVED_WORD, value);
 }
 
 void CheckRequiredKeyword(const char* keyword, int seen) {

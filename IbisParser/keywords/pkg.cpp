@@ -1,13 +1,16 @@
 #include "IbisParser/keywords/pkg.h"
 
 #include <initializer_list>
-#include <strings.h>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "IbisParser/engine/cmn.h"
 #include "IbisParser/engine/context.h"
 #include "IbisParser/engine/report.h"
+#include "IbisParser/text/casefold.h"
 #include "IbisParser/text/columns.h"
-#include "IbisParser/text/lineitems.h"
+#include "IbisParser/text/words.h"
 
 int PackageCreate(PackageData** package) {
     PackageData* p = nullptr;
@@ -25,13 +28,12 @@ void PackageLine(PackageData* package, const char* line) {
         ReportErrorAtLine(MSG_PKG_NOT_IN_COLUMN_1);
         SkipBlanks(&p);
     }
-    LineItems items{};
-    if (!SplitLineItems(p, 4, 0, &items)) return;
-    if (items.totalCount != 4) {
-        ReportErrorAtLine(MSG_PKG_COLUMN_COUNT, 4, items.totalCount);
-        FreeLineItems(&items);
+    const std::vector<std::string_view> items = Items(p);
+    if (items.size() != 4) {
+        ReportErrorAtLine(MSG_PKG_COLUMN_COUNT, 4, static_cast<int>(items.size()));
         return;
     }
+    const std::string name(items[0]);
     static const struct {
         const char* name;
         MessageOf<Severity::kError> duplicate;
@@ -40,7 +42,7 @@ void PackageLine(PackageData* package, const char* line) {
     TypMinMax** slots[] = {&package->resistance, &package->inductance, &package->capacitance};
     int which = -1;
     for (int i = 0; i < 3; ++i)
-        if (strcasecmp(ItemAt(items, 0), rows[i].name) == 0) which = i;
+        if (SameIgnoringCase(name, rows[i].name)) which = i;
     if (which < 0) {
         ReportErrorAtLine(MSG_PKG_UNKNOWN_SUB_PARAMETER);
     } else if (*slots[which]) {
@@ -50,8 +52,8 @@ void PackageLine(PackageData* package, const char* line) {
         const char* rest = p;
         while (*rest && !IsBlank(*rest)) ++rest;
         TypMinMax* record = nullptr;
-        if (!ReadTypMinMax(rest, ItemAt(items, 0), &record)) {
-            ReportErrorAtLine(MSG_PKG_UNPARSABLE, ItemAt(items, 0));
+        if (!ReadTypMinMax(rest, name.c_str(), &record)) {
+            ReportErrorAtLine(MSG_PKG_UNPARSABLE, name.c_str());
             if (record) CheckFree(&record);
         } else {
             *slots[which] = record;
@@ -60,7 +62,6 @@ void PackageLine(PackageData* package, const char* line) {
             if (record->maximumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MAXIMUM_MISSING);
         }
     }
-    FreeLineItems(&items);
 }
 
 void PackageFinalCheck(const PackageData* package, const char* componentName) {

@@ -1,11 +1,11 @@
 #include "IbisParser/keywords/ramp.h"
 
 #include <cstring>
-#include <strings.h>
 
 #include "IbisParser/engine/cmn.h"
 #include "IbisParser/engine/context.h"
 #include "IbisParser/engine/report.h"
+#include "IbisParser/text/casefold.h"
 #include "IbisParser/text/lineitems.h"
 #include "IbisParser/text/values.h"
 
@@ -110,7 +110,7 @@ int ReadRampRatio(const char* text, double* dv, double* dt, std::int32_t* kind, 
     }
     int result = 0;
     bool invalid = true;
-    if (items.totalCount == 1 && strcasecmp(ItemAt(items, 0), "NA") == 0) {
+    if (items.totalCount == 1 && SameIgnoringCase(ItemAt(items, 0), "NA")) {
         *kind = 2;
         result = 1;
         invalid = false;

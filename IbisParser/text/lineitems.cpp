@@ -1,9 +1,8 @@
 #include "IbisParser/text/lineitems.h"
 
-#include <cstring>
-
 #include "IbisParser/engine/cmn.h"
 #include "IbisParser/engine/report.h"
+#include "IbisParser/text/words.h"
 
 namespace {
 constexpr const char* kModule = "cmn.cpp";
@@ -19,17 +18,11 @@ int SplitLineItems(const char* text, std::int32_t maxCount, char separator, Line
         ReportBug(MSG_COPY_FAILED, kModule, __LINE__);
         return 0;
     }
-    const char* p = text;
-    for (;;) {
-        SkipBlanks(&p);
-        if (!*p) break;
-        const char* end = p;
-        while (*end && *end != ' ' && *end != '\t' && !(separator && *end == separator)) ++end;
-        if (end == p) ++end;  // the separator alone
+    for (const std::string_view word : Items(text, separator)) {
         if (out->storedCount < maxCount) {
-            char* item = CheckStrNDup(p, static_cast<std::size_t>(end - p));
+            char* item = CheckStrNDup(word.data(), word.size());
             if (!item) {
-                ReportError(MSG_ALLOCATION_FAILED, static_cast<unsigned>(end - p + 1));
+                ReportError(MSG_ALLOCATION_FAILED, static_cast<unsigned>(word.size() + 1));
                 ReportBug(MSG_COPY_FAILED, kModule, __LINE__);
                 FreeLineItems(out);
                 return 0;
@@ -37,7 +30,6 @@ int SplitLineItems(const char* text, std::int32_t maxCount, char separator, Line
             out->items[out->storedCount++] = item;
         }
         ++out->totalCount;
-        p = end;
     }
     return 1;
 }

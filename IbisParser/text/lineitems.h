@@ -1,5 +1,6 @@
-// The checker's line splitter: a line cut into items at blanks (and optionally
-// at a separator character, which becomes an item of its own).
+// The line splitter's items (words.h: Items) as owned C strings, for the
+// keyword readers that keep them: a line cut into items at blanks (and
+// optionally at a separator character, which becomes an item of its own).
 #pragma once
 
 #include <cstdint>

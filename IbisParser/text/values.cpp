@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <strings.h>
 
 #include "IbisParser/engine/cmn.h"
 #include "IbisParser/engine/messages.h"
 #include "IbisParser/engine/report.h"
+#include "IbisParser/text/casefold.h"
 #include "IbisParser/text/lineitems.h"
 
 namespace {
@@ -99,7 +99,7 @@ void CheckUpperCaseKilo(const char* text) {
 int ReadValueOrNA(const char* text, const char* owner, const char* column, double* value, std::int32_t* kind) {
     *kind = kValueAbsent;
     if (!text) return 1;
-    if (strcasecmp(text, "NA") == 0) {
+    if (SameIgnoringCase(text, "NA")) {
         *kind = kValueNA;
         *value = 0.0;
         return 1;
