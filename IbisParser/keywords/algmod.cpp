@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "IbisParser/ami/amicheck.h"
 #include "IbisParser/engine/cmn.h"
@@ -16,7 +18,8 @@
 #include "IbisParser/engine/namedguard.h"
 #include "IbisParser/engine/printable.h"
 #include "IbisParser/engine/report.h"
-#include "IbisParser/text/lineitems.h"
+#include "IbisParser/text/casefold.h"
+#include "IbisParser/text/words.h"
 
 namespace {
 
@@ -51,37 +54,31 @@ bool ReadBits(const char* text, std::int32_t* bits) {
     return true;
 }
 
-AlgorithmicModelEntry* ReadExecutable(const LineItems& items) {
-    LineItems parts{};
-    if (!SplitLineItems(ItemAt(items, 1), 5, '_', &parts)) {
-        ReportBugAtLine(MSG_ALGMOD_UNPARSABLE_ENTRY, "Algorithmic Model Sub-Parameter", kModule, __LINE__);
-        return nullptr;
-    }
-    if (parts.totalCount != 5) {
+// An entry's four items: the sub-parameter, platform_compiler_bits, the
+// executable and the parameter file.
+AlgorithmicModelEntry* ReadExecutable(const std::vector<std::string>& items) {
+    const std::vector<std::string_view> views = Items(items[1], '_');
+    if (views.size() != 5) {
         ReportErrorAtLine(MSG_ALGMOD_ENTRY_UNPARSABLE);
-        FreeLineItems(&parts);
         return nullptr;
     }
+    const std::string platform(views[0]), compiler(views[2]), bits(views[4]);
     AlgorithmicModelEntry* e = nullptr;
     if (!CheckAlloc(&e, sizeof(AlgorithmicModelEntry))) {
         ReportBug(MSG_ALGMOD_OUT_OF_MEMORY, kModule, __LINE__);
-        FreeLineItems(&parts);
         return nullptr;
     }
     e->bits = -1;
-    CopyLimited(e->platform, ItemAt(parts, 0), MSG_ALGMOD_PLATFORM_TOO_LONG);
-    CopyLimited(e->compiler, ItemAt(parts, 2), MSG_ALGMOD_COMPILER_TOO_LONG);
-    if (!ReadBits(ItemAt(parts, 4), &e->bits)) ReportErrorAtLine(MSG_ALGMOD_BITS_UNPARSABLE, ItemAt(items, 1));
-    FreeLineItems(&parts);
-    CopyLimited(e->executable, ItemAt(items, 2), MSG_ALGMOD_FILE_NAME_TOO_LONG);
-    CopyLimited(e->parameterFile, ItemAt(items, 3), MSG_ALGMOD_FILE_NAME_TOO_LONG);
+    CopyLimited(e->platform, platform.c_str(), MSG_ALGMOD_PLATFORM_TOO_LONG);
+    CopyLimited(e->compiler, compiler.c_str(), MSG_ALGMOD_COMPILER_TOO_LONG);
+    if (!ReadBits(bits.c_str(), &e->bits)) ReportErrorAtLine(MSG_ALGMOD_BITS_UNPARSABLE, items[1].c_str());
+    CopyLimited(e->executable, items[2].c_str(), MSG_ALGMOD_FILE_NAME_TOO_LONG);
+    CopyLimited(e->parameterFile, items[3].c_str(), MSG_ALGMOD_FILE_NAME_TOO_LONG);
     return e;
 }
 
 std::string EntryKey(const AlgorithmicModelEntry& e) {
-    std::string key = std::to_string(e.form) + '\n' + e.platform + '\n' + e.compiler + '\n' + std::to_string(e.bits);
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return key;
+    return Lower(std::to_string(e.form) + '\n' + e.platform + '\n' + e.compiler + '\n' + std::to_string(e.bits));
 }
 
 // The names already checked for the IBIS file being checked (by kind): each
@@ -179,25 +176,21 @@ int AlgModKeyword(const char* line, AlgorithmicModelEntry*** head) {
     } else {
         ++p;
         SkipBlanks(&p);
-        LineItems items{};
-        if (!SplitLineItems(p, 0, 0, &items)) ReportBug(MSG_ALGMOD_UNPARSABLE, "Algorithmic Model", kModule, __LINE__);
-        else if (items.totalCount > 0)
-            ReportErrorAtLine(MSG_ALGMOD_ITEM_COUNT, items.totalCount + 1, "Algorithmic Model", 1);
-        FreeLineItems(&items);
+        if (const std::size_t extra = Items(p).size())
+            ReportErrorAtLine(MSG_ALGMOD_ITEM_COUNT, static_cast<int>(extra) + 1, "Algorithmic Model", 1);
     }
     LastKeywordLine() = Reporting().currentLine;
     return 1;
 }
 
 void AlgModDataLine(const char* line, AlgorithmicModelEntry** head) {
-    LineItems items{};
-    if (!SplitLineItems(line, 4, 0, &items)) {
-        ReportBugAtLine(MSG_ALGMOD_UNPARSABLE_ENTRY, "Algorithmic Model Sub-Parameter", kModule, __LINE__);
+    const std::vector<std::string_view> words = Items(line);
+    if (words.size() != 4) {
+        ReportErrorAtLine(MSG_ALGMOD_ITEM_COUNT, static_cast<int>(words.size()), "Algorithmic Model", 4);
         return;
     }
-    if (items.totalCount != 4) {
-        ReportErrorAtLine(MSG_ALGMOD_ITEM_COUNT, items.totalCount, "Algorithmic Model", 4);
-    } else if (const FormRow* form = FormOf(ItemAt(items, 0))) {
+    const std::vector<std::string> items(words.begin(), words.end());
+    if (const FormRow* form = FormOf(items[0].c_str())) {
         if (AlgorithmicModelEntry* e = ReadExecutable(items)) {
             CheckNameCase(e->executable);
             CheckNameCase(e->parameterFile);
@@ -207,7 +200,6 @@ void AlgModDataLine(const char* line, AlgorithmicModelEntry** head) {
             *head = e;
         }
     }
-    FreeLineItems(&items);
 }
 
 void AlgModEndChecks(AlgorithmicModelEntry** head) {

@@ -1,13 +1,16 @@
 #include "IbisParser/keywords/ramp.h"
 
 #include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "IbisParser/engine/cmn.h"
 #include "IbisParser/engine/context.h"
 #include "IbisParser/engine/report.h"
 #include "IbisParser/text/casefold.h"
-#include "IbisParser/text/lineitems.h"
 #include "IbisParser/text/values.h"
+#include "IbisParser/text/words.h"
 
 namespace {
 
@@ -35,22 +38,20 @@ void ReadEdge(const char* line, const char* name, RampEdge** slot, const char* m
     const char* p = line;
     SkipBlanks(&p);
     p += std::strlen(name);
-    LineItems items{};
-    if (!SplitLineItems(p, 3, 0, &items)) {
-        ReportBugAtLine(MSG_RAMP_UNPARSABLE, name, kModule, __LINE__);
-        return;
-    }
-    if (items.totalCount == 1) {
+    const std::vector<std::string_view> items = Items(p);
+    if (items.size() == 1) {
         ReportErrorAtLine(MSG_RAMP_NO_VALUE, "minimum", name);
         ReportErrorAtLine(MSG_RAMP_NO_VALUE, "maximum", name);
-    } else if (items.totalCount == 2) {
+    } else if (items.size() == 2) {
         ReportErrorAtLine(MSG_RAMP_NO_VALUE, "maximum", name);
-    } else if (items.totalCount != 3) {
-        ReportErrorAtLine(MSG_RAMP_ITEM_COUNT, items.totalCount, name, 3);
+    } else if (items.size() != 3) {
+        ReportErrorAtLine(MSG_RAMP_ITEM_COUNT, static_cast<int>(items.size()), name, 3);
     }
     static const char* const columns[] = {"Typical", "Minimum", "Maximum"};
-    for (int c = 0; c < 3; ++c) {
-        const int read = ReadRampRatio(ItemAt(items, c), &edge->dv[c], &edge->dt[c], &edge->kind[c], name, columns[c]);
+    for (std::size_t c = 0; c < 3; ++c) {
+        const std::string item = c < items.size() ? std::string(items[c]) : std::string();
+        const int read = ReadRampRatio(c < items.size() ? item.c_str() : nullptr, &edge->dv[c], &edge->dt[c],
+                                       &edge->kind[c], name, columns[c]);
         if (c == 0) {
             if (read != 1) continue;
             if (edge->kind[0] == 2) {
@@ -63,7 +64,6 @@ void ReadEdge(const char* line, const char* name, RampEdge** slot, const char* m
         if (edge->dv[c] <= 0) ReportErrorAtLine(MSG_RAMP_NOT_POSITIVE, "dV");
         if (edge->dt[c] <= 0) ReportErrorAtLine(MSG_RAMP_NOT_POSITIVE, "dT");
     }
-    FreeLineItems(&items);
 }
 
 void ReadLoad(const char* line, RampData* ramp, const char* modelName) {
@@ -71,21 +71,17 @@ void ReadLoad(const char* line, RampData* ramp, const char* modelName) {
         ReportErrorAtLine(MSG_RAMP_EDGE_TWICE, "R_load", modelName);
         return;
     }
-    LineItems items{};
-    if (!SplitLineItems(line, 3, '=', &items)) {
-        ReportBugAtLine(MSG_RAMP_UNPARSABLE, "R_load", kModule, __LINE__);
-        return;
-    }
-    if (items.totalCount < 3) {
+    const std::vector<std::string_view> items = Items(line, '=');
+    if (items.size() < 3) {
         ReportErrorAtLine(MSG_RAMP_INVALID_LINE, "R_load");  // nothing more to read on this line
-        FreeLineItems(&items);
         return;
     }
-    if (items.totalCount > 3) ReportErrorAtLine(MSG_RAMP_ITEM_COUNT, items.totalCount, "R_load", 3);
-    if (std::strcmp(ItemAt(items, 1), "=") != 0) {
+    if (items.size() > 3) ReportErrorAtLine(MSG_RAMP_ITEM_COUNT, static_cast<int>(items.size()), "R_load", 3);
+    if (items[1] != "=") {
         ReportErrorAtLine(MSG_RAMP_INVALID_LINE, "R_load");
     } else {
-        const char* text = ItemAt(items, 2);
+        const std::string value(items[2]);
+        const char* text = value.c_str();
         switch (ReadScaledNumber(text, &ramp->loadResistance)) {
             case 0: ReportErrorAtLine(MSG_RAMP_INVALID_VALUE, "R_load", text); break;
             case 2: ReportWarningAtLine(MSG_RAMP_NUMERIC_IN_SCALE, "Ramp", "R_load", text); [[fallthrough]];
@@ -94,7 +90,6 @@ void ReadLoad(const char* line, RampData* ramp, const char* modelName) {
                 ramp->loadGiven = 1;
         }
     }
-    FreeLineItems(&items);
 }
 
 }  // namespace
@@ -103,32 +98,28 @@ int ReadRampRatio(const char* text, double* dv, double* dt, std::int32_t* kind, 
                   const char* column) {
     *kind = 0;
     if (!text) return 0;
-    LineItems items{};
-    if (!SplitLineItems(text, 3, '/', &items)) {
-        ReportBugAtLine(MSG_RAMP_UNPARSABLE, subParameter, kModule, __LINE__);
-        return 0;
-    }
+    const std::vector<std::string_view> items = Items(text, '/');
     int result = 0;
     bool invalid = true;
-    if (items.totalCount == 1 && SameIgnoringCase(ItemAt(items, 0), "NA")) {
+    if (items.size() == 1 && SameIgnoringCase(items[0], "NA")) {
         *kind = 2;
         result = 1;
         invalid = false;
-    } else if (items.totalCount == 3 && std::strcmp(ItemAt(items, 1), "/") == 0) {
-        const int a = ReadScaledNumber(ItemAt(items, 0), dv);
-        const int b = a ? ReadScaledNumber(ItemAt(items, 2), dt) : 0;
-        if (a == 2) ReportWarningAtLine(MSG_RAMP_NUMERIC_IN_SCALE, column, subParameter, ItemAt(items, 0));
-        if (b == 2) ReportWarningAtLine(MSG_RAMP_NUMERIC_IN_SCALE, column, subParameter, ItemAt(items, 2));
+    } else if (items.size() == 3 && items[1] == "/") {
+        const std::string dvText(items[0]), dtText(items[2]);
+        const int a = ReadScaledNumber(dvText.c_str(), dv);
+        const int b = a ? ReadScaledNumber(dtText.c_str(), dt) : 0;
+        if (a == 2) ReportWarningAtLine(MSG_RAMP_NUMERIC_IN_SCALE, column, subParameter, dvText.c_str());
+        if (b == 2) ReportWarningAtLine(MSG_RAMP_NUMERIC_IN_SCALE, column, subParameter, dtText.c_str());
         if (a && b) {
-            CheckUpperCaseKilo(ItemAt(items, 0));
-            CheckUpperCaseKilo(ItemAt(items, 2));
+            CheckUpperCaseKilo(dvText.c_str());
+            CheckUpperCaseKilo(dtText.c_str());
             *kind = 1;
             result = 1;
             invalid = false;
         }
     }
     if (invalid) ReportErrorAtLine(MSG_RAMP_INVALID_COLUMN_VALUE, subParameter, column, text);
-    FreeLineItems(&items);
     return result;
 }
 
@@ -149,29 +140,18 @@ int RampKeyword(const char* line, RampData** ramp, const char* /*modelName*/) {
         return 1;
     }
     ++p;
-    LineItems items{};
-    if (!SplitLineItems(p, 0, 0, &items)) {
-        ReportBug(MSG_RAMP_UNPARSABLE, "Ramp", kModule, __LINE__);
-    } else if (items.totalCount > 0) {
-        ReportErrorAtLine(MSG_RAMP_ITEM_COUNT, items.totalCount + 1, "Ramp", 1);
-    }
-    FreeLineItems(&items);
+    if (const std::size_t extra = Items(p).size()) ReportErrorAtLine(MSG_RAMP_ITEM_COUNT, static_cast<int>(extra) + 1, "Ramp", 1);
     LastRampLine() = Reporting().currentLine;
     return 1;
 }
 
 void RampDataLine(const char* line, RampData* ramp, const char* modelName) {
-    LineItems items{};
-    if (!SplitLineItems(line, 1, '=', &items)) {
-        ReportBugAtLine(MSG_RAMP_UNPARSABLE, "Ramp", kModule, __LINE__);
-        return;
-    }
-    const char* name = ItemAt(items, 0);
-    if (name && std::strcmp(name, "dV/dt_r") == 0) ReadEdge(line, "dV/dt_r", &ramp->rising, modelName);
-    else if (name && std::strcmp(name, "dV/dt_f") == 0) ReadEdge(line, "dV/dt_f", &ramp->falling, modelName);
-    else if (name && std::strcmp(name, "R_load") == 0) ReadLoad(line, ramp, modelName);
+    const std::vector<std::string_view> items = Items(line, '=');
+    const std::string_view name = items.empty() ? std::string_view() : items[0];
+    if (name == "dV/dt_r") ReadEdge(line, "dV/dt_r", &ramp->rising, modelName);
+    else if (name == "dV/dt_f") ReadEdge(line, "dV/dt_f", &ramp->falling, modelName);
+    else if (name == "R_load") ReadLoad(line, ramp, modelName);
     else ReportErrorAtLine(MSG_RAMP_UNKNOWN_LINE);
-    FreeLineItems(&items);
 }
 
 void RampEndCheck(const RampData* ramp) {

@@ -6,12 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "IbisParser/engine/cmn.h"
 #include "IbisParser/engine/messages.h"
 #include "IbisParser/engine/report.h"
 #include "IbisParser/text/casefold.h"
-#include "IbisParser/text/lineitems.h"
+#include "IbisParser/text/words.h"
 
 namespace {
 constexpr const char* kModule = "rng.cpp";
@@ -115,35 +117,36 @@ int ReadValueOrNA(const char* text, const char* owner, const char* column, doubl
 }
 
 int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record) {
-    LineItems items{};
-    if (!SplitLineItems(text, 3, 0, &items)) {
-        ReportBugAtLine(MSG_RNG_UNPARSABLE, owner, kModule, __LINE__);
-        return 0;
-    }
-    switch (items.totalCount) {
+    const std::vector<std::string_view> items = Items(text);
+    switch (items.size()) {
         case 1:
             ReportErrorAtLine(MSG_RNG_NO_VALUE, "minimum", owner);
             ReportErrorAtLine(MSG_RNG_NO_VALUE, "maximum", owner);
             break;
         case 2: ReportErrorAtLine(MSG_RNG_NO_VALUE, "maximum", owner); break;
         case 3: break;
-        default: ReportErrorAtLine(MSG_RNG_ITEM_COUNT, items.totalCount, owner, 3);
+        default: ReportErrorAtLine(MSG_RNG_ITEM_COUNT, static_cast<int>(items.size()), owner, 3);
     }
     TypMinMax* r = nullptr;
     if (!CheckAlloc(&r, sizeof(TypMinMax))) {
         ReportBug(MSG_RNG_OUT_OF_MEMORY, kModule, __LINE__);
-        FreeLineItems(&items);
         return 0;
     }
-    int ok = ReadValueOrNA(ItemAt(items, 0), owner, "Typical", &r->typical, &r->typicalKind);
-    ok &= ReadValueOrNA(ItemAt(items, 1), owner, "Minimum", &r->minimum, &r->minimumKind);
-    ok &= ReadValueOrNA(ItemAt(items, 2), owner, "Maximum", &r->maximum, &r->maximumKind);
+    // The three columns as C strings; a column the line lacks is absent (null).
+    std::string columns[3];
+    const char* column[3] = {};
+    for (std::size_t i = 0; i < 3 && i < items.size(); ++i) {
+        columns[i] = items[i];
+        column[i] = columns[i].c_str();
+    }
+    int ok = ReadValueOrNA(column[0], owner, "Typical", &r->typical, &r->typicalKind);
+    ok &= ReadValueOrNA(column[1], owner, "Minimum", &r->minimum, &r->minimumKind);
+    ok &= ReadValueOrNA(column[2], owner, "Maximum", &r->maximum, &r->maximumKind);
     if (r->typicalKind == kValueNumber && r->minimumKind == kValueNumber && r->maximumKind == kValueNumber) {
         const bool below = r->typical < r->minimum && r->typical < r->maximum;
         const bool above = r->typical > r->minimum && r->typical > r->maximum;
         if (below || above) ReportWarningAtLine(MSG_RNG_TYPICAL_NOT_BETWEEN);
     }
-    FreeLineItems(&items);
     *record = r;
     return ok;
 }

@@ -7,36 +7,9 @@
 #include "IbisParser/keywords/algmod.h"
 #include "IbisParser/keywords/pkg.h"
 #include "IbisParser/keywords/ramp.h"
-#include "IbisParser/text/lineitems.h"
 #include "IbisParser/text/values.h"
 #include "support/CheckerRun.h"
 #include "support/ScratchDirectory.h"
-
-TEST(LineItems, SplitsAtBlanksAndSeparators) {
-    const struct {
-        const char* text;
-        int max;
-        char separator;
-        int total;
-        std::vector<std::string> items;
-    } cases[] = {
-        {"Windows_VisualStudio_32", 5, '_', 5, {"Windows", "_", "VisualStudio", "_", "32"}},
-        {"  a b\tc  ", 2, 0, 3, {"a", "b"}},
-        {"R_load=50", 3, '=', 3, {"R_load", "=", "50"}},
-        {"", 3, 0, 0, {}},
-        {"x y z", 0, 0, 3, {}},
-    };
-    for (const auto& c : cases) {
-        LineItems items{};
-        ASSERT_EQ(SplitLineItems(c.text, c.max, c.separator, &items), 1);
-        EXPECT_EQ(items.totalCount, c.total) << c.text;
-        ASSERT_EQ(items.storedCount, static_cast<int>(c.items.size())) << c.text;
-        for (int i = 0; i < items.storedCount; ++i) EXPECT_EQ(items.items[i], c.items[i]);
-        for (int i = items.storedCount; i < c.max; ++i) EXPECT_EQ(items.items[i], nullptr);
-        EXPECT_EQ(ItemAt(items, items.storedCount), nullptr);
-        FreeLineItems(&items);
-    }
-}
 
 TEST(Values, ScaledNumbers) {
     const struct {

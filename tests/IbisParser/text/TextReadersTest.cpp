@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "IbisParser/text/casefold.h"
-#include "IbisParser/text/lineitems.h"
 #include "IbisParser/text/words.h"
 
 TEST(Items, RunsOfNonBlanksAndSeparatorsAlone) {
@@ -24,17 +23,13 @@ TEST(Items, RunsOfNonBlanksAndSeparatorsAlone) {
         {"1.2/0.5n", '\0', {"1.2/0.5n"}},
         {"Windows_VisualStudio_32", '_', {"Windows", "_", "VisualStudio", "_", "32"}},
         {"_a_", '_', {"_", "a", "_"}},
+        {"  a b\tc  ", '\0', {"a", "b", "c"}},
+        {"x y z", '=', {"x", "y", "z"}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> got;
         for (std::string_view item : Items(c.line, c.separator)) got.emplace_back(item);
         EXPECT_EQ(got, c.items) << "'" << c.line << "' at '" << c.separator << "'";
-        // The owned items of the older readers are the same items.
-        LineItems owned{};
-        ASSERT_EQ(SplitLineItems(c.line, 8, c.separator, &owned), 1);
-        ASSERT_EQ(owned.totalCount, static_cast<int>(c.items.size())) << c.line;
-        for (int i = 0; i < owned.storedCount; ++i) EXPECT_EQ(owned.items[i], c.items[static_cast<std::size_t>(i)]);
-        FreeLineItems(&owned);
         if (c.separator == '\0') {
             std::vector<std::string> words;
             for (std::string_view w : Words(c.line)) words.emplace_back(w);
