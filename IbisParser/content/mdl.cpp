@@ -310,7 +310,7 @@ void ModelCheckLine(const KeywordLine& l) {
     }
     if (l.group != kGroupModel && l.group != kGroupSubmodel) return;
     const bool model = l.code == KW_MODEL_SPEC;
-    CheckSubParameterColumns(model ? "Model Spec" : "Submodel Spec", l.line, false, false);
+    CheckSubParameterColumns(model ? "Model Spec" : "Submodel Spec", l.line, false);
     if (model) ModelSpecLine(l.line);
 }
 

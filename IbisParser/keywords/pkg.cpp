@@ -62,6 +62,7 @@ void PackageLine(PackageData* package, const char* line) {
             if (record->maximumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MAXIMUM_MISSING);
         }
     }
+    CheckRowMinimumBelowMaximum(name.c_str(), items[1], items[2], items[3]);
 }
 
 void PackageFinalCheck(const PackageData* package, const char* componentName) {
@@ -94,7 +95,6 @@ void PackageCheckLine(const KeywordLine& l) {
         if (!package) PackageCreate(&package);
     } else if (package) {
         PackageLine(package, l.line);
-        CheckSubParameterColumns("Package", l.line, true, true);
     }
 }
 

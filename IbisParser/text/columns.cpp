@@ -60,22 +60,27 @@ void CheckColumnsInOrder(const char* keyword, const char* text, bool ordered) {
     if (ordered) CheckMinimumBelowMaximum(keyword, w[1], w[2]);
 }
 
-void CheckSubParameterColumns(const char* keyword, const char* line, bool numbersReported, bool ordered) {
+void CheckRowMinimumBelowMaximum(const char* owner, std::string_view typical, std::string_view minimum,
+                                 std::string_view maximum) {
+    for (std::string_view column : {typical, minimum, maximum})
+        if (!SameIgnoringCase(column, "NA") && !IsNumber(column)) return;
+    CheckMinimumBelowMaximum(owner, minimum, maximum);
+}
+
+void CheckSubParameterColumns(const char* keyword, const char* line, bool ordered) {
     const std::vector<std::string_view> w = Words(line);
     if (w.empty()) return;
     const std::string name(w[0]);
     if (w.size() != 4) {
-        if (!numbersReported) ReportErrorAtLine(MSG_COLUMNS_EXPECTED, keyword, static_cast<int>(w.size()) - 1);
+        ReportErrorAtLine(MSG_COLUMNS_EXPECTED, keyword, static_cast<int>(w.size()) - 1);
         return;
     }
     bool sound = true;
     for (std::size_t i = 1; i < 4; ++i) {
         if (SameIgnoringCase(w[i], "NA")) continue;
         double value = 0;
-        if (numbersReported ? ReadNumber(w[i], &value) : ReadColumnNumber(w[i], kColumnNames[i - 1], keyword, &value))
-            continue;
+        if (ReadColumnNumber(w[i], kColumnNames[i - 1], keyword, &value)) continue;
         sound = false;
-        if (numbersReported) continue;
         const std::string column = name + " " + kColumnNames[i - 1];
         ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, std::string(w[i]).c_str(), column.c_str(), keyword);
     }

@@ -10,8 +10,12 @@ bool CheckColumns(const char* keyword, const char* text);
 // Sound columns whose typical value must lie between the others (3903) and,
 // when `ordered`, whose minimum must not exceed the maximum (a warning).
 void CheckColumnsInOrder(const char* keyword, const char* text, bool ordered);
-// A sub-parameter line "name typical minimum maximum" ([Package], [Model Spec],
-// [Submodel Spec]): each column a number or NA (5043). `numbersReported`: the
-// keyword's own reader has counted the columns and reported what is no number,
-// so only the order is left. `ordered`: the minimum must not exceed the maximum.
-void CheckSubParameterColumns(const char* keyword, const char* line, bool numbersReported, bool ordered);
+// A sub-parameter line "name typical minimum maximum" ([Model Spec], [Submodel
+// Spec]): each column a number or NA (5043). `ordered`: the minimum must not
+// exceed the maximum.
+void CheckSubParameterColumns(const char* keyword, const char* line, bool ordered);
+// The columns of a row whose reader has reported what is no number ([Package]):
+// when each is a number or NA, a minimum above the maximum is a warning that
+// names `owner`.
+void CheckRowMinimumBelowMaximum(const char* owner, std::string_view typical, std::string_view minimum,
+                                 std::string_view maximum);

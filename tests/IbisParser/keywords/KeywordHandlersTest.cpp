@@ -38,6 +38,10 @@ TEST(Package, Lines) {
         {{"C_pkg NA 1pF 2pF"}, {"The typical column must be specified."}, false},
         {{"R_pkg 1 2 3"}, {"WARNING (line    0) - Typ value is not in between Min and Max "}, true},
         {{"R_pkg 2 3 1"}, {}, true},
+        // The reader that reads the row also checks its order.
+        {{"R_pkg 2 3 1.0"}, {"R_pkg: minimum 3 is above maximum 1.0; are the columns swapped?"}, true},
+        {{"R_pkg 2 3 1x"}, {"R_pkg: minimum 3 is above maximum 1x; are the columns swapped?"}, true},
+        {{"L_pkg NA 3n 1n"}, {"L_pkg: minimum 3n is above maximum 1n; are the columns swapped?"}, false},
         {{"R_pkg 1 2"}, {"Expected 4 columns in Package sub-parameter line, found 3 columns."}, false},
         {{"r_pkg 1 1 1"}, {}, true},
         {{"R_pkg x 1 2"}, {"Invalid Typical Value (\"x\")", "Unable to parse data for Package subparameter 'R_pkg'."}, false},
