@@ -1,6 +1,5 @@
 #include "IbisParser/ami/amivalues.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -97,10 +96,7 @@ bool IsParameter(const Definition& d) { return d.usage || d.type || d.format || 
 // A number that a model can hold: an Integer within 64 bits, a finite Float
 // (strtod also reads "nan" and "inf").
 bool Representable(const AmiValue& v) {
-    if (v.type != kAmiInteger) return std::isfinite(std::strtod(v.text, nullptr));
-    errno = 0;
-    (void)std::strtoll(v.text, nullptr, 10);
-    return errno != ERANGE;
+    return v.type == kAmiInteger ? AmiIntegerFits(v.text) : std::isfinite(AmiNumberValue(v.text));
 }
 
 bool Fits(std::int32_t typeKeyword, const AmiValue& v) {
@@ -125,7 +121,7 @@ const char* TypeName(std::int32_t k) {
     }
 }
 
-double Number(const AmiValue& v) { return std::strtod(v.text, nullptr); }
+double Number(const AmiValue& v) { return AmiNumberValue(v.text); }
 // A value compared as a number: an Integer or Float that is finite. "nan",
 // "inf" and "1e999" are numbers to strtod, but no comparison is built on them
 // (where the Type lets them through, they are compared as texts).
