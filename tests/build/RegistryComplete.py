@@ -43,6 +43,9 @@ def main(checker, engine, registry):
     problems = []
     if not defined:
         problems.append('no check definitions found under ' + checker)
+    if not os.path.isfile(registry_path):
+        print('no registry table: ' + registry_path)
+        return 1
     rows = re.findall(r'&(k\w+)\s*,', read(registry_path))
     for name, headers in sorted(defined.items()):
         if len(headers) > 1:
