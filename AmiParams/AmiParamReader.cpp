@@ -90,7 +90,7 @@ const AmiValue* AmiParamReader::FirstValue(const char* path) const {
 bool AmiParamReader::GetInt(std::int32_t& result, const char* path) const {
     const AmiValue* v = FirstValue(path);
     if (!v || (v->type != kAmiInteger && v->type != kAmiFloat)) return false;
-    const double x = std::atof(v->text);
+    const double x = AmiNumberValue(v->text);
     // Outside int32 (or not a number) no conversion is defined: not found.
     if (!(x > -2147483649.0 && x < 2147483648.0)) return false;
     result = static_cast<std::int32_t>(x);
@@ -100,7 +100,7 @@ bool AmiParamReader::GetInt(std::int32_t& result, const char* path) const {
 bool AmiParamReader::GetDouble(double& result, const char* path) const {
     const AmiValue* v = FirstValue(path);
     if (!v || (v->type != kAmiInteger && v->type != kAmiFloat)) return false;
-    result = std::atof(v->text);
+    result = AmiNumberValue(v->text);
     return true;
 }
 

@@ -276,15 +276,31 @@ std::int32_t LinkNodes(AmiParamTree* tree, std::int32_t n) {
 
 }  // namespace
 
+bool IsAmiIntegerText(const char* text) {
+    char* end = nullptr;
+    (void)std::strtoll(text, &end, 10);
+    return end != text && *end == '\0';
+}
+
+bool IsAmiNumberText(const char* text) {
+    char* end = nullptr;
+    (void)std::strtod(text, &end);
+    return end != text && *end == '\0';
+}
+
+double AmiNumberValue(const char* text) { return std::strtod(text, nullptr); }
+
+bool AmiIntegerFits(const char* text) {
+    errno = 0;
+    (void)std::strtoll(text, nullptr, 10);
+    return errno != ERANGE;
+}
+
 std::int32_t ClassifyValueType(const char* text) {
     if (!text || !*text) return kAmiNoText;
     if (*text == '"') return kAmiText;
-    char* end = nullptr;
-    errno = 0;
-    (void)std::strtol(text, &end, 10);
-    if (end != text && *end == '\0') return kAmiInteger;
-    (void)std::strtod(text, &end);
-    if (end != text && *end == '\0') return kAmiFloat;
+    if (IsAmiIntegerText(text)) return kAmiInteger;
+    if (IsAmiNumberText(text)) return kAmiFloat;
     if (std::strcmp(text, "True") == 0 || std::strcmp(text, "False") == 0) return kAmiBoolean;
     return kAmiText;
 }

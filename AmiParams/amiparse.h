@@ -77,6 +77,16 @@ enum AmiParseResult : std::int32_t {
 std::int32_t ParseAmiParams(const char* text, AmiParamTree** tree);
 void FreeAmiParamTree(AmiParamTree** tree);
 
+// The one reader of AMI numbers, for the parser, the checker and the model.
+// An Integer's text is a whole decimal integer (an optional sign and digits); a
+// number's text is any text that strtod reads to its end (decimals, exponents).
+bool IsAmiIntegerText(const char* text);
+bool IsAmiNumberText(const char* text);
+// The value of a number's text (0 where it starts with none).
+double AmiNumberValue(const char* text);
+// Whether an Integer's text fits in 64 bits, on every platform.
+bool AmiIntegerFits(const char* text);
+
 std::int32_t ClassifyValueType(const char* text);
 void ClassifyKeyword(AmiValue* value, const char* text);
 std::int32_t ClassifyLeafName(const char* name);

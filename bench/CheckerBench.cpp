@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "IbisParser/frame.h"
-#include "IbisParser/parse.h"
-#include "IbisParser/report.h"
+#include "IbisParser/engine/frame.h"
+#include "IbisParser/engine/parse.h"
+#include "IbisParser/engine/report.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include <sys/stat.h>
 
-#include "IbisParser/frame.h"
-#include "IbisParser/parse.h"
-#include "IbisParser/report.h"
+#include "IbisParser/engine/frame.h"
+#include "IbisParser/engine/parse.h"
+#include "IbisParser/engine/report.h"
 
 // Beside the input: files an [Algorithmic Model], a [Package Model] or a board's
 // [Reference Designator Map] may name that are no regular files (a folder, a link

@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "IbisParser/context.h"
-#include "IbisParser/frame.h"
-#include "IbisParser/parse.h"
-#include "IbisParser/report.h"
+#include "IbisParser/engine/context.h"
+#include "IbisParser/engine/frame.h"
+#include "IbisParser/engine/parse.h"
+#include "IbisParser/engine/report.h"
 #include "support/ScratchDirectory.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "IbisParser/report.h"
+#include "IbisParser/engine/report.h"
 
 // The result of checking one file named on the command line.
 struct CheckedFile {

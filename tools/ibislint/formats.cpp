@@ -5,8 +5,8 @@
 #include <map>
 #include <string>
 
-#include "IbisParser/messages.h"
-#include "IbisParser/printable.h"
+#include "IbisParser/engine/messages.h"
+#include "IbisParser/engine/printable.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "IbisParser/frame.h"
-#include "IbisParser/messages.h"
-#include "IbisParser/parse.h"
-#include "IbisParser/printable.h"
-#include "IbisParser/report.h"
+#include "IbisParser/engine/frame.h"
+#include "IbisParser/engine/messages.h"
+#include "IbisParser/engine/parse.h"
+#include "IbisParser/engine/printable.h"
+#include "IbisParser/engine/report.h"
 #include "tools/ibislint/findings.h"
 #include "tools/ibislint/formats.h"
 

@@ -1,0 +1,2 @@
+#include "lib/content/a.h"
+const KeywordCheck kA{.name = "a"};

@@ -1,0 +1,3 @@
+#pragma once
+#include "lib/engine/check.h"
+extern const KeywordCheck kA;

@@ -1,0 +1,2 @@
+#include "lib/content/b.h"
+const KeywordCheck kB{.name = "b"};

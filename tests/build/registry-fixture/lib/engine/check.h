@@ -1,0 +1,4 @@
+#pragma once
+struct KeywordCheck {
+    const char* name;
+};
