@@ -1,5 +1,6 @@
 #include "tools/velkor-sim/Analysis.h"
 
+#include "tools/velkor-sim/EyeLevels.h"
 #include "tools/velkor-sim/Fft.h"
 
 #include <algorithm>
@@ -71,6 +72,15 @@ std::vector<std::pair<double, double>> TrackingSpectrum(const std::vector<std::p
 // It does not depend on the jitter sent: window means average it out.
 double LockTolerance(const AnalysisSettings& s) { return std::max(1.0 / s.samplesPerBit, 0.125); }
 
+LevelScale ScaleOf(const EyeDensity& eye) { return {eye.low, eye.high, eye.levels}; }
+
+// The rows of the ring's samples from `from` on, appended to rows.
+void AppendRows(const EyeDensity& eye, const std::vector<double>& ring, std::vector<std::uint16_t>& rows) {
+    const std::size_t from = rows.size();
+    rows.resize(ring.size());
+    Levels(ScaleOf(eye), ring.data() + from, ring.size() - from, rows.data() + from);
+}
+
 }  // namespace
 
 LinkAnalyser::LinkAnalyser(const AnalysisSettings& settings)
@@ -94,6 +104,10 @@ void LinkAnalyser::Add(const double* input, const double* output, std::size_t n,
                        std::size_t count) {
     in_.insert(in_.end(), input, input + n);
     out_.insert(out_.end(), output, output + n);
+    if (aligned_) {
+        AppendRows(m_.eyeBefore, in_, rowsIn_);
+        AppendRows(m_.eyeAfter, out_, rowsOut_);
+    }
     for (std::size_t k = 0; k < count; ++k) {
         const double t = clockTimes[k];
         ++m_.edges;
@@ -238,6 +252,8 @@ void LinkAnalyser::OnLock() {
     };
     range(in_, m_.eyeBefore);
     range(out_, m_.eyeAfter);
+    AppendRows(m_.eyeBefore, in_, rowsIn_);
+    AppendRows(m_.eyeAfter, out_, rowsOut_);
     inputShift_ = InputEyeCentre(window);
 }
 
@@ -266,19 +282,14 @@ long long LinkAnalyser::InputEyeCentre(std::size_t window) const {
     return std::llround(centre);
 }
 
-void LinkAnalyser::Density(EyeDensity& eye, const std::vector<double>& ring, long long decision) {
-    const long long end = base_ + static_cast<long long>(ring.size());
-    for (int o = -spb_; o < spb_; ++o) {
-        const long long i = decision + o;
-        if (i < base_ || i >= end) continue;
-        const double v = ring[static_cast<std::size_t>(i - base_)];
-        // floor, then clamped to the levels: truncation inside them, no libm call
-        // (baseline x86-64 has no rounding instruction); NaN lands in level 0.
-        const double x = (v - eye.low) / (eye.high - eye.low) * eye.levels;
-        const int level = x >= 0 ? (x < eye.levels ? static_cast<int>(x) : eye.levels - 1) : 0;
-        ++eye.counts[static_cast<std::size_t>(o + spb_) * static_cast<std::size_t>(eye.levels) +
-                     static_cast<std::size_t>(level)];
-    }
+void LinkAnalyser::Density(EyeDensity& eye, const std::vector<std::uint16_t>& rows, long long decision) {
+    // Columns -spb ... spb-1 about the decision; the rows were binned on arrival.
+    const long long first = std::max(decision - spb_, base_);
+    const long long last = std::min(decision + spb_, base_ + static_cast<long long>(rows.size()));
+    const auto levels = static_cast<std::size_t>(eye.levels);
+    std::uint32_t* counts = eye.counts.data();
+    for (long long i = first; i < last; ++i)
+        ++counts[static_cast<std::size_t>(i - decision + spb_) * levels + rows[static_cast<std::size_t>(i - base_)]];
 }
 
 void LinkAnalyser::Measure(const Edge& edge) {
@@ -318,8 +329,8 @@ void LinkAnalyser::Measure(const Edge& edge) {
             maxZero_[slot] = std::max(maxZero_[slot], v);
         }
     }
-    Density(m_.eyeBefore, in_, edge.decision + inputShift_);
-    Density(m_.eyeAfter, out_, edge.decision);
+    Density(m_.eyeBefore, rowsIn_, edge.decision + inputShift_);
+    Density(m_.eyeAfter, rowsOut_, edge.decision);
 }
 
 void LinkAnalyser::Process(bool final) {
@@ -346,6 +357,10 @@ void LinkAnalyser::Trim() {
         const auto drop = static_cast<std::size_t>(std::min<long long>(keep - base_, static_cast<long long>(out_.size())));
         in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(drop));
         out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(drop));
+        if (aligned_) {
+            rowsIn_.erase(rowsIn_.begin(), rowsIn_.begin() + static_cast<std::ptrdiff_t>(drop));
+            rowsOut_.erase(rowsOut_.begin(), rowsOut_.begin() + static_cast<std::ptrdiff_t>(drop));
+        }
         base_ += static_cast<long long>(drop);
     }
     // Transmitted bits still needed: before alignment those the latency search may

@@ -30,7 +30,7 @@ struct AnalysisSettings {
 };
 
 struct EyeDensity {
-    int phases = 32, levels = 64;  // one column per sample over two unit intervals
+    int phases = 32, levels = 64;  // one column per sample over two unit intervals; levels <= 65535
     double low = 0, high = 0;
     std::vector<std::uint32_t> counts;  // phases x levels, phase-major
 };
@@ -103,7 +103,7 @@ private:
     int Bit(long long index);
     double Out(long long i) const { return out_[static_cast<std::size_t>(i - base_)]; }
     double In(long long i) const { return in_[static_cast<std::size_t>(i - base_)]; }
-    void Density(EyeDensity& eye, const std::vector<double>& ring, long long decision);
+    void Density(EyeDensity& eye, const std::vector<std::uint16_t>& rows, long long decision);
     void Trim();
     long long InputEyeCentre(std::size_t window) const;
     double PhaseAt(double t) const { return s_.impairments.Any() ? timing_.Phase(t) : t / s_.bitTime; }
@@ -131,6 +131,8 @@ private:
     LinkMetrics m_;
     // Samples kept from index base_ on, as far back as pending edges need.
     std::vector<double> in_, out_;
+    // Their eye density rows, once the densities' ranges are set at alignment.
+    std::vector<std::uint16_t> rowsIn_, rowsOut_;
     long long base_ = 0;
     std::deque<Edge> pending_;     // edges not yet measured (before lock: the current stable stretch)
     std::size_t pendingFirst_ = 0;  // edge number of pending_.front()
