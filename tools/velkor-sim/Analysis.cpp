@@ -310,25 +310,29 @@ void LinkAnalyser::Measure(const Edge& edge) {
     if (bit > 1 || edge.decision < base_ || edge.decision >= end) return;
     ++m_.bitsCompared;
     m_.bitErrors += (Out(edge.decision) > 0) != (bit == 1);
-    for (int o = -spb_ / 2; o < spb_ - spb_ / 2; ++o) {
-        const long long i = edge.decision + o;
-        if (i < base_ || i >= end) continue;
-        const double v = Out(i);
-        const auto slot = static_cast<std::size_t>(o + spb_ / 2);
-        ++comparedAt_[slot];
-        errorsAt_[slot] += (v > 0) != (bit == 1);
-        if (bit) {
-            ++count1_[slot];
-            sum1_[slot] += v;
-            sum1sq_[slot] += v * v;
-            minOne_[slot] = std::min(minOne_[slot], v);
-        } else {
-            ++count0_[slot];
-            sum0_[slot] += v;
-            sum0sq_[slot] += v * v;
-            maxZero_[slot] = std::max(maxZero_[slot], v);
-        }
+    // The samples of this bit's unit interval, for the bathtub: the ones' and the
+    // zeros' sums apart, so that the loop does not branch on the bit.
+    const long long first = std::max(edge.decision - spb_ / 2, base_);
+    const long long last = std::min(edge.decision + spb_ - spb_ / 2, end);
+    const auto slot0 = static_cast<std::size_t>(first - edge.decision + spb_ / 2);
+    const double* v = out_.data() + (first - base_);
+    const auto n = static_cast<std::size_t>(std::max(last - first, 0LL));
+    for (std::size_t j = 0; j < n; ++j) {
+        ++comparedAt_[slot0 + j];
+        errorsAt_[slot0 + j] += (v[j] > 0) != (bit == 1);
     }
+    auto tally = [&](std::vector<std::size_t>& count, std::vector<double>& sum, std::vector<double>& sumSquares,
+                     std::vector<double>& extreme, const auto& keep) {
+        for (std::size_t j = 0; j < n; ++j) {
+            const std::size_t slot = slot0 + j;
+            ++count[slot];
+            sum[slot] += v[j];
+            sumSquares[slot] += v[j] * v[j];
+            extreme[slot] = keep(extreme[slot], v[j]);
+        }
+    };
+    if (bit) tally(count1_, sum1_, sum1sq_, minOne_, [](double a, double b) { return std::min(a, b); });
+    else tally(count0_, sum0_, sum0sq_, maxZero_, [](double a, double b) { return std::max(a, b); });
     Density(m_.eyeBefore, rowsIn_, edge.decision + inputShift_);
     Density(m_.eyeAfter, rowsOut_, edge.decision);
 }

@@ -180,10 +180,11 @@ void HeldStreamConvolver::Process(const double* values, std::size_t count, doubl
         valuesFft_.Forward(values_.data(), valuesSpectrum_.data());
         // The stream as impulses every hold samples has the values' spectrum
         // repeated hold times (the upper half of each repetition the mirror image).
-        for (std::size_t k = 0; k < spectrum_.size(); ++k) {
-            const std::size_t j = k % m;
-            const std::complex<double> v = j <= m / 2 ? valuesSpectrum_[j] : std::conj(valuesSpectrum_[m - j]);
-            spectrum_[k] = v * pulseSpectrum_[k];
+        for (std::size_t from = 0; from < spectrum_.size(); from += m) {
+            const std::size_t to = std::min(spectrum_.size(), from + m), middle = std::min(to, from + m / 2 + 1);
+            for (std::size_t k = from; k < middle; ++k) spectrum_[k] = valuesSpectrum_[k - from] * pulseSpectrum_[k];
+            for (std::size_t k = middle; k < to; ++k)
+                spectrum_[k] = std::conj(valuesSpectrum_[m - (k - from)]) * pulseSpectrum_[k];
         }
         fft_.Inverse(spectrum_.data(), buf_.data());
         carry_.Emit(buf_.data(), buf_.size(), c * hold_, out + start * hold_);
