@@ -9,6 +9,13 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
+// The textbook complex product: for finite operands the same values as
+// std::complex's operator*, without its recovery of infinite operands from NaN
+// results, whose test and call in every iteration keep the loops scalar and slow.
+inline std::complex<double> Multiply(std::complex<double> a, std::complex<double> b) {
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
 // The smallest even length of at least `minimum` whose factors are kissfft's fast
 // radices (2, 3, 4, 5), so that no stage falls back to its generic butterfly.
 std::size_t FastLength(std::size_t minimum) {
@@ -60,7 +67,7 @@ void RealFft::Forward(const double* x, std::complex<double>* spectrum) {
         const std::complex<double> a = z[k], b = std::conj(z[half_ - k]);
         const std::complex<double> even = 0.5 * (a + b);
         const std::complex<double> odd = 0.5 * (a - b);  // i O[k]
-        spectrum[k] = even + std::complex<double>(odd.imag(), -odd.real()) * twiddle_[k];
+        spectrum[k] = even + Multiply(std::complex<double>(odd.imag(), -odd.real()), twiddle_[k]);
     }
 }
 
@@ -69,7 +76,7 @@ void RealFft::Inverse(std::complex<double>* spectrum, double* x) {
     // the inverse of Z = 2 (E + i O) is then L times the interleaved signal.
     for (std::size_t k = 0; k < half_; ++k) {
         const std::complex<double> a = spectrum[k], b = std::conj(spectrum[half_ - k]);
-        const std::complex<double> odd = (a - b) * std::conj(twiddle_[k]);
+        const std::complex<double> odd = Multiply(a - b, std::conj(twiddle_[k]));
         work_[k] = (a + b) + std::complex<double>(-odd.imag(), odd.real());
     }
     inverse_.transform(work_.data(), reinterpret_cast<std::complex<double>*>(x));
@@ -81,9 +88,11 @@ std::size_t LeadingZeros(const std::vector<double>& h) {
     return k;
 }
 
-void OverlapCarry::Emit(const double* response, std::size_t responseLength, std::size_t m, double* out) {
-    const std::size_t taps = carry_.size();
-    for (std::size_t i = 0; i < m; ++i) out[i] = response[i] + (i < taps ? carry_[i] : 0.0);
+void OverlapCarry::Emit(const double* response, std::size_t responseLength, std::size_t m, double* out,
+                        std::size_t stride) {
+    const std::size_t taps = carry_.size(), overlap = std::min(m, taps);
+    for (std::size_t i = 0; i < overlap; ++i) out[i * stride] = response[i] + carry_[i];
+    for (std::size_t i = overlap; i < m; ++i) out[i * stride] = response[i] + 0.0;  // -0 out as +0, as ever
     // The rest of the response joins the carry, shifted by m.
     for (std::size_t j = 0; j < taps; ++j) {
         const double older = j + m < taps ? carry_[j + m] : 0.0;
@@ -127,7 +136,7 @@ void StreamConvolver::Process(double* x, std::size_t n) {
         std::copy(x + start, x + start + m, buf_.begin());
         std::fill(buf_.begin() + static_cast<std::ptrdiff_t>(m), buf_.end(), 0.0);
         fft_.Forward(buf_.data(), spectrum_.data());
-        for (std::size_t k = 0; k < spectrum_.size(); ++k) spectrum_[k] *= hf_[k];
+        for (std::size_t k = 0; k < spectrum_.size(); ++k) spectrum_[k] = Multiply(spectrum_[k], hf_[k]);
         fft_.Inverse(spectrum_.data(), buf_.data());
         carry_.Emit(buf_.data(), buf_.size(), m, x + start);
     }
@@ -164,7 +173,6 @@ HeldStreamConvolver::HeldStreamConvolver(const std::vector<double>& h, std::size
     spectrum_.assign(bins, {});
     values_.assign(length, 0.0);
     buf_.assign(length, 0.0);
-    phaseOut_.assign(segmentValues_, 0.0);
     const double scale = 1.0 / static_cast<double>(length);
     for (std::size_t p = 0; p < hold_; ++p) {
         std::fill(buf_.begin(), buf_.end(), 0.0);
@@ -189,10 +197,9 @@ void HeldStreamConvolver::Process(const double* values, std::size_t count, doubl
         double* segment = out + start * hold_;
         for (std::size_t p = 0; p < hold_; ++p) {
             const std::complex<double>* phase = phaseSpectra_.data() + p * bins;
-            for (std::size_t k = 0; k < bins; ++k) spectrum_[k] = valuesSpectrum_[k] * phase[k];
+            for (std::size_t k = 0; k < bins; ++k) spectrum_[k] = Multiply(valuesSpectrum_[k], phase[k]);
             fft_.Inverse(spectrum_.data(), buf_.data());
-            carries_[p].Emit(buf_.data(), buf_.size(), c, phaseOut_.data());
-            for (std::size_t j = 0; j < c; ++j) segment[j * hold_ + p] = phaseOut_[j];
+            carries_[p].Emit(buf_.data(), buf_.size(), c, segment + p, hold_);
         }
     }
     delay_.Process(out, count * hold_);

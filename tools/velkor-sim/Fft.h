@@ -39,8 +39,9 @@ class OverlapCarry {
 public:
     explicit OverlapCarry(std::size_t length) : carry_(length, 0.0) {}
     // response: a segment's full response (at least `length` + m samples; the rest
-    // counts as 0); writes its first m samples plus the carry to out, keeps the tail.
-    void Emit(const double* response, std::size_t responseLength, std::size_t m, double* out);
+    // counts as 0); writes its first m samples plus the carry to out, `stride`
+    // apart, and keeps the tail.
+    void Emit(const double* response, std::size_t responseLength, std::size_t m, double* out, std::size_t stride = 1);
 
 private:
     std::vector<double> carry_;
@@ -102,7 +103,7 @@ private:
     std::vector<OverlapCarry> carries_;  // one a phase
     std::vector<std::complex<double>> phaseSpectra_;  // hold x (length/2 + 1), divided by the transform length
     std::vector<std::complex<double>> valuesSpectrum_, spectrum_;
-    std::vector<double> values_, buf_, phaseOut_;
+    std::vector<double> values_, buf_;
 };
 
 // The whole linear convolution of a and b (length a + b - 1), by transforms.
