@@ -86,18 +86,8 @@ void AppendRows(const EyeDensity& eye, const std::vector<double>& ring, std::vec
 LinkAnalyser::LinkAnalyser(const AnalysisSettings& settings)
     : s_(settings), spb_(settings.samplesPerBit), dt_(settings.bitTime / settings.samplesPerBit),
       lock_(LockTolerance(settings)), timing_(settings.impairments, settings.bitTime, settings.seed),
-      prbs_(settings.polynomial) {
-    const auto slots = static_cast<std::size_t>(spb_);
-    errorsAt_.assign(slots, 0);
-    comparedAt_.assign(slots, 0);
-    count1_.assign(slots, 0);
-    count0_.assign(slots, 0);
-    sum1_.assign(slots, 0);
-    sum1sq_.assign(slots, 0);
-    sum0_.assign(slots, 0);
-    sum0sq_.assign(slots, 0);
-    minOne_.assign(slots, 1e300);
-    maxZero_.assign(slots, -1e300);
+      prbs_(settings.polynomial),
+      tallies_(static_cast<std::size_t>(settings.samplesPerBit)) {
 }
 
 void LinkAnalyser::Add(const double* input, const double* output, std::size_t n, const double* clockTimes,
@@ -286,10 +276,11 @@ void LinkAnalyser::Density(EyeDensity& eye, const std::vector<std::uint16_t>& ro
     // Columns -spb ... spb-1 about the decision; the rows were binned on arrival.
     const long long first = std::max(decision - spb_, base_);
     const long long last = std::min(decision + spb_, base_ + static_cast<long long>(rows.size()));
+    if (last <= first) return;
     const auto levels = static_cast<std::size_t>(eye.levels);
-    std::uint32_t* counts = eye.counts.data();
-    for (long long i = first; i < last; ++i)
-        ++counts[static_cast<std::size_t>(i - decision + spb_) * levels + rows[static_cast<std::size_t>(i - base_)]];
+    std::uint32_t* column = eye.counts.data() + static_cast<std::size_t>(first - decision + spb_) * levels;
+    const std::uint16_t* row = rows.data() + (first - base_);
+    for (long long i = first; i < last; ++i, column += levels) ++column[*row++];
 }
 
 void LinkAnalyser::Measure(const Edge& edge) {
@@ -310,29 +301,12 @@ void LinkAnalyser::Measure(const Edge& edge) {
     if (bit > 1 || edge.decision < base_ || edge.decision >= end) return;
     ++m_.bitsCompared;
     m_.bitErrors += (Out(edge.decision) > 0) != (bit == 1);
-    // The samples of this bit's unit interval, for the bathtub: the ones' and the
-    // zeros' sums apart, so that the loop does not branch on the bit.
+    // The samples of this bit's unit interval, for the bathtub.
     const long long first = std::max(edge.decision - spb_ / 2, base_);
     const long long last = std::min(edge.decision + spb_ - spb_ / 2, end);
-    const auto slot0 = static_cast<std::size_t>(first - edge.decision + spb_ / 2);
-    const double* v = out_.data() + (first - base_);
-    const auto n = static_cast<std::size_t>(std::max(last - first, 0LL));
-    for (std::size_t j = 0; j < n; ++j) {
-        ++comparedAt_[slot0 + j];
-        errorsAt_[slot0 + j] += (v[j] > 0) != (bit == 1);
-    }
-    auto tally = [&](std::vector<std::size_t>& count, std::vector<double>& sum, std::vector<double>& sumSquares,
-                     std::vector<double>& extreme, const auto& keep) {
-        for (std::size_t j = 0; j < n; ++j) {
-            const std::size_t slot = slot0 + j;
-            ++count[slot];
-            sum[slot] += v[j];
-            sumSquares[slot] += v[j] * v[j];
-            extreme[slot] = keep(extreme[slot], v[j]);
-        }
-    };
-    if (bit) tally(count1_, sum1_, sum1sq_, minOne_, [](double a, double b) { return std::min(a, b); });
-    else tally(count0_, sum0_, sum0sq_, maxZero_, [](double a, double b) { return std::max(a, b); });
+    if (last > first)
+        tallies_.Add(out_.data() + (first - base_), static_cast<std::size_t>(last - first),
+                     static_cast<std::size_t>(first - edge.decision + spb_ / 2), bit == 1);
     Density(m_.eyeBefore, rowsIn_, edge.decision + inputShift_);
     Density(m_.eyeAfter, rowsOut_, edge.decision);
 }
@@ -441,19 +415,22 @@ LinkMetrics LinkAnalyser::Finish() {
     const int centre = spb_ / 2;
     for (int slot = 0; slot < spb_; ++slot) {
         const auto k = static_cast<std::size_t>(slot);
-        m_.bathtub.push_back({static_cast<double>(slot - centre) / spb_, errorsAt_[k], comparedAt_[k],
-                              GaussianBer(count1_[k], sum1_[k], sum1sq_[k], count0_[k], sum0_[k], sum0sq_[k])});
+        const LevelTallies &one = tallies_.ones, &zero = tallies_.zeros;
+        m_.bathtub.push_back({static_cast<double>(slot - centre) / spb_, tallies_.errors[k], tallies_.compared[k],
+                              GaussianBer(one.count[k], one.sum[k], one.sumSquares[k], zero.count[k], zero.sum[k],
+                                          zero.sumSquares[k])});
     }
     // Height about the 0 V threshold: the lowest one above it and the highest zero
     // below it; a sample on the wrong side makes the height the (negative) overshoot.
-    const double upper = minOne_[static_cast<std::size_t>(centre)], lower = maxZero_[static_cast<std::size_t>(centre)];
-    if (count1_[static_cast<std::size_t>(centre)] && count0_[static_cast<std::size_t>(centre)]) {
+    const auto c = static_cast<std::size_t>(centre);
+    const double upper = tallies_.ones.extreme[c], lower = tallies_.zeros.extreme[c];
+    if (tallies_.ones.count[c] && tallies_.zeros.count[c]) {
         m_.eyeOpen = lower < 0 && upper > 0;
         m_.eyeHeight = m_.eyeOpen ? upper - lower : std::min(upper, 0.0) - std::max(lower, 0.0);
     }
     auto clean = [&](int slot) {
         const auto k = static_cast<std::size_t>(slot);
-        return comparedAt_[k] > 0 && errorsAt_[k] == 0;
+        return tallies_.compared[k] > 0 && tallies_.errors[k] == 0;
     };
     int open = 0;
     if (m_.eyeOpen) {

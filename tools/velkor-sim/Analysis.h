@@ -13,6 +13,7 @@
 #include "tools/velkor-sim/Jitter.h"
 #include "tools/velkor-sim/LockDetector.h"
 #include "tools/velkor-sim/Prbs.h"
+#include "tools/velkor-sim/SlotTallies.h"
 
 namespace sim {
 
@@ -147,8 +148,7 @@ private:
     std::size_t periods_ = 0;
     std::size_t traceWindow_ = 256, traceCount_ = 0;
     double traceStart_ = 0;
-    std::vector<std::size_t> errorsAt_, comparedAt_, count1_, count0_;
-    std::vector<double> sum1_, sum1sq_, sum0_, sum0sq_, minOne_, maxZero_;
+    SlotTallies tallies_;
 };
 
 // The adaptation log "Velrok.adapt": a header, a first line of three values and
