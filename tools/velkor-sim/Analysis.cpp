@@ -87,8 +87,7 @@ LinkAnalyser::LinkAnalyser(const AnalysisSettings& settings)
     : s_(settings), spb_(settings.samplesPerBit), dt_(settings.bitTime / settings.samplesPerBit),
       lock_(LockTolerance(settings)), timing_(settings.impairments, settings.bitTime, settings.seed),
       prbs_(settings.polynomial),
-      tallies_(static_cast<std::size_t>(settings.samplesPerBit)) {
-}
+      tallies_(static_cast<std::size_t>(settings.samplesPerBit)) {}
 
 void LinkAnalyser::Add(const double* input, const double* output, std::size_t n, const double* clockTimes,
                        std::size_t count) {

@@ -11,7 +11,8 @@ constexpr double kPi = 3.141592653589793;
 
 // The textbook complex product: for finite operands the same values as
 // std::complex's operator*, without its recovery of infinite operands from NaN
-// results, whose test and call in every iteration keep the loops scalar and slow.
+// results, a test in every iteration (a call when it fires) that keeps the loops
+// scalar.
 inline std::complex<double> Multiply(std::complex<double> a, std::complex<double> b) {
     return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
 }
