@@ -1,5 +1,6 @@
 #include "tools/velkor-sim/Analysis.h"
 
+#include "tools/velkor-sim/EyeLevels.h"
 #include "tools/velkor-sim/Fft.h"
 
 #include <algorithm>
@@ -71,29 +72,31 @@ std::vector<std::pair<double, double>> TrackingSpectrum(const std::vector<std::p
 // It does not depend on the jitter sent: window means average it out.
 double LockTolerance(const AnalysisSettings& s) { return std::max(1.0 / s.samplesPerBit, 0.125); }
 
+LevelScale ScaleOf(const EyeDensity& eye) { return {eye.low, eye.high, eye.levels}; }
+
+// The rows of the ring's samples from `from` on, appended to rows.
+void AppendRows(const EyeDensity& eye, const std::vector<double>& ring, std::vector<std::uint16_t>& rows) {
+    const std::size_t from = rows.size();
+    rows.resize(ring.size());
+    Levels(ScaleOf(eye), ring.data() + from, ring.size() - from, rows.data() + from);
+}
+
 }  // namespace
 
 LinkAnalyser::LinkAnalyser(const AnalysisSettings& settings)
     : s_(settings), spb_(settings.samplesPerBit), dt_(settings.bitTime / settings.samplesPerBit),
       lock_(LockTolerance(settings)), timing_(settings.impairments, settings.bitTime, settings.seed),
-      prbs_(settings.polynomial) {
-    const auto slots = static_cast<std::size_t>(spb_);
-    errorsAt_.assign(slots, 0);
-    comparedAt_.assign(slots, 0);
-    count1_.assign(slots, 0);
-    count0_.assign(slots, 0);
-    sum1_.assign(slots, 0);
-    sum1sq_.assign(slots, 0);
-    sum0_.assign(slots, 0);
-    sum0sq_.assign(slots, 0);
-    minOne_.assign(slots, 1e300);
-    maxZero_.assign(slots, -1e300);
-}
+      prbs_(settings.polynomial),
+      tallies_(static_cast<std::size_t>(settings.samplesPerBit)) {}
 
 void LinkAnalyser::Add(const double* input, const double* output, std::size_t n, const double* clockTimes,
                        std::size_t count) {
     in_.insert(in_.end(), input, input + n);
     out_.insert(out_.end(), output, output + n);
+    if (aligned_) {
+        AppendRows(m_.eyeBefore, in_, rowsIn_);
+        AppendRows(m_.eyeAfter, out_, rowsOut_);
+    }
     for (std::size_t k = 0; k < count; ++k) {
         const double t = clockTimes[k];
         ++m_.edges;
@@ -238,6 +241,8 @@ void LinkAnalyser::OnLock() {
     };
     range(in_, m_.eyeBefore);
     range(out_, m_.eyeAfter);
+    AppendRows(m_.eyeBefore, in_, rowsIn_);
+    AppendRows(m_.eyeAfter, out_, rowsOut_);
     inputShift_ = InputEyeCentre(window);
 }
 
@@ -266,19 +271,15 @@ long long LinkAnalyser::InputEyeCentre(std::size_t window) const {
     return std::llround(centre);
 }
 
-void LinkAnalyser::Density(EyeDensity& eye, const std::vector<double>& ring, long long decision) {
-    const long long end = base_ + static_cast<long long>(ring.size());
-    for (int o = -spb_; o < spb_; ++o) {
-        const long long i = decision + o;
-        if (i < base_ || i >= end) continue;
-        const double v = ring[static_cast<std::size_t>(i - base_)];
-        // floor, then clamped to the levels: truncation inside them, no libm call
-        // (baseline x86-64 has no rounding instruction); NaN lands in level 0.
-        const double x = (v - eye.low) / (eye.high - eye.low) * eye.levels;
-        const int level = x >= 0 ? (x < eye.levels ? static_cast<int>(x) : eye.levels - 1) : 0;
-        ++eye.counts[static_cast<std::size_t>(o + spb_) * static_cast<std::size_t>(eye.levels) +
-                     static_cast<std::size_t>(level)];
-    }
+void LinkAnalyser::Density(EyeDensity& eye, const std::vector<std::uint16_t>& rows, long long decision) {
+    // Columns -spb ... spb-1 about the decision; the rows were binned on arrival.
+    const long long first = std::max(decision - spb_, base_);
+    const long long last = std::min(decision + spb_, base_ + static_cast<long long>(rows.size()));
+    if (last <= first) return;
+    const auto levels = static_cast<std::size_t>(eye.levels);
+    std::uint32_t* column = eye.counts.data() + static_cast<std::size_t>(first - decision + spb_) * levels;
+    const std::uint16_t* row = rows.data() + (first - base_);
+    for (long long i = first; i < last; ++i, column += levels) ++column[*row++];
 }
 
 void LinkAnalyser::Measure(const Edge& edge) {
@@ -299,27 +300,14 @@ void LinkAnalyser::Measure(const Edge& edge) {
     if (bit > 1 || edge.decision < base_ || edge.decision >= end) return;
     ++m_.bitsCompared;
     m_.bitErrors += (Out(edge.decision) > 0) != (bit == 1);
-    for (int o = -spb_ / 2; o < spb_ - spb_ / 2; ++o) {
-        const long long i = edge.decision + o;
-        if (i < base_ || i >= end) continue;
-        const double v = Out(i);
-        const auto slot = static_cast<std::size_t>(o + spb_ / 2);
-        ++comparedAt_[slot];
-        errorsAt_[slot] += (v > 0) != (bit == 1);
-        if (bit) {
-            ++count1_[slot];
-            sum1_[slot] += v;
-            sum1sq_[slot] += v * v;
-            minOne_[slot] = std::min(minOne_[slot], v);
-        } else {
-            ++count0_[slot];
-            sum0_[slot] += v;
-            sum0sq_[slot] += v * v;
-            maxZero_[slot] = std::max(maxZero_[slot], v);
-        }
-    }
-    Density(m_.eyeBefore, in_, edge.decision + inputShift_);
-    Density(m_.eyeAfter, out_, edge.decision);
+    // The samples of this bit's unit interval, for the bathtub.
+    const long long first = std::max(edge.decision - spb_ / 2, base_);
+    const long long last = std::min(edge.decision + spb_ - spb_ / 2, end);
+    if (last > first)
+        tallies_.Add(out_.data() + (first - base_), static_cast<std::size_t>(last - first),
+                     static_cast<std::size_t>(first - edge.decision + spb_ / 2), bit == 1);
+    Density(m_.eyeBefore, rowsIn_, edge.decision + inputShift_);
+    Density(m_.eyeAfter, rowsOut_, edge.decision);
 }
 
 void LinkAnalyser::Process(bool final) {
@@ -346,6 +334,10 @@ void LinkAnalyser::Trim() {
         const auto drop = static_cast<std::size_t>(std::min<long long>(keep - base_, static_cast<long long>(out_.size())));
         in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(drop));
         out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(drop));
+        if (aligned_) {
+            rowsIn_.erase(rowsIn_.begin(), rowsIn_.begin() + static_cast<std::ptrdiff_t>(drop));
+            rowsOut_.erase(rowsOut_.begin(), rowsOut_.begin() + static_cast<std::ptrdiff_t>(drop));
+        }
         base_ += static_cast<long long>(drop);
     }
     // Transmitted bits still needed: before alignment those the latency search may
@@ -422,19 +414,22 @@ LinkMetrics LinkAnalyser::Finish() {
     const int centre = spb_ / 2;
     for (int slot = 0; slot < spb_; ++slot) {
         const auto k = static_cast<std::size_t>(slot);
-        m_.bathtub.push_back({static_cast<double>(slot - centre) / spb_, errorsAt_[k], comparedAt_[k],
-                              GaussianBer(count1_[k], sum1_[k], sum1sq_[k], count0_[k], sum0_[k], sum0sq_[k])});
+        const LevelTallies &one = tallies_.ones, &zero = tallies_.zeros;
+        m_.bathtub.push_back({static_cast<double>(slot - centre) / spb_, tallies_.errors[k], tallies_.compared[k],
+                              GaussianBer(one.count[k], one.sum[k], one.sumSquares[k], zero.count[k], zero.sum[k],
+                                          zero.sumSquares[k])});
     }
     // Height about the 0 V threshold: the lowest one above it and the highest zero
     // below it; a sample on the wrong side makes the height the (negative) overshoot.
-    const double upper = minOne_[static_cast<std::size_t>(centre)], lower = maxZero_[static_cast<std::size_t>(centre)];
-    if (count1_[static_cast<std::size_t>(centre)] && count0_[static_cast<std::size_t>(centre)]) {
+    const auto c = static_cast<std::size_t>(centre);
+    const double upper = tallies_.ones.extreme[c], lower = tallies_.zeros.extreme[c];
+    if (tallies_.ones.count[c] && tallies_.zeros.count[c]) {
         m_.eyeOpen = lower < 0 && upper > 0;
         m_.eyeHeight = m_.eyeOpen ? upper - lower : std::min(upper, 0.0) - std::max(lower, 0.0);
     }
     auto clean = [&](int slot) {
         const auto k = static_cast<std::size_t>(slot);
-        return comparedAt_[k] > 0 && errorsAt_[k] == 0;
+        return tallies_.compared[k] > 0 && tallies_.errors[k] == 0;
     };
     int open = 0;
     if (m_.eyeOpen) {

@@ -13,6 +13,7 @@
 #include "tools/velkor-sim/Jitter.h"
 #include "tools/velkor-sim/LockDetector.h"
 #include "tools/velkor-sim/Prbs.h"
+#include "tools/velkor-sim/SlotTallies.h"
 
 namespace sim {
 
@@ -30,7 +31,7 @@ struct AnalysisSettings {
 };
 
 struct EyeDensity {
-    int phases = 32, levels = 64;  // one column per sample over two unit intervals
+    int phases = 32, levels = 64;  // one column per sample over two unit intervals; levels <= 65535
     double low = 0, high = 0;
     std::vector<std::uint32_t> counts;  // phases x levels, phase-major
 };
@@ -103,7 +104,7 @@ private:
     int Bit(long long index);
     double Out(long long i) const { return out_[static_cast<std::size_t>(i - base_)]; }
     double In(long long i) const { return in_[static_cast<std::size_t>(i - base_)]; }
-    void Density(EyeDensity& eye, const std::vector<double>& ring, long long decision);
+    void Density(EyeDensity& eye, const std::vector<std::uint16_t>& rows, long long decision);
     void Trim();
     long long InputEyeCentre(std::size_t window) const;
     double PhaseAt(double t) const { return s_.impairments.Any() ? timing_.Phase(t) : t / s_.bitTime; }
@@ -131,6 +132,8 @@ private:
     LinkMetrics m_;
     // Samples kept from index base_ on, as far back as pending edges need.
     std::vector<double> in_, out_;
+    // Their eye density rows, once the densities' ranges are set at alignment.
+    std::vector<std::uint16_t> rowsIn_, rowsOut_;
     long long base_ = 0;
     std::deque<Edge> pending_;     // edges not yet measured (before lock: the current stable stretch)
     std::size_t pendingFirst_ = 0;  // edge number of pending_.front()
@@ -145,8 +148,7 @@ private:
     std::size_t periods_ = 0;
     std::size_t traceWindow_ = 256, traceCount_ = 0;
     double traceStart_ = 0;
-    std::vector<std::size_t> errorsAt_, comparedAt_, count1_, count0_;
-    std::vector<double> sum1_, sum1sq_, sum0_, sum0sq_, minOne_, maxZero_;
+    SlotTallies tallies_;
 };
 
 // The adaptation log "Velrok.adapt": a header, a first line of three values and

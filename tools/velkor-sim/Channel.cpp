@@ -146,11 +146,19 @@ bool ChannelFromFile(const std::string& path, bool stepResponse, double dt, Chan
     return true;
 }
 
+namespace {
+
+// Taps between fresh phasors in FastLossDb: the rotated phasor's round-off
+// grows by about an ulp a tap, so it stays within a few dozen ulps.
+constexpr std::size_t kPhasorRun = 64;
+
+}  // namespace
+
 std::vector<LossPoint> LossCurve(const Channel& channel, double top, int count, double dt) {
     std::vector<LossPoint> curve;
     for (int i = 0; i <= count; ++i) {
         const double f = top * i / count;
-        curve.push_back({f, LossDb(channel, f, dt), true});
+        curve.push_back({f, FastLossDb(channel, f, dt), true});
     }
     return curve;
 }
@@ -159,6 +167,22 @@ double LossDb(const Channel& channel, double frequency, double dt) {
     std::complex<double> sum;
     for (std::size_t i = 0; i < channel.taps.size(); ++i)
         sum += channel.taps[i] * std::exp(std::complex<double>(0, -2 * kPi * frequency * static_cast<double>(i) * dt));
+    return -20 * std::log10(std::abs(sum));
+}
+
+double FastLossDb(const Channel& channel, double frequency, double dt) {
+    const std::complex<double> step = std::exp(std::complex<double>(0, -2 * kPi * frequency * dt));
+    std::complex<double> sum;
+    for (std::size_t start = 0; start < channel.taps.size(); start += kPhasorRun) {
+        std::complex<double> phasor =
+            std::exp(std::complex<double>(0, -2 * kPi * frequency * static_cast<double>(start) * dt));
+        const std::size_t end = std::min(channel.taps.size(), start + kPhasorRun);
+        for (std::size_t i = start; i < end; ++i) {
+            sum += channel.taps[i] * phasor;
+            phasor = std::complex<double>(phasor.real() * step.real() - phasor.imag() * step.imag(),
+                                          phasor.real() * step.imag() + phasor.imag() * step.real());
+        }
+    }
     return -20 * std::log10(std::abs(sum));
 }
 

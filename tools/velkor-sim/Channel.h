@@ -40,7 +40,12 @@ void TrimTail(std::vector<double>& taps, std::size_t atMost);
 // The insertion loss of a response at `count` frequencies up to `top`, for the figure.
 std::vector<LossPoint> LossCurve(const Channel& channel, double top, int count, double sampleInterval);
 
-// The loss in dB of a channel at a frequency (from its taps).
+// The loss in dB of a channel at a frequency (from its taps): the reference,
+// with a complex exponential a tap.
 double LossDb(const Channel& channel, double frequency, double sampleInterval);
+
+// The same within round-off (about 1e-12 dB), for the figure's curve: the phasor
+// is rotated from tap to tap and taken afresh every few dozen taps.
+double FastLossDb(const Channel& channel, double frequency, double sampleInterval);
 
 }  // namespace sim

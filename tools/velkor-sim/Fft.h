@@ -39,8 +39,9 @@ class OverlapCarry {
 public:
     explicit OverlapCarry(std::size_t length) : carry_(length, 0.0) {}
     // response: a segment's full response (at least `length` + m samples; the rest
-    // counts as 0); writes its first m samples plus the carry to out, keeps the tail.
-    void Emit(const double* response, std::size_t responseLength, std::size_t m, double* out);
+    // counts as 0); writes its first m samples plus the carry to out, `stride`
+    // apart, and keeps the tail.
+    void Emit(const double* response, std::size_t responseLength, std::size_t m, double* out, std::size_t stride = 1);
 
 private:
     std::vector<double> carry_;
@@ -82,9 +83,11 @@ private:
 };
 
 // The same convolution for a stream that holds each of its values for `hold`
-// samples (NRZ), given as the values: h is convolved with a hold-sample pulse once,
-// and the values' transform runs at 1/hold of the sample rate, so that a segment
-// costs one full-length transform (the inverse) where the stream costs two.
+// samples (NRZ), given as the values. h is convolved with a hold-sample pulse
+// once and split into its hold phases (every hold-th tap from tap p): output
+// sample b hold + p is the values convolved with phase p at value b. So the
+// values are transformed once a segment and each phase's product inverted at
+// the bit rate, hold short transforms where the stream would need two long ones.
 class HeldStreamConvolver {
 public:
     HeldStreamConvolver(const std::vector<double>& h, std::size_t hold);
@@ -94,11 +97,11 @@ public:
     std::size_t SegmentValues() const { return segmentValues_; }
 
 private:
-    std::size_t hold_, pulse_, segmentValues_;
+    std::size_t hold_, phaseTaps_, segmentValues_;
     SampleDelay delay_;
-    RealFft valuesFft_, fft_;
-    OverlapCarry carry_;
-    std::vector<std::complex<double>> pulseSpectrum_;  // divided by the transform length
+    RealFft fft_;
+    std::vector<OverlapCarry> carries_;  // one a phase
+    std::vector<std::complex<double>> phaseSpectra_;  // hold x (length/2 + 1), divided by the transform length
     std::vector<std::complex<double>> valuesSpectrum_, spectrum_;
     std::vector<double> values_, buf_;
 };
