@@ -42,8 +42,9 @@ FUZZ_RUN = ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS
 # velkor-sim's stimulus convolution takes kissfft's header-only C++ template
 # (BSD-3-Clause) in double precision; every target that builds velkor-sim needs it.
 DEMO_PACKAGES    := libkissfft-dev
+# locales: a test makes a locale whose decimal point is a comma, as a simulator's may be.
 TEST_PACKAGES    := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev libmpfr-dev libgmp-dev \
-                    nlohmann-json3-dev valgrind python3
+                    nlohmann-json3-dev valgrind python3 locales
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64
 BENCH_PACKAGES   := $(DEMO_PACKAGES) libbenchmark-dev
 FUZZ_PACKAGES    := clang

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "AmiParams/amialloc.h"
+#include "AmiParams/plainnumber.h"
 
 namespace {
 
@@ -283,12 +284,16 @@ bool IsAmiIntegerText(const char* text) {
 }
 
 bool IsAmiNumberText(const char* text) {
-    char* end = nullptr;
-    (void)std::strtod(text, &end);
+    double value = 0.0;
+    const char* end = amiparams::ReadPlainNumber(text, value);
     return end != text && *end == '\0';
 }
 
-double AmiNumberValue(const char* text) { return std::strtod(text, nullptr); }
+double AmiNumberValue(const char* text) {
+    double value = 0.0;
+    amiparams::ReadPlainNumber(text, value);
+    return value;
+}
 
 bool AmiIntegerFits(const char* text) {
     errno = 0;

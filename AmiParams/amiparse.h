@@ -79,7 +79,8 @@ void FreeAmiParamTree(AmiParamTree** tree);
 
 // The one reader of AMI numbers, for the parser, the checker and the model.
 // An Integer's text is a whole decimal integer (an optional sign and digits); a
-// number's text is any text that strtod reads to its end (decimals, exponents).
+// number's text is any text that strtod reads to its end in the "C" locale
+// (decimals, exponents), whatever the process's locale (AmiParams/plainnumber.h).
 bool IsAmiIntegerText(const char* text);
 bool IsAmiNumberText(const char* text);
 // The value of a number's text (0 where it starts with none).

@@ -7,6 +7,7 @@
 #include "model/DC.h"
 #include "model/EqualiserTable.h"
 #include "support/AmiLibrary.h"
+#include "support/CommaLocale.h"
 #include "support/ScratchDirectory.h"
 
 namespace {
@@ -111,5 +112,26 @@ TEST_F(AmiParameterBinding, FixedGainCodeSelectsTheNamedSet) {
         double sum = 0;
         for (int i = 0; i < 500; ++i) sum += EqualiserTable::Responses()[set * 641 + i];
         EXPECT_NEAR(gain / (sum * 1.5625e-12), 1.0, 0.005) << params;
+    }
+}
+
+// A simulator that has set a locale whose decimal point is a comma gets the same
+// binding: "2.7" is still a number, not a text the model cannot read.
+TEST_F(AmiParameterBinding, TheHostsLocaleDoesNotChangeHowNumbersRead) {
+    const char* const cases[] = {
+        "(Velkor_Rx (CDR_Threshold 3) (corner 2.7))",
+        "(Velkor_Rx (CDR_Threshold 7.0) (anlg_eql_gaincode 1.6e1) (anlg_eql_zerocode 7) (anlg_eql_gainboost 1) "
+        "(corner -0.5))",
+    };
+    std::vector<std::string> inC;
+    for (const char* parameters : cases) inC.push_back(AmiSession(lib, 6.25e-12, 1e-10, parameters).Message());
+    EXPECT_EQ(inC[1], "");
+
+    CommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << CommaLocale::kWhyInactive;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        AmiSession s(lib, 6.25e-12, 1e-10, cases[i]);
+        EXPECT_EQ(s.initResult, 1) << cases[i];
+        EXPECT_EQ(s.Message(), inC[i]) << cases[i];
     }
 }
