@@ -27,6 +27,14 @@
  * version: the references of this file bind to the old ones. */
 extern int old_pthread_once(pthread_once_t* once, void (*routine)(void));
 extern int old_pthread_key_create(pthread_key_t* key, void (*destructor)(void*));
+extern int old_pthread_key_create_public(pthread_key_t* key, void (*destructor)(void*));
+extern int old_pthread_key_delete(pthread_key_t key);
+extern void* old_pthread_getspecific(pthread_key_t key);
+/* The value is stored, never read through: "none" keeps GCC from taking it for a read. */
+extern int old_pthread_setspecific(pthread_key_t key, const void* value) __attribute__((access(none, 2)));
+extern int old_pthread_rwlock_rdlock(pthread_rwlock_t* lock);
+extern int old_pthread_rwlock_wrlock(pthread_rwlock_t* lock);
+extern int old_pthread_rwlock_unlock(pthread_rwlock_t* lock);
 extern int old_fxstat64(int version, int fd, struct stat64* status);
 extern int old_xstat(int version, const char* path, struct stat* status);
 extern int old_lxstat(int version, const char* path, struct stat* status);
@@ -35,6 +43,13 @@ extern double old_log(double x);
 extern double old_pow(double x, double y);
 __asm__(".symver old_pthread_once, pthread_once@GLIBC_2.2.5");
 __asm__(".symver old_pthread_key_create, __pthread_key_create@GLIBC_2.2.5");
+__asm__(".symver old_pthread_key_create_public, pthread_key_create@GLIBC_2.2.5");
+__asm__(".symver old_pthread_key_delete, pthread_key_delete@GLIBC_2.2.5");
+__asm__(".symver old_pthread_getspecific, pthread_getspecific@GLIBC_2.2.5");
+__asm__(".symver old_pthread_setspecific, pthread_setspecific@GLIBC_2.2.5");
+__asm__(".symver old_pthread_rwlock_rdlock, pthread_rwlock_rdlock@GLIBC_2.2.5");
+__asm__(".symver old_pthread_rwlock_wrlock, pthread_rwlock_wrlock@GLIBC_2.2.5");
+__asm__(".symver old_pthread_rwlock_unlock, pthread_rwlock_unlock@GLIBC_2.2.5");
 __asm__(".symver old_fxstat64, __fxstat64@GLIBC_2.2.5");
 __asm__(".symver old_xstat, __xstat@GLIBC_2.2.5");
 __asm__(".symver old_lxstat, __lxstat@GLIBC_2.2.5");
@@ -49,6 +64,18 @@ LOCAL int pthread_once(pthread_once_t* once, void (*routine)(void)) { return old
 LOCAL int __pthread_key_create(pthread_key_t* key, void (*destructor)(void*)) {
     return old_pthread_key_create(key, destructor);
 }
+
+/* Thread-specific keys and reader-writer locks, which the runtime's locale and
+ * number-reading code use (std::from_chars reads the model's numbers). */
+LOCAL int pthread_key_create(pthread_key_t* key, void (*destructor)(void*)) {
+    return old_pthread_key_create_public(key, destructor);
+}
+LOCAL int pthread_key_delete(pthread_key_t key) { return old_pthread_key_delete(key); }
+LOCAL void* pthread_getspecific(pthread_key_t key) { return old_pthread_getspecific(key); }
+LOCAL int pthread_setspecific(pthread_key_t key, const void* value) { return old_pthread_setspecific(key, value); }
+LOCAL int pthread_rwlock_rdlock(pthread_rwlock_t* lock) { return old_pthread_rwlock_rdlock(lock); }
+LOCAL int pthread_rwlock_wrlock(pthread_rwlock_t* lock) { return old_pthread_rwlock_wrlock(lock); }
+LOCAL int pthread_rwlock_unlock(pthread_rwlock_t* lock) { return old_pthread_rwlock_unlock(lock); }
 
 /* Tells the runtime whether it may skip atomic operations. 0, "threads may run",
  * is always safe: a simulator may drive the model from any of its threads. */
