@@ -10,6 +10,7 @@
 #include "IbisParser/engine/report.h"
 #include "IbisParser/text/casefold.h"
 #include "IbisParser/text/columns.h"
+#include "IbisParser/text/typminmax.h"
 #include "IbisParser/text/words.h"
 
 int PackageCreate(PackageData** package) {
@@ -34,6 +35,7 @@ void PackageLine(PackageData* package, const char* line) {
         return;
     }
     const std::string name(items[0]);
+    const TypMinMaxRow row = ReadTypMinMaxRow(items, 1);
     static const struct {
         const char* name;
         MessageOf<Severity::kError> duplicate;
@@ -48,21 +50,19 @@ void PackageLine(PackageData* package, const char* line) {
     } else if (*slots[which]) {
         ReportErrorAtLine(rows[which].duplicate);
     } else {
-        // The rest of the line after the name.
-        const char* rest = p;
-        while (*rest && !IsBlank(*rest)) ++rest;
-        TypMinMax* record = nullptr;
-        if (!ReadTypMinMax(rest, name.c_str(), &record)) {
+        TypMinMax values{};
+        if (!ReportTypMinMax(row, name.c_str(), &values)) {
             ReportErrorAtLine(MSG_PKG_UNPARSABLE, name.c_str());
-            if (record) CheckFree(&record);
+        } else if (!CheckAlloc(slots[which], sizeof(TypMinMax))) {
+            ReportBug(MSG_RNG_OUT_OF_MEMORY, "rng.cpp", __LINE__);
         } else {
-            *slots[which] = record;
-            if (record->typicalKind != kValueNumber) ReportErrorAtLine(MSG_PKG_TYPICAL_MISSING);
-            if (record->minimumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MINIMUM_MISSING);
-            if (record->maximumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MAXIMUM_MISSING);
+            **slots[which] = values;
+            if (values.typicalKind != kValueNumber) ReportErrorAtLine(MSG_PKG_TYPICAL_MISSING);
+            if (values.minimumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MINIMUM_MISSING);
+            if (values.maximumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MAXIMUM_MISSING);
         }
     }
-    CheckRowMinimumBelowMaximum(name.c_str(), items[1], items[2], items[3]);
+    CheckRowMinimumBelowMaximum(name.c_str(), row);
 }
 
 void PackageFinalCheck(const PackageData* package, const char* componentName) {

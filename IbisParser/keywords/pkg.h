@@ -2,7 +2,7 @@
 #pragma once
 
 #include "IbisParser/engine/check.h"
-#include "IbisParser/text/values.h"
+#include "IbisParser/text/typminmax.h"
 
 struct PackageData {
     TypMinMax* resistance;   // R_pkg
