@@ -1,6 +1,7 @@
 #include "IbisParser/keywords/pkg.h"
 
-#include <initializer_list>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +15,8 @@
 #include "IbisParser/text/words.h"
 
 int PackageCreate(PackageData** package) {
-    PackageData* p = nullptr;
-    if (!CheckAlloc(&p, sizeof(PackageData))) {
+    PackageData* p = new (std::nothrow) PackageData;
+    if (!p) {
         ReportErrorAtLine(MSG_PKG_CREATE_FAILED);
         return 0;
     }
@@ -41,7 +42,7 @@ void PackageLine(PackageData* package, const char* line) {
         MessageOf<Severity::kError> duplicate;
     } rows[] = {
         {"R_pkg", MSG_PKG_DUPLICATE_R_PKG}, {"L_pkg", MSG_PKG_DUPLICATE_L_PKG}, {"C_pkg", MSG_PKG_DUPLICATE_C_PKG}};
-    TypMinMax** slots[] = {&package->resistance, &package->inductance, &package->capacitance};
+    std::optional<TypMinMax>* slots[] = {&package->resistance, &package->inductance, &package->capacitance};
     int which = -1;
     for (int i = 0; i < 3; ++i)
         if (SameIgnoringCase(name, rows[i].name)) which = i;
@@ -53,10 +54,8 @@ void PackageLine(PackageData* package, const char* line) {
         TypMinMax values{};
         if (!ReportTypMinMax(row, name.c_str(), &values)) {
             ReportErrorAtLine(MSG_PKG_UNPARSABLE, name.c_str());
-        } else if (!CheckAlloc(slots[which], sizeof(TypMinMax))) {
-            ReportBug(MSG_RNG_OUT_OF_MEMORY, "rng.cpp", __LINE__);
         } else {
-            **slots[which] = values;
+            *slots[which] = values;
             if (values.typicalKind != kValueNumber) ReportErrorAtLine(MSG_PKG_TYPICAL_MISSING);
             if (values.minimumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MINIMUM_MISSING);
             if (values.maximumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MAXIMUM_MISSING);
@@ -74,9 +73,8 @@ void PackageFinalCheck(const PackageData* package, const char* componentName) {
 
 void PackageFree(PackageData** package) {
     if (!package || !*package) return;
-    for (TypMinMax** r : {&(*package)->resistance, &(*package)->inductance, &(*package)->capacitance})
-        if (*r) CheckFree(r);
-    CheckFree(package);
+    delete *package;
+    *package = nullptr;
 }
 
 namespace {
