@@ -7,7 +7,7 @@
 #include "IbisParser/engine/keywords.h"
 #include "IbisParser/engine/messages.h"
 #include "IbisParser/engine/reportat.h"
-#include "IbisParser/text/values.h"
+#include "IbisParser/text/typminmax.h"
 #include "IbisParser/text/words.h"
 
 namespace {
@@ -129,14 +129,19 @@ void RowLine(const char* line) {
         ReportErrorAtLine(MSG_TABLE_COLUMNS, s.keyword, static_cast<int>(w.size()));
         return;
     }
+    // The voltage or time, then the typical, minimum and maximum values.
+    const TypMinMaxRow row = ReadTypMinMaxRow(w, 1);
+    const ColumnRead read[4] = {ReadColumn(w[0]), row.Typical(), row.Minimum(), row.Maximum()};
     double values[4] = {};
     bool numbers[4] = {};
     bool typicalNA = false;
     for (int i = 0; i < 4; ++i) {
-        const std::string text(w[static_cast<std::size_t>(i)]);
-        numbers[i] = ReadColumnNumber(text, columns[i], s.keyword, &values[i]);
+        const ColumnRead& c = read[i];
+        ReportLeniency(c, columns[i], s.keyword);
+        numbers[i] = c.kind == ColumnKind::kNumber;
+        values[i] = c.value;
         if (numbers[i]) continue;
-        const bool na = SameIgnoringCase(text, "NA");
+        const bool na = c.kind == ColumnKind::kNA;
         if (na && i >= 2) continue;
         // An I-V table may leave typical currents out, but not at its first or last voltage.
         if (na && i == 1 && s.kind == kIV) {
@@ -145,7 +150,7 @@ void RowLine(const char* line) {
             continue;
         }
         if (na) ReportErrorAtLine(MSG_TABLE_NA_NOT_ALLOWED, columns[i], s.keyword);
-        else ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), columns[i], s.keyword);
+        else ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, std::string(c.text).c_str(), columns[i], s.keyword);
     }
     ++s.rowCount;
     s.lastTypicalNA = typicalNA;

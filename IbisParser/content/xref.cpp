@@ -87,10 +87,10 @@ int PackageFileDefines(const std::string& name, const char* holder) {
 void NumbersOrNA(const std::vector<std::string_view>& w, std::size_t first, const char* const* columns,
                  const char* keyword) {
     for (std::size_t i = first; i < w.size(); ++i) {
-        const std::string text(w[i]);
-        double value = 0;
-        if (!SameIgnoringCase(text, "NA") && !ReadColumnNumber(text, columns[i - first], keyword, &value))
-            ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, text.c_str(), columns[i - first], keyword);
+        const ColumnRead c = ReadColumn(w[i]);
+        ReportLeniency(c, columns[i - first], keyword);
+        if (c.kind == ColumnKind::kNotNumber)
+            ReportErrorAtLine(MSG_TABLE_BAD_NUMBER, std::string(c.text).c_str(), columns[i - first], keyword);
     }
 }
 

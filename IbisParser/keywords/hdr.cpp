@@ -1,9 +1,11 @@
 #include "IbisParser/keywords/hdr.h"
 
-#include <algorithm>
 #include <cctype>
-#include <initializer_list>
 #include <cstring>
+#include <initializer_list>
+#include <new>
+#include <optional>
+#include <string>
 
 #include "IbisParser/engine/cmn.h"
 #include "IbisParser/engine/context.h"
@@ -17,16 +19,8 @@ namespace {
 
 enum Seen { kVersion, kName, kRevision, kDate, kSource, kNotes, kDisclaimer, kCopyright, kSeenCount };
 
-// The free text last appended to: where it ends and how much room it has.
-struct TextEnd {
-    char** field = nullptr;
-    char* text = nullptr;
-    std::size_t length = 0, capacity = 0;
-};
-
 struct HeaderState {
     FileHeader* open = nullptr;
-    TextEnd textEnd;
     bool seen[kSeenCount] = {};
     std::int32_t lastKeyword = NOT_KEY;
     bool acceptVersion1 = false, skipNameChecks = false, treatAs5 = false;
@@ -42,33 +36,16 @@ bool DosCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || std::strchr(".!#$%&'()-@^_`{}~", c) != nullptr;
 }
 
-// Appends a piece to one of the free texts, joined by a line feed. The text grows
-// geometrically and the length of the one last appended to is kept, so that a
-// keyword with 100 000s of continuation lines is joined in linear time.
-void AppendText(char** text, const char* piece) {
-    TextEnd& end = State().textEnd;
-    if (end.field != text || end.text != *text) {
-        const std::size_t length = *text ? std::strlen(*text) : 0;
-        end = TextEnd{text, *text, length, *text ? length + 1 : 0};
+// Appends a piece to one of the free texts, joined by a line feed (amortised
+// constant time: a keyword may have 100 000s of continuation lines).
+void AppendText(std::optional<std::string>& text, const char* piece) {
+    try {
+        if (text) text->append(1, '\n').append(piece);
+        else text.emplace(piece);
+    } catch (const std::bad_alloc&) {
+        ReportErrorAtLine(MSG_HDR_TEXT_NOT_ADDED);
+        text.reset();
     }
-    const bool joined = *text != nullptr;
-    const std::size_t pieceLength = std::strlen(piece);
-    const std::size_t needed = end.length + (joined ? 1 : 0) + pieceLength + 1;
-    if (needed > end.capacity) {
-        const std::size_t capacity = std::max(needed, 2 * end.capacity);
-        if (!(joined ? CheckRealloc(text, capacity) : CheckAlloc(text, capacity))) {
-            ReportErrorAtLine(MSG_HDR_TEXT_NOT_ADDED);
-            if (*text) CheckFree(text);
-            end = TextEnd{};
-            return;
-        }
-        end.text = *text;
-        end.capacity = capacity;
-    }
-    char* at = *text + end.length;
-    if (joined) *at++ = '\n';
-    std::memcpy(at, piece, pieceLength + 1);
-    end.length = needed - 1;
 }
 
 void VersionRule(FileHeader* h, const char* value) {
@@ -87,11 +64,12 @@ void VersionRule(FileHeader* h, const char* value) {
         Frame().versionCode = 50;
         return;
     }
-    if (!*h->ibisVersion) return;
-    int code = IbisVersionCode(h->ibisVersion);
-    if (code == 0 && s.acceptVersion1 && std::strncmp(h->ibisVersion, "1.", 2) == 0) code = 11;
+    if (h->ibisVersion.empty()) return;
+    const char* version = h->ibisVersion.c_str();
+    int code = IbisVersionCode(version);
+    if (code == 0 && s.acceptVersion1 && std::strncmp(version, "1.", 2) == 0) code = 11;
     if (code == 0) {
-        ReportErrorAtLine(MSG_HDR_ILLEGAL_VERSION, h->ibisVersion);
+        ReportErrorAtLine(MSG_HDR_ILLEGAL_VERSION, version);
         return;
     }
     Frame().version = code / 10;
@@ -113,8 +91,8 @@ void FileNameRule(FileHeader* h, const char* value) {
     if (version <= 2) ok = CopyFieldTruncating(h->fileName, value, 12, "File_name");
     else if (version == 3) ok = CopyFieldChecked(h->fileName, value, 24, "File_name");
     else ok = CopyFieldChecked(h->fileName, value, from7 ? 64 : 44, "File_name");
-    if (!ok || s.skipNameChecks || !*h->fileName) return;
-    const char* name = h->fileName;
+    if (!ok || s.skipNameChecks || h->fileName.empty()) return;
+    const char* name = h->fileName.c_str();
     bool period = false;
     for (const char* c = name; *c; ++c) {
         if (std::isupper(static_cast<unsigned char>(*c))) {
@@ -135,7 +113,7 @@ void FileNameRule(FileHeader* h, const char* value) {
     CheckReservedWord(name);
 }
 
-void SimpleField(char* field, const char* value, std::uint32_t limit, const char* name, Seen which,
+void SimpleField(std::string& field, const char* value, std::uint32_t limit, const char* name, Seen which,
                  MessageOf<Severity::kError> duplicate) {
     HeaderState& s = State();
     if (s.seen[which]) {
@@ -149,8 +127,8 @@ void SimpleField(char* field, const char* value, std::uint32_t limit, const char
 
 }  // namespace
 
-int CopyFieldTruncating(char* field, const char* value, std::uint32_t limit, const char* keyword) {
-    if (*field) {
+int CopyFieldTruncating(std::string& field, const char* value, std::uint32_t limit, const char* keyword) {
+    if (!field.empty()) {
         ReportErrorAtLine(MSG_DUPLICATE_FIELD, keyword);
         return 0;
     }
@@ -160,13 +138,12 @@ int CopyFieldTruncating(char* field, const char* value, std::uint32_t limit, con
         n = limit;
     }
     if (n == 0) ReportErrorAtLine(MSG_FIELD_EMPTY, keyword);
-    std::memcpy(field, value, n);
-    field[n] = '\0';
+    field.assign(value, n);
     return 1;
 }
 
-int CopyFieldChecked(char* field, const char* value, std::uint32_t limit, const char* keyword) {
-    if (*field) {
+int CopyFieldChecked(std::string& field, const char* value, std::uint32_t limit, const char* keyword) {
+    if (!field.empty()) {
         ReportErrorAtLine(MSG_DUPLICATE_FIELD, keyword);
         return 0;
     }
@@ -174,8 +151,7 @@ int CopyFieldChecked(char* field, const char* value, std::uint32_t limit, const 
     if (n > limit) ReportErrorAtLine(MSG_FIELD_TOO_LONG, keyword, value, limit);
     if (n > kMaxPath) n = kMaxPath;
     if (n == 0) ReportErrorAtLine(MSG_FIELD_EMPTY, keyword);
-    std::memcpy(field, value, n);
-    field[n] = '\0';
+    field.assign(value, n);
     return 1;
 }
 
@@ -190,14 +166,10 @@ void CheckRequiredKeyword(const char* keyword, int seen) {
 
 FileHeader* HdrOpen() {
     HeaderState& s = State();
-    FileHeader* h = nullptr;
-    if (CheckAlloc(&h, sizeof(FileHeader))) {
-        s.open = h;
-    } else {
-        ReportError(MSG_HDR_CREATE_FAILED);
-    }
+    FileHeader* h = new (std::nothrow) FileHeader;
+    if (h) s.open = h;
+    else ReportError(MSG_HDR_CREATE_FAILED);
     for (bool& b : s.seen) b = false;
-    s.textEnd = TextEnd{};
     return h;
 }
 
@@ -233,12 +205,12 @@ void HdrLine(int lineClass, std::int32_t code, const char* line) {
                     break;
                 }
                 s.seen[which] = true;
-                AppendText(code == KW_SOURCE ? &h->source : code == KW_NOTES ? &h->notes : &h->copyright, value);
+                AppendText(code == KW_SOURCE ? h->source : code == KW_NOTES ? h->notes : h->copyright, value);
                 break;
             }
             case KW_DISCLAIMER:
                 s.seen[kDisclaimer] = true;
-                AppendText(&h->disclaimer, value);
+                AppendText(h->disclaimer, value);
                 break;
             default: ReportBugAtLine(MSG_HDR_BAD_KEYWORD);
         }
@@ -246,10 +218,10 @@ void HdrLine(int lineClass, std::int32_t code, const char* line) {
     }
     if (lineClass == kLineData) {
         switch (s.lastKeyword) {
-            case KW_SOURCE: AppendText(&h->source, line); break;
-            case KW_NOTES: AppendText(&h->notes, line); break;
-            case KW_DISCLAIMER: AppendText(&h->disclaimer, line); break;
-            case KW_COPYRIGHT: AppendText(&h->copyright, line); break;
+            case KW_SOURCE: AppendText(h->source, line); break;
+            case KW_NOTES: AppendText(h->notes, line); break;
+            case KW_DISCLAIMER: AppendText(h->disclaimer, line); break;
+            case KW_COPYRIGHT: AppendText(h->copyright, line); break;
             default: ReportErrorAtLine(MSG_HDR_ORPHAN_DATA_LINE);
         }
         return;
@@ -278,12 +250,9 @@ void HdrFree(FileHeader** list) {
     while (*list) {
         FileHeader* h = *list;
         *list = h->next;
-        for (char** text : {&h->source, &h->notes, &h->disclaimer, &h->copyright})
-            if (*text) CheckFree(text);
-        CheckFree(&h);
+        delete h;
     }
     State().open = nullptr;
-    State().textEnd = TextEnd{};
 }
 
 static int Present(const char* value, const char** out) {
@@ -291,15 +260,19 @@ static int Present(const char* value, const char** out) {
     if (out) *out = ok ? value : nullptr;
     return ok;
 }
+static int Present(const std::string* value, const char** out) { return Present(value ? value->c_str() : nullptr, out); }
+static int Present(const std::optional<std::string>* text, const char** out) {
+    return Present(text && *text ? (*text)->c_str() : nullptr, out);
+}
 
-int HdrGetIbisVersion(const FileHeader* h, const char** v) { return Present(h ? h->ibisVersion : nullptr, v); }
-int HdrGetFileName(const FileHeader* h, const char** v) { return Present(h ? h->fileName : nullptr, v); }
-int HdrGetFileRevision(const FileHeader* h, const char** v) { return Present(h ? h->fileRevision : nullptr, v); }
-int HdrGetDate(const FileHeader* h, const char** v) { return Present(h ? h->date : nullptr, v); }
-int HdrGetSource(const FileHeader* h, const char** v) { return Present(h ? h->source : nullptr, v); }
-int HdrGetNotes(const FileHeader* h, const char** v) { return Present(h ? h->notes : nullptr, v); }
-int HdrGetDisclaimer(const FileHeader* h, const char** v) { return Present(h ? h->disclaimer : nullptr, v); }
-int HdrGetCopyright(const FileHeader* h, const char** v) { return Present(h ? h->copyright : nullptr, v); }
+int HdrGetIbisVersion(const FileHeader* h, const char** v) { return Present(h ? &h->ibisVersion : nullptr, v); }
+int HdrGetFileName(const FileHeader* h, const char** v) { return Present(h ? &h->fileName : nullptr, v); }
+int HdrGetFileRevision(const FileHeader* h, const char** v) { return Present(h ? &h->fileRevision : nullptr, v); }
+int HdrGetDate(const FileHeader* h, const char** v) { return Present(h ? &h->date : nullptr, v); }
+int HdrGetSource(const FileHeader* h, const char** v) { return Present(h ? &h->source : nullptr, v); }
+int HdrGetNotes(const FileHeader* h, const char** v) { return Present(h ? &h->notes : nullptr, v); }
+int HdrGetDisclaimer(const FileHeader* h, const char** v) { return Present(h ? &h->disclaimer : nullptr, v); }
+int HdrGetCopyright(const FileHeader* h, const char** v) { return Present(h ? &h->copyright : nullptr, v); }
 
 void HdrSetAcceptVersion1(bool on) { State().acceptVersion1 = on; }
 void HdrSetSkipFileNameChecks(bool on) { State().skipNameChecks = on; }

@@ -4,19 +4,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 
-constexpr std::size_t kVersionLimit = 70, kFileNameLimit = 1024, kRevisionLimit = 70, kDateLimit = 40;
+// The longest values kept (a longer one is cut, and reported).
+constexpr std::size_t kVersionLimit = 70, kRevisionLimit = 70, kDateLimit = 40;
 
 struct FileHeader {
-    FileHeader* next;
-    char ibisVersion[kVersionLimit + 1];
-    char fileName[kFileNameLimit + 1];
-    char fileRevision[kRevisionLimit + 1];
-    char date[kDateLimit + 1];
-    char* source;
-    char* notes;
-    char* disclaimer;
-    char* copyright;
+    FileHeader* next = nullptr;
+    // The single-line values, cut to their keyword's length; empty when not given.
+    std::string ibisVersion, fileName, fileRevision, date;
+    // The free texts, their lines joined by a line feed; none when not given.
+    std::optional<std::string> source, notes, disclaimer, copyright;
 };
 
 // A new header starts: its record, which the caller stores (and frees with
@@ -42,7 +41,7 @@ void HdrSetSkipFileNameChecks(bool on);
 void HdrSetTreatAsVersion5(bool on);
 
 // Common value utilities of the checker's keyword handlers.
-int CopyFieldTruncating(char* field, const char* value, std::uint32_t limit, const char* keyword);
-int CopyFieldChecked(char* field, const char* value, std::uint32_t limit, const char* keyword);
+int CopyFieldTruncating(std::string& field, const char* value, std::uint32_t limit, const char* keyword);
+int CopyFieldChecked(std::string& field, const char* value, std::uint32_t limit, const char* keyword);
 void CheckReservedWord(const char* value);
 void CheckRequiredKeyword(const char* keyword, int seen);

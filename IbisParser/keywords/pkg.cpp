@@ -1,6 +1,7 @@
 #include "IbisParser/keywords/pkg.h"
 
-#include <initializer_list>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,11 +11,12 @@
 #include "IbisParser/engine/report.h"
 #include "IbisParser/text/casefold.h"
 #include "IbisParser/text/columns.h"
+#include "IbisParser/text/typminmax.h"
 #include "IbisParser/text/words.h"
 
 int PackageCreate(PackageData** package) {
-    PackageData* p = nullptr;
-    if (!CheckAlloc(&p, sizeof(PackageData))) {
+    PackageData* p = new (std::nothrow) PackageData;
+    if (!p) {
         ReportErrorAtLine(MSG_PKG_CREATE_FAILED);
         return 0;
     }
@@ -34,12 +36,13 @@ void PackageLine(PackageData* package, const char* line) {
         return;
     }
     const std::string name(items[0]);
+    const TypMinMaxRow row = ReadTypMinMaxRow(items, 1);
     static const struct {
         const char* name;
         MessageOf<Severity::kError> duplicate;
     } rows[] = {
         {"R_pkg", MSG_PKG_DUPLICATE_R_PKG}, {"L_pkg", MSG_PKG_DUPLICATE_L_PKG}, {"C_pkg", MSG_PKG_DUPLICATE_C_PKG}};
-    TypMinMax** slots[] = {&package->resistance, &package->inductance, &package->capacitance};
+    std::optional<TypMinMax>* slots[] = {&package->resistance, &package->inductance, &package->capacitance};
     int which = -1;
     for (int i = 0; i < 3; ++i)
         if (SameIgnoringCase(name, rows[i].name)) which = i;
@@ -48,21 +51,17 @@ void PackageLine(PackageData* package, const char* line) {
     } else if (*slots[which]) {
         ReportErrorAtLine(rows[which].duplicate);
     } else {
-        // The rest of the line after the name.
-        const char* rest = p;
-        while (*rest && !IsBlank(*rest)) ++rest;
-        TypMinMax* record = nullptr;
-        if (!ReadTypMinMax(rest, name.c_str(), &record)) {
+        TypMinMax values{};
+        if (!ReportTypMinMax(row, name.c_str(), &values)) {
             ReportErrorAtLine(MSG_PKG_UNPARSABLE, name.c_str());
-            if (record) CheckFree(&record);
         } else {
-            *slots[which] = record;
-            if (record->typicalKind != kValueNumber) ReportErrorAtLine(MSG_PKG_TYPICAL_MISSING);
-            if (record->minimumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MINIMUM_MISSING);
-            if (record->maximumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MAXIMUM_MISSING);
+            *slots[which] = values;
+            if (values.typicalKind != kValueNumber) ReportErrorAtLine(MSG_PKG_TYPICAL_MISSING);
+            if (values.minimumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MINIMUM_MISSING);
+            if (values.maximumKind == kValueAbsent) ReportErrorAtLine(MSG_PKG_MAXIMUM_MISSING);
         }
     }
-    CheckRowMinimumBelowMaximum(name.c_str(), items[1], items[2], items[3]);
+    CheckRowMinimumBelowMaximum(name.c_str(), row);
 }
 
 void PackageFinalCheck(const PackageData* package, const char* componentName) {
@@ -74,9 +73,8 @@ void PackageFinalCheck(const PackageData* package, const char* componentName) {
 
 void PackageFree(PackageData** package) {
     if (!package || !*package) return;
-    for (TypMinMax** r : {&(*package)->resistance, &(*package)->inductance, &(*package)->capacitance})
-        if (*r) CheckFree(r);
-    CheckFree(package);
+    delete *package;
+    *package = nullptr;
 }
 
 namespace {

@@ -1,13 +1,15 @@
 // [Package] of a component: R_pkg, L_pkg and C_pkg.
 #pragma once
 
+#include <optional>
+
 #include "IbisParser/engine/check.h"
-#include "IbisParser/text/values.h"
+#include "IbisParser/text/typminmax.h"
 
 struct PackageData {
-    TypMinMax* resistance;   // R_pkg
-    TypMinMax* inductance;   // L_pkg
-    TypMinMax* capacitance;  // C_pkg
+    std::optional<TypMinMax> resistance;   // R_pkg
+    std::optional<TypMinMax> inductance;   // L_pkg
+    std::optional<TypMinMax> capacitance;  // C_pkg
 };
 
 int PackageCreate(PackageData** package);

@@ -2,7 +2,7 @@
 // checked for the order of their values.
 #pragma once
 
-#include <string_view>
+#include "IbisParser/text/typminmax.h"
 
 // A keyword line's three columns: numbers or NA, the typical one a number
 // (5027, 5043, 5045). Whether they are sound.
@@ -17,5 +17,4 @@ void CheckSubParameterColumns(const char* keyword, const char* line, bool ordere
 // The columns of a row whose reader has reported what is no number ([Package]):
 // when each is a number or NA, a minimum above the maximum is a warning that
 // names `owner`.
-void CheckRowMinimumBelowMaximum(const char* owner, std::string_view typical, std::string_view minimum,
-                                 std::string_view maximum);
+void CheckRowMinimumBelowMaximum(const char* owner, const TypMinMaxRow& row);

@@ -16,8 +16,6 @@
 #include "IbisParser/text/words.h"
 
 namespace {
-constexpr const char* kModule = "rng.cpp";
-
 double ScaleOf(char c) {
     switch (c) {
         case 'T': return 1e12;
@@ -80,12 +78,34 @@ bool ReadNumber(std::string_view text, double* value) {
     return ReadScaledNumber(std::string(text).c_str(), value) != 0;
 }
 
-bool ReadColumnNumber(std::string_view text, const char* column, const char* owner, double* value) {
+ColumnRead ReadColumn(std::string_view text) {
+    ColumnRead read;
+    read.text = text;
+    if (SameIgnoringCase(text, "NA")) {
+        read.kind = ColumnKind::kNA;
+        return read;
+    }
     const std::string word(text);
-    const int read = ReadScaledNumber(word.c_str(), value);
-    if (read == 2) ReportWarningAtLine(MSG_NUMERIC_IN_SCALE, column, owner, word.c_str());
-    if (read != 0) CheckUpperCaseKilo(word.c_str());
-    return read != 0;
+    const int number = ReadScaledNumber(word.c_str(), &read.value);
+    read.kind = number ? ColumnKind::kNumber : ColumnKind::kNotNumber;
+    read.digitInUnit = number == 2;
+    read.upperCaseKilo = number != 0 && word[DecimalLength(word.c_str())] == 'K';
+    return read;
+}
+
+void ReportLeniency(const ColumnRead& read, const char* column, const char* owner) {
+    if (read.kind != ColumnKind::kNumber) return;
+    const std::string word(read.text);
+    if (read.digitInUnit) ReportWarningAtLine(MSG_NUMERIC_IN_SCALE, column, owner, word.c_str());
+    if (read.upperCaseKilo) CheckUpperCaseKilo(word.c_str());
+}
+
+bool ReadColumnNumber(std::string_view text, const char* column, const char* owner, double* value) {
+    const ColumnRead read = ReadColumn(text);
+    ReportLeniency(read, column, owner);
+    if (read.kind != ColumnKind::kNumber) return false;
+    *value = read.value;
+    return true;
 }
 
 void CheckUpperCaseKilo(const char* text) {
@@ -96,57 +116,4 @@ void CheckUpperCaseKilo(const char* text) {
     char figure[32];
     std::snprintf(figure, sizeof figure, "%g", value);
     ReportWarningAtLine(MSG_UPPER_CASE_KILO, text, figure);
-}
-
-int ReadValueOrNA(const char* text, const char* owner, const char* column, double* value, std::int32_t* kind) {
-    *kind = kValueAbsent;
-    if (!text) return 1;
-    if (SameIgnoringCase(text, "NA")) {
-        *kind = kValueNA;
-        *value = 0.0;
-        return 1;
-    }
-    switch (ReadScaledNumber(text, value)) {
-        case 0: ReportErrorAtLine(MSG_INVALID_VALUE, column, text); return 0;
-        case 2: ReportWarningAtLine(MSG_NUMERIC_IN_SCALE, column, owner, text); [[fallthrough]];
-        default:
-            CheckUpperCaseKilo(text);
-            *kind = kValueNumber;
-            return 1;
-    }
-}
-
-int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record) {
-    const std::vector<std::string_view> items = Items(text);
-    switch (items.size()) {
-        case 1:
-            ReportErrorAtLine(MSG_RNG_NO_VALUE, "minimum", owner);
-            ReportErrorAtLine(MSG_RNG_NO_VALUE, "maximum", owner);
-            break;
-        case 2: ReportErrorAtLine(MSG_RNG_NO_VALUE, "maximum", owner); break;
-        case 3: break;
-        default: ReportErrorAtLine(MSG_RNG_ITEM_COUNT, static_cast<int>(items.size()), owner, 3);
-    }
-    TypMinMax* r = nullptr;
-    if (!CheckAlloc(&r, sizeof(TypMinMax))) {
-        ReportBug(MSG_RNG_OUT_OF_MEMORY, kModule, __LINE__);
-        return 0;
-    }
-    // The three columns as C strings; a column the line lacks is absent (null).
-    std::string columns[3];
-    const char* column[3] = {};
-    for (std::size_t i = 0; i < 3 && i < items.size(); ++i) {
-        columns[i] = items[i];
-        column[i] = columns[i].c_str();
-    }
-    int ok = ReadValueOrNA(column[0], owner, "Typical", &r->typical, &r->typicalKind);
-    ok &= ReadValueOrNA(column[1], owner, "Minimum", &r->minimum, &r->minimumKind);
-    ok &= ReadValueOrNA(column[2], owner, "Maximum", &r->maximum, &r->maximumKind);
-    if (r->typicalKind == kValueNumber && r->minimumKind == kValueNumber && r->maximumKind == kValueNumber) {
-        const bool below = r->typical < r->minimum && r->typical < r->maximum;
-        const bool above = r->typical > r->minimum && r->typical > r->maximum;
-        if (below || above) ReportWarningAtLine(MSG_RNG_TYPICAL_NOT_BETWEEN);
-    }
-    *record = r;
-    return ok;
 }

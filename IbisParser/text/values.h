@@ -1,20 +1,8 @@
-// Value readers of IBIS data lines: numbers with scale letters, "NA" columns
-// and typical/minimum/maximum lines.
+// Value readers of IBIS data lines: numbers with scale letters and "NA" columns.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
-
-enum ValueKind : std::int32_t { kValueAbsent = 0, kValueNumber = 1, kValueNA = 2 };
-
-struct TypMinMax {
-    double typical;
-    std::int32_t typicalKind;
-    double minimum;
-    std::int32_t minimumKind;
-    double maximum;
-    std::int32_t maximumKind;
-};
 
 // The one number reader of the checker, by the rule of the IBIS standard: a
 // decimal number (sign, digits, point, exponent; no "0x10", "inf" or "nan", and
@@ -31,15 +19,28 @@ inline bool IsNumber(std::string_view text) {
     double v = 0;
     return ReadNumber(text, &v);
 }
-// A number of a data column: whether `text` is one (its value in `value`). A
-// digit in its unit text draws warning 1910 with the column and the keyword
-// (`owner`), as the value readers of [Package] report it.
+// What a column of a data line holds.
+enum class ColumnKind : std::int8_t { kAbsent, kNumber, kNA, kNotNumber };
+
+// One column read by the number rule, and the leniency the rule took with it.
+struct ColumnRead {
+    std::string_view text;  // the column's text (empty when absent)
+    ColumnKind kind = ColumnKind::kAbsent;
+    double value = 0;            // the number; 0 for any other kind
+    bool digitInUnit = false;    // "1.5m2": read as 1.5e-3 all the same
+    bool upperCaseKilo = false;  // "7Kohms": K is no scale letter, read as 7
+};
+// A column's text: a number, NA (in any case) or neither. Reports nothing.
+ColumnRead ReadColumn(std::string_view text);
+// The warnings a number's leniency draws: a digit in its unit text 1910 (with
+// the column and the keyword, `owner`), an upper-case K 5031.
+void ReportLeniency(const ColumnRead& read, const char* column, const char* owner);
+// A number of a data column: whether `text` is one (its value in `value`), its
+// leniency reported as `ReportLeniency` does.
 bool ReadColumnNumber(std::string_view text, const char* column, const char* owner, double* value);
 // A number whose unit text begins with an upper-case K ("7Kohms") reads as the
 // bare number, which is rarely what its author meant: warning 5031.
 void CheckUpperCaseKilo(const char* text);
-int ReadValueOrNA(const char* text, const char* owner, const char* column, double* value, std::int32_t* kind);
-int ReadTypMinMax(const char* text, const char* owner, TypMinMax** record);
 
 // The largest pin count or bandwidth taken as a number: larger ones are not
 // counts (and would not convert to an integer).
