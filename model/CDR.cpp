@@ -145,32 +145,39 @@ void CDR::DataSample() {
     }
 
     // Frequency correction from the integrator, read as an offset in ppm.
-    if (SecondOrder(CDR_Threshold)) {
-        FrequencyRatio = FrequencyCode / 255.0;
-        FrequencyOffsetPpm = FrequencyRatio * 434.0;
-        if (FrequencyOffsetPpm == 0.0) FrequencyOffsetPpm = 1e-16;
-        const double interval = 1e6 / (std::fabs(FrequencyOffsetPpm) * 48.0);
-        if (interval >= -2147483648.0 && interval < 2147483648.0) {
-            FrequencyStepInterval = static_cast<std::int32_t>(interval);
-        } else {
-            FrequencyStepInterval = 12345;
-        }
-        // Beyond about +-12240 codes the interval would be 0: correct every UI.
-        if (FrequencyStepInterval < 1) FrequencyStepInterval = 1;
-        if (FrequencyOffsetPpm < 0.0)
-            FrequencySign = -1;
-        else if (FrequencyOffsetPpm > 1e-16)
-            FrequencySign = 1;
-        if (UICount % FrequencyStepInterval == 0) PhaseCount += FrequencySign;
-    }
+    if (SecondOrder(CDR_Threshold)) FrequencyCorrection();
 
     // Apply a pending phase step at the setting's period.
     if (known) PhaseStepPeriod = period;
-    if (PhaseStepPeriod > 0 && UICount % PhaseStepPeriod == 0) {
+    if (PhaseStepPeriod > 0 && stepPeriodDivisor_.Divides(UICount, PhaseStepPeriod)) {
         PhaseCount += PendingPhaseStep;
         PhaseVotes = 0;
         PendingPhaseStep = 0;
     }
+}
+
+void CDR::FrequencyCorrection() {
+    std::uint64_t codeBits;
+    std::memcpy(&codeBits, &FrequencyCode, sizeof codeBits);
+    if (!reading_.valid || reading_.codeBits != codeBits) {
+        const double ratio = FrequencyCode / 255.0;
+        double ppm = ratio * 434.0;
+        if (ppm == 0.0) ppm = 1e-16;
+        const double interval = 1e6 / (std::fabs(ppm) * 48.0);
+        std::int32_t stepInterval = 12345;
+        if (interval >= -2147483648.0 && interval < 2147483648.0) stepInterval = static_cast<std::int32_t>(interval);
+        // Beyond about +-12240 codes the interval would be 0: correct every UI.
+        if (stepInterval < 1) stepInterval = 1;
+        reading_ = {true, codeBits, ratio, ppm, stepInterval};
+    }
+    FrequencyRatio = reading_.ratio;
+    FrequencyOffsetPpm = reading_.ppm;
+    FrequencyStepInterval = reading_.stepInterval;
+    if (FrequencyOffsetPpm < 0.0)
+        FrequencySign = -1;
+    else if (FrequencyOffsetPpm > 1e-16)
+        FrequencySign = 1;
+    if (stepIntervalDivisor_.Divides(UICount, FrequencyStepInterval)) PhaseCount += FrequencySign;
 }
 
 bool CDR::Run() {
@@ -200,7 +207,7 @@ std::size_t CDR::Process(const double* in, double* out, double* clock, std::size
         const auto quiet =
             static_cast<std::size_t>(std::min<std::int64_t>(QuietSamples(), static_cast<std::int64_t>(n - i - 1)));
         if (quiet == 0) continue;
-        std::copy(in + i + 1, in + i + 1 + quiet, out + i + 1);
+        if (out != in) std::copy(in + i + 1, in + i + 1 + quiet, out + i + 1);
         std::fill(clock + i + 1, clock + i + 1 + quiet, ClockOut);
         i += quiet;
         SkipQuiet(static_cast<std::int64_t>(quiet), in[i]);

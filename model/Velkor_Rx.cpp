@@ -212,9 +212,12 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         Equaliser.Lookahead(in + done, equalised, n);
         DcBlock.Process(equalised, limited, n);
         // The CDR stops where its set index changes: the rest is filtered again.
-        const std::size_t m = CdrBlock.Process(limited, failing ? &spareOut : out + done, clock, n);
+        // It runs in place (its outputs are its inputs), and what it ran goes out
+        // in one copy rather than one per quiet stretch.
+        const std::size_t m = CdrBlock.Process(limited, failing ? &spareOut : limited, clock, n);
         const std::size_t found = ClockTimeBlock.Process(clock, failing ? &spareTime : times + timeCount, m);
         Equaliser.Commit(m);
+        if (!failing) std::copy(limited, limited + m, out + done);
         *Cell10 = CorvaneModelBuilder::TypeConverterRound::Convert(CdrBlock.SetIndexOut);
         done += m;
         if (failing) return done;

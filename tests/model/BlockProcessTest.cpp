@@ -131,6 +131,8 @@ TEST(BlockProcess, ClockTimesOverABufferAreRunsCrossings) {
     std::vector<double> clock(3000);
     for (std::size_t i = 0; i < clock.size(); ++i) clock[i] = std::sin(0.05 * static_cast<double>(i) + 0.3);
     clock[100] = 0.0;  // on the level: no rising crossing from above
+    clock[700] = std::numeric_limits<double>::quiet_NaN();  // neither above nor at or below zero
+    for (std::size_t i = 1500; i < 2200; ++i) clock[i] = i / 8 % 2 == 0 ? 1.0 : 0.0;  // a recovered clock's levels
     struct Case {
         std::int32_t edge, interpolate;
     };
@@ -153,9 +155,13 @@ TEST(BlockProcess, ClockTimesOverABufferAreRunsCrossings) {
             ASSERT_TRUE(run.Run());
             if (out >= 0.0) expected.push_back(out);
         }
-        std::size_t found = 0;
-        for (std::size_t pos = 0; pos < clock.size(); pos += 250) {
-            found += block.Process(clock.data() + pos, got.data() + found, 250);
+        // Buffers of every length around the 64 samples scanned at once.
+        std::size_t found = 0, pos = 0;
+        for (std::size_t k = 0; pos < clock.size(); ++k) {
+            const std::size_t lengths[] = {1, 63, 64, 65, 250, 2, 128, 0, 129};
+            const std::size_t length = std::min(lengths[k % 9], clock.size() - pos);
+            found += block.Process(clock.data() + pos, got.data() + found, length);
+            pos += length;
         }
         got.resize(found);
         ASSERT_EQ(got.size(), expected.size()) << "edge " << c.edge;
