@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <emmintrin.h>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -193,24 +194,45 @@ std::uint64_t BitsOf(double x) {
     return bits;
 }
 
+// The clock's level over a quiet stretch, two samples a store.
+void FillLevel(double* clock, std::size_t count, double level) {
+    const __m128d both = _mm_set1_pd(level);
+    std::size_t k = 0;
+    for (; k + 2 <= count; k += 2) _mm_storeu_pd(clock + k, both);
+    if (k < count) clock[k] = level;
+}
+
 }  // namespace
 
 std::size_t CDR::Process(const double* in, double* out, double* clock, std::size_t n) {
     // Compared by bits: a NaN index is as steady as any other.
     const std::uint64_t index = BitsOf(SetIndexOut);
+    const bool inPlace = out == in;
     for (std::size_t i = 0; i < n; ++i) {
         In = in[i];
         Step();
-        out[i] = DataOut;
-        clock[i] = ClockOut;
-        if (BitsOf(SetIndexOut) != index) return i + 1;
+        // Read before the stores below, which the compiler must assume may
+        // reach the members.
+        const double level = ClockOut;
+        const bool changed = BitsOf(SetIndexOut) != index;
+        if (!inPlace) out[i] = DataOut;
+        clock[i] = level;
+        if (changed) return i + 1;
         const auto quiet =
             static_cast<std::size_t>(std::min<std::int64_t>(QuietSamples(), static_cast<std::int64_t>(n - i - 1)));
         if (quiet == 0) continue;
-        if (out != in) std::copy(in + i + 1, in + i + 1 + quiet, out + i + 1);
-        std::fill(clock + i + 1, clock + i + 1 + quiet, ClockOut);
+        if (!inPlace) std::copy(in + i + 1, in + i + 1 + quiet, out + i + 1);
+        FillLevel(clock + i + 1, quiet, level);
         i += quiet;
-        SkipQuiet(static_cast<std::int64_t>(quiet), in[i]);
+        // SkipQuiet right after a Step: the gain codes and the set index are the
+        // ones Step has just set.
+        logCountdown_ -= static_cast<std::int64_t>(quiet);
+        PreviousClockLevel = quiet == 1 ? ClockLevel : level;
+        ClockLevel = level;
+        SampleCount += static_cast<std::int64_t>(quiet);
+        PhaseCount = static_cast<std::int32_t>(static_cast<std::uint32_t>(PhaseCount) + static_cast<std::uint32_t>(quiet));
+        In = in[i];
+        DataOut = in[i];
     }
     return n;
 }
