@@ -150,7 +150,7 @@ void CDR::DataSample() {
 
     // Apply a pending phase step at the setting's period.
     if (known) PhaseStepPeriod = period;
-    if (PhaseStepPeriod > 0 && stepPeriodDivisor_.Divides(UICount, PhaseStepPeriod)) {
+    if (PhaseStepPeriod > 0 && stepPeriod_.Divides(UICount, PhaseStepPeriod)) {
         PhaseCount += PendingPhaseStep;
         PhaseVotes = 0;
         PendingPhaseStep = 0;
@@ -178,7 +178,7 @@ void CDR::FrequencyCorrection() {
         FrequencySign = -1;
     else if (FrequencyOffsetPpm > 1e-16)
         FrequencySign = 1;
-    if (stepIntervalDivisor_.Divides(UICount, FrequencyStepInterval)) PhaseCount += FrequencySign;
+    if (stepInterval_.Divides(UICount, FrequencyStepInterval)) PhaseCount += FrequencySign;
 }
 
 bool CDR::Run() {

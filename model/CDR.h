@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "framework/DFModel.h"
+#include "model/Divisibility.h"
 
 class CDR : public CorvaneModelBuilder::DFModel {
 public:
@@ -140,25 +141,8 @@ private:
     void DataSample();
     void FrequencyCorrection();
 
-    // A divisor with its multiplier for the test "d divides a" by one multiply and
-    // one compare, exact for every 32-bit a and d >= 1 (Lemire, Kaser and Kurz,
-    // "Faster remainder by direct computation", 2019): the once-a-bit tests of the
-    // unit-interval counter against a period would otherwise divide every bit.
-    struct Divisor {
-        std::uint32_t d = 0;
-        std::uint64_t c = 0;  // 2^64 / d rounded up, modulo 2^64
-        // a % d == 0 for the signed a, as C++'s % defines it.
-        bool Divides(std::int32_t a, std::int32_t divisor) {
-            const auto wanted = static_cast<std::uint32_t>(divisor);
-            if (wanted != d) {
-                d = wanted;
-                c = ~std::uint64_t{0} / d + 1;
-            }
-            const std::uint32_t magnitude = a < 0 ? 0u - static_cast<std::uint32_t>(a) : static_cast<std::uint32_t>(a);
-            return magnitude * c <= c - 1;
-        }
-    };
-    Divisor stepIntervalDivisor_, stepPeriodDivisor_;
+    // The once-a-bit tests of the unit-interval counter against the periods.
+    Divisibility stepInterval_, stepPeriod_;
 
     // The frequency integrator's readings depend only on FrequencyCode, which moves
     // at phase-step decisions: its two divisions are kept for the code they were
