@@ -96,6 +96,11 @@ private:
             const double* x = clock + i;
             std::uint64_t bits = crossing(previous, x[0]) ? 1 : 0;
             std::size_t j = 1;
+            for (; j + 4 <= m; j += 4) {
+                const auto low = static_cast<unsigned>(crossing(_mm_loadu_pd(x + j - 1), _mm_loadu_pd(x + j)));
+                const auto high = static_cast<unsigned>(crossing(_mm_loadu_pd(x + j + 1), _mm_loadu_pd(x + j + 2)));
+                bits |= static_cast<std::uint64_t>(low | high << 2) << j;
+            }
             for (; j + 2 <= m; j += 2)
                 bits |= static_cast<std::uint64_t>(crossing(_mm_loadu_pd(x + j - 1), _mm_loadu_pd(x + j))) << j;
             for (; j < m; ++j) bits |= static_cast<std::uint64_t>(crossing(x[j - 1], x[j])) << j;

@@ -23,6 +23,14 @@ constexpr std::int32_t kAdaptVoteLimit = 512;
 
 bool SecondOrder(std::int32_t threshold) { return threshold >= 0 && threshold <= 3; }
 
+// CDR::LoopSetting, here to be inlined into the once-a-bit data sample.
+bool FindLoopSetting(std::int32_t threshold, std::int32_t& voteLimit, std::int32_t& stepPeriod) {
+    if (threshold < 0 || threshold > 7) return false;
+    voteLimit = kLoop[threshold].voteLimit;
+    stepPeriod = kLoop[threshold].stepPeriod;
+    return true;
+}
+
 // The log is written only as a regular file or a new one: a link or a device
 // planted under its name is left alone rather than written through.
 bool LogMayBeWritten() {
@@ -34,10 +42,7 @@ bool LogMayBeWritten() {
 }  // namespace
 
 bool CDR::LoopSetting(std::int32_t threshold, std::int32_t& voteLimit, std::int32_t& stepPeriod) {
-    if (threshold < 0 || threshold > 7) return false;
-    voteLimit = kLoop[threshold].voteLimit;
-    stepPeriod = kLoop[threshold].stepPeriod;
-    return true;
+    return FindLoopSetting(threshold, voteLimit, stepPeriod);
 }
 
 bool CDR::Initialize() {
@@ -130,7 +135,7 @@ void CDR::DataSample() {
 
     // Phase-step decision every 8 unit intervals while none is pending.
     std::int32_t limit = 0, period = 0;
-    const bool known = LoopSetting(CDR_Threshold, limit, period);
+    const bool known = FindLoopSetting(CDR_Threshold, limit, period);
     if (UICount % 8 == 0 && PendingPhaseStep == 0 && known) {
         const std::int64_t x = static_cast<std::int64_t>(SamplesPerUI) * PhaseVotes;
         if (CDR_Threshold == 1) {
