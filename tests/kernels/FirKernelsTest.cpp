@@ -79,3 +79,23 @@ TEST(FirKernels, SupportAndSelection) {
     EXPECT_TRUE(KernelSupported(KernelKind::Reference));
     EXPECT_TRUE(KernelSupported(BestKernel()));
 }
+
+TEST(FirKernels, NoTapsGiveZeroSums) {
+    // With no taps (or a negative count of them) every output is the empty sum,
+    // 0.0, and nothing outside the input and the scratch is read or written.
+    for (int n : {0, -1, -7}) {
+        for (std::size_t count : {1u, 2u, 8u, 9u, 24u, 100u, 512u}) {
+            std::vector<double> x(count + 8, 0.75);
+            for (KernelKind kind : kKernelKinds) {
+                const FirKernel kernel = kFirKernels.For(kind);
+                if (!kernel) continue;
+                std::vector<double> y(count, std::numeric_limits<double>::quiet_NaN());
+                std::vector<double> scratch(FirScratchSize(n, count), std::numeric_limits<double>::quiet_NaN());
+                const double h[1] = {2.0};  // never a tap: n says there are none
+                kernel(h, n, x.data() + 8, y.data(), count, scratch.data());
+                EXPECT_TRUE(SameBits(y, std::vector<double>(count, 0.0)))
+                    << KernelName(kind) << " n " << n << " count " << count;
+            }
+        }
+    }
+}
