@@ -75,13 +75,13 @@ def main():
             results[ours].append(split(rows, ours, counters["median_call_ns_per_sample"]))
             results[args.baseline].append(split(rows, args.baseline, counters["baseline_median_call_ns_per_sample"]))
             copies.append(sum(share for share, _, symbol in rows if "memmove" in symbol or "memcpy" in symbol))
-            print(f"run {run + 1}: speed over the baseline {counters['speed_over_baseline']:.3f}", file=sys.stderr)
-    print(f"ns a sample of the median {args.call}-sample call, {args.runs} runs (lowest .. highest):")
+            print(f"run {run + 1}: speed over the baseline {counters['speed_over_baseline']:.3f}", flush=True)
+    print(f"ns a sample of the median {args.call}-sample call, {args.runs} runs: median (lowest .. highest)")
     for library, runs in results.items():
         print(library)
         for name in [n for n, _ in PARTS] + ["the rest"]:
             values = sorted(r[name] for r in runs)
-            print(f"  {name:32s} {values[0]:6.2f} .. {values[-1]:6.2f}")
+            print(f"  {name:32s} {values[len(values) // 2]:6.2f} ({values[0]:.2f} .. {values[-1]:.2f})")
     print(f"C library copies (both libraries and the benchmark): {min(copies):.1f} .. {max(copies):.1f} % of all samples")
 
 
