@@ -41,9 +41,11 @@ __attribute__((target("avx512f"))) void FirAvx512(const double* h, int n, const 
 }  // namespace
 
 std::size_t FirScratchSize(int n, std::size_t count) {
-    // A row of eight (the widest kernel's lanes) for each of the n - 1 + count
-    // samples, and eight more for the alignment of the first.
-    return 8 * (static_cast<std::size_t>(n > 0 ? n - 1 : 0) + count) + 8;
+    // For the widest kernel's eight lanes: the n broadcast coefficients, the
+    // count / 8 + n - 1 rows, the count / 8 output columns, and eight doubles
+    // more for the alignment of the first.
+    const std::size_t taps = static_cast<std::size_t>(n > 0 ? n : 0);
+    return 8 * taps + (count / 8 * 8 + 8 * (taps > 0 ? taps - 1 : 0)) + count / 8 * 8 + 8;
 }
 
 const KernelSet<FirKernel> kFirKernels = {FirReference, FirSse2, FirAvx2, FirAvx512};

@@ -10,6 +10,7 @@
 //   Splat Add Sub Mul Div MulAdd TwoProduct Split(sse2 only)
 //   Bits FromBits AndI SrlI SllI AddI Gather
 //   Abs Min Max And Or Xor AndNot, Lt Gt Ge Le Neq Unordered AndM OrM Select MaskBits
+//   Transpose(m)   m[i] lane j becomes m[j] lane i, for kWidth vectors
 #pragma once
 
 // Its includer silences GCC 12's -Wuninitialized and -Wmaybe-uninitialized around
@@ -76,6 +77,11 @@ inline M AndM(M a, M b) { return _mm_and_pd(a, b); }
 inline M OrM(M a, M b) { return _mm_or_pd(a, b); }
 inline V Select(M m, V t, V f) { return _mm_or_pd(_mm_and_pd(m, t), _mm_andnot_pd(m, f)); }
 inline unsigned MaskBits(M m) { return static_cast<unsigned>(_mm_movemask_pd(m)); }
+inline void Transpose(V (&m)[kWidth]) {
+    const V a = _mm_unpacklo_pd(m[0], m[1]), b = _mm_unpackhi_pd(m[0], m[1]);
+    m[0] = a;
+    m[1] = b;
+}
 }  // namespace sse2
 
 #pragma GCC push_options
@@ -122,6 +128,14 @@ inline M AndM(M a, M b) { return _mm256_and_pd(a, b); }
 inline M OrM(M a, M b) { return _mm256_or_pd(a, b); }
 inline V Select(M m, V t, V f) { return _mm256_blendv_pd(f, t, m); }
 inline unsigned MaskBits(M m) { return static_cast<unsigned>(_mm256_movemask_pd(m)); }
+inline void Transpose(V (&m)[kWidth]) {
+    const V t0 = _mm256_unpacklo_pd(m[0], m[1]), t1 = _mm256_unpackhi_pd(m[0], m[1]);
+    const V t2 = _mm256_unpacklo_pd(m[2], m[3]), t3 = _mm256_unpackhi_pd(m[2], m[3]);
+    m[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
+    m[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+    m[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+    m[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
 }  // namespace avx2
 #pragma GCC pop_options
 
@@ -169,6 +183,28 @@ inline M AndM(M a, M b) { return static_cast<M>(a & b); }
 inline M OrM(M a, M b) { return static_cast<M>(a | b); }
 inline V Select(M m, V t, V f) { return _mm512_mask_blend_pd(m, f, t); }
 inline unsigned MaskBits(M m) { return m; }
+// Pairs of lanes, then pairs of 128-bit blocks, then halves.
+inline void Transpose(V (&m)[kWidth]) {
+    V t[8], u[8];
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        t[2 * i] = _mm512_unpacklo_pd(m[2 * i], m[2 * i + 1]);
+        t[2 * i + 1] = _mm512_unpackhi_pd(m[2 * i], m[2 * i + 1]);
+    }
+#pragma GCC unroll 2
+    for (int i = 0; i < 2; ++i) {
+#pragma GCC unroll 2
+        for (int j = 0; j < 2; ++j) {
+            u[4 * i + j] = _mm512_shuffle_f64x2(t[4 * i + j], t[4 * i + 2 + j], 0x88);
+            u[4 * i + 2 + j] = _mm512_shuffle_f64x2(t[4 * i + j], t[4 * i + 2 + j], 0xdd);
+        }
+    }
+#pragma GCC unroll 4
+    for (int j = 0; j < 4; ++j) {
+        m[j] = _mm512_shuffle_f64x2(u[j], u[4 + j], 0x88);
+        m[4 + j] = _mm512_shuffle_f64x2(u[j], u[4 + j], 0xdd);
+    }
+}
 }  // namespace avx512
 #pragma GCC pop_options
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <emmintrin.h>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -22,6 +23,14 @@ constexpr std::int32_t kAdaptVoteLimit = 512;
 
 bool SecondOrder(std::int32_t threshold) { return threshold >= 0 && threshold <= 3; }
 
+// CDR::LoopSetting, here to be inlined into the once-a-bit data sample.
+bool FindLoopSetting(std::int32_t threshold, std::int32_t& voteLimit, std::int32_t& stepPeriod) {
+    if (threshold < 0 || threshold > 7) return false;
+    voteLimit = kLoop[threshold].voteLimit;
+    stepPeriod = kLoop[threshold].stepPeriod;
+    return true;
+}
+
 // The log is written only as a regular file or a new one: a link or a device
 // planted under its name is left alone rather than written through.
 bool LogMayBeWritten() {
@@ -33,10 +42,7 @@ bool LogMayBeWritten() {
 }  // namespace
 
 bool CDR::LoopSetting(std::int32_t threshold, std::int32_t& voteLimit, std::int32_t& stepPeriod) {
-    if (threshold < 0 || threshold > 7) return false;
-    voteLimit = kLoop[threshold].voteLimit;
-    stepPeriod = kLoop[threshold].stepPeriod;
-    return true;
+    return FindLoopSetting(threshold, voteLimit, stepPeriod);
 }
 
 bool CDR::Initialize() {
@@ -129,7 +135,7 @@ void CDR::DataSample() {
 
     // Phase-step decision every 8 unit intervals while none is pending.
     std::int32_t limit = 0, period = 0;
-    const bool known = LoopSetting(CDR_Threshold, limit, period);
+    const bool known = FindLoopSetting(CDR_Threshold, limit, period);
     if (UICount % 8 == 0 && PendingPhaseStep == 0 && known) {
         const std::int64_t x = static_cast<std::int64_t>(SamplesPerUI) * PhaseVotes;
         if (CDR_Threshold == 1) {
@@ -145,32 +151,39 @@ void CDR::DataSample() {
     }
 
     // Frequency correction from the integrator, read as an offset in ppm.
-    if (SecondOrder(CDR_Threshold)) {
-        FrequencyRatio = FrequencyCode / 255.0;
-        FrequencyOffsetPpm = FrequencyRatio * 434.0;
-        if (FrequencyOffsetPpm == 0.0) FrequencyOffsetPpm = 1e-16;
-        const double interval = 1e6 / (std::fabs(FrequencyOffsetPpm) * 48.0);
-        if (interval >= -2147483648.0 && interval < 2147483648.0) {
-            FrequencyStepInterval = static_cast<std::int32_t>(interval);
-        } else {
-            FrequencyStepInterval = 12345;
-        }
-        // Beyond about +-12240 codes the interval would be 0: correct every UI.
-        if (FrequencyStepInterval < 1) FrequencyStepInterval = 1;
-        if (FrequencyOffsetPpm < 0.0)
-            FrequencySign = -1;
-        else if (FrequencyOffsetPpm > 1e-16)
-            FrequencySign = 1;
-        if (UICount % FrequencyStepInterval == 0) PhaseCount += FrequencySign;
-    }
+    if (SecondOrder(CDR_Threshold)) FrequencyCorrection();
 
     // Apply a pending phase step at the setting's period.
     if (known) PhaseStepPeriod = period;
-    if (PhaseStepPeriod > 0 && UICount % PhaseStepPeriod == 0) {
+    if (PhaseStepPeriod > 0 && stepPeriod_.Divides(UICount, PhaseStepPeriod)) {
         PhaseCount += PendingPhaseStep;
         PhaseVotes = 0;
         PendingPhaseStep = 0;
     }
+}
+
+void CDR::FrequencyCorrection() {
+    std::uint64_t codeBits;
+    std::memcpy(&codeBits, &FrequencyCode, sizeof codeBits);
+    if (!reading_.valid || reading_.codeBits != codeBits) {
+        const double ratio = FrequencyCode / 255.0;
+        double ppm = ratio * 434.0;
+        if (ppm == 0.0) ppm = 1e-16;
+        const double interval = 1e6 / (std::fabs(ppm) * 48.0);
+        std::int32_t stepInterval = 12345;
+        if (interval >= -2147483648.0 && interval < 2147483648.0) stepInterval = static_cast<std::int32_t>(interval);
+        // Beyond about +-12240 codes the interval would be 0: correct every UI.
+        if (stepInterval < 1) stepInterval = 1;
+        reading_ = {true, codeBits, ratio, ppm, stepInterval};
+    }
+    FrequencyRatio = reading_.ratio;
+    FrequencyOffsetPpm = reading_.ppm;
+    FrequencyStepInterval = reading_.stepInterval;
+    if (FrequencyOffsetPpm < 0.0)
+        FrequencySign = -1;
+    else if (FrequencyOffsetPpm > 1e-16)
+        FrequencySign = 1;
+    if (stepInterval_.Divides(UICount, FrequencyStepInterval)) PhaseCount += FrequencySign;
 }
 
 bool CDR::Run() {
@@ -186,24 +199,45 @@ std::uint64_t BitsOf(double x) {
     return bits;
 }
 
+// The clock's level over a quiet stretch, two samples a store.
+void FillLevel(double* clock, std::size_t count, double level) {
+    const __m128d both = _mm_set1_pd(level);
+    std::size_t k = 0;
+    for (; k + 2 <= count; k += 2) _mm_storeu_pd(clock + k, both);
+    if (k < count) clock[k] = level;
+}
+
 }  // namespace
 
 std::size_t CDR::Process(const double* in, double* out, double* clock, std::size_t n) {
     // Compared by bits: a NaN index is as steady as any other.
     const std::uint64_t index = BitsOf(SetIndexOut);
+    const bool inPlace = out == in;
     for (std::size_t i = 0; i < n; ++i) {
         In = in[i];
         Step();
-        out[i] = DataOut;
-        clock[i] = ClockOut;
-        if (BitsOf(SetIndexOut) != index) return i + 1;
+        // Read before the stores below, which the compiler must assume may
+        // reach the members.
+        const double level = ClockOut;
+        const bool changed = BitsOf(SetIndexOut) != index;
+        if (!inPlace) out[i] = DataOut;
+        clock[i] = level;
+        if (changed) return i + 1;
         const auto quiet =
             static_cast<std::size_t>(std::min<std::int64_t>(QuietSamples(), static_cast<std::int64_t>(n - i - 1)));
         if (quiet == 0) continue;
-        std::copy(in + i + 1, in + i + 1 + quiet, out + i + 1);
-        std::fill(clock + i + 1, clock + i + 1 + quiet, ClockOut);
+        if (!inPlace) std::copy(in + i + 1, in + i + 1 + quiet, out + i + 1);
+        FillLevel(clock + i + 1, quiet, level);
         i += quiet;
-        SkipQuiet(static_cast<std::int64_t>(quiet), in[i]);
+        // SkipQuiet right after a Step: the gain codes and the set index are the
+        // ones Step has just set.
+        logCountdown_ -= static_cast<std::int64_t>(quiet);
+        PreviousClockLevel = quiet == 1 ? ClockLevel : level;
+        ClockLevel = level;
+        SampleCount += static_cast<std::int64_t>(quiet);
+        PhaseCount = static_cast<std::int32_t>(static_cast<std::uint32_t>(PhaseCount) + static_cast<std::uint32_t>(quiet));
+        In = in[i];
+        DataOut = in[i];
     }
     return n;
 }

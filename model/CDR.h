@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "framework/DFModel.h"
+#include "model/Divisibility.h"
 
 class CDR : public CorvaneModelBuilder::DFModel {
 public:
@@ -138,4 +139,19 @@ private:
     void WriteLog();
     std::int64_t logCountdown_ = 0;  // samples until SampleCount may be a multiple of LogPeriod
     void DataSample();
+    void FrequencyCorrection();
+
+    // The once-a-bit tests of the unit-interval counter against the periods.
+    Divisibility stepInterval_, stepPeriod_;
+
+    // The frequency integrator's readings depend only on FrequencyCode, which moves
+    // at phase-step decisions: its two divisions are kept for the code they were
+    // made for (compared by bits) instead of made again every bit.
+    struct FrequencyReading {
+        bool valid = false;
+        std::uint64_t codeBits = 0;
+        double ratio = 0.0, ppm = 0.0;
+        std::int32_t stepInterval = 0;
+    };
+    FrequencyReading reading_;
 };

@@ -209,12 +209,21 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         const bool failing = !ok;
         double spareOut = 0.0, spareTime = 0.0;
         const std::size_t n = failing ? 1 : std::min(kChunk, count - done);
+        // A simulator's wave often comes from memory rather than the caches: ask for
+        // the next buffer's lines now (into the second-level cache, where they do
+        // not crowd this buffer's work), so that they arrive while this one is
+        // filtered instead of stalling the copy that takes them in.
+        const std::size_t ahead = std::min(kChunk, count - done - n);
+        for (std::size_t k = 0; k < ahead; k += kLineDoubles) __builtin_prefetch(in + done + n + k, 0, 1);
         Equaliser.Lookahead(in + done, equalised, n);
         DcBlock.Process(equalised, limited, n);
         // The CDR stops where its set index changes: the rest is filtered again.
-        const std::size_t m = CdrBlock.Process(limited, failing ? &spareOut : out + done, clock, n);
+        // It runs in place (its outputs are its inputs), and what it ran goes out
+        // in one copy rather than one per quiet stretch.
+        const std::size_t m = CdrBlock.Process(limited, failing ? &spareOut : limited, clock, n);
         const std::size_t found = ClockTimeBlock.Process(clock, failing ? &spareTime : times + timeCount, m);
         Equaliser.Commit(m);
+        if (!failing) std::copy(limited, limited + m, out + done);
         *Cell10 = CorvaneModelBuilder::TypeConverterRound::Convert(CdrBlock.SetIndexOut);
         done += m;
         if (failing) return done;

@@ -110,6 +110,7 @@ private:
 
     // The buffers between the blocks on RunBlock's path.
     static constexpr std::size_t kChunk = 512;
+    static constexpr std::size_t kLineDoubles = 8;  // doubles in a 64-byte cache line
     std::vector<double> equalised_;    // the equaliser's outputs, computed ahead
     std::vector<double> limited_;      // the limiter's
     std::vector<double> clockLevels_;  // the CDR's clock

@@ -332,6 +332,22 @@ TEST(TanhKernels, EveryKernelGivesTheScalarBitsInPlaceOrNot) {
         }
     }
     EXPECT_TRUE(kTanhKernels.For(BestKernel()));
+
+    // Only arguments inside the evaluated range, so that whole vectors take the
+    // common path, the near-midpoint ones (whose lanes are redone) among them.
+    std::vector<double> inRange;
+    for (double x : xs)
+        if (std::fabs(x) >= 0x1p-27 && std::fabs(x) <= 19.0625) inRange.push_back(x);
+    ASSERT_GT(inRange.size(), 40000u);
+    std::vector<double> wantInRange(inRange.size());
+    for (std::size_t i = 0; i < inRange.size(); ++i) wantInRange[i] = crmath::Tanh(inRange[i]);
+    for (KernelKind kind : kKernelKinds) {
+        const TanhKernel kernel = kTanhKernels.For(kind);
+        if (!kernel) continue;
+        std::vector<double> y(inRange.size());
+        kernel(inRange.data(), y.data(), inRange.size());
+        EXPECT_EQ(std::memcmp(y.data(), wantInRange.data(), y.size() * sizeof(double)), 0) << KernelName(kind);
+    }
 }
 
 TEST(TanhKernels, TheLimiterCurveInOnePassGivesTheValueByValueBits) {

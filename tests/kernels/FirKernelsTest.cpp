@@ -29,9 +29,12 @@ TEST(FirKernels, EveryKernelMatchesTheBlockBitForBit) {
     for (int n : {1, 3, 4, 125, 200}) {
         std::vector<double> taps(n);
         for (auto& t : taps) t = dist(rng) * (rng() % 5 == 0 ? 1e-300 : 1.0);
-        // Counts around the wide kernels' 16 and 32 outputs a step, and inputs at
-        // every offset from a 64-byte boundary.
-        for (std::size_t count : {0u, 1u, 7u, 16u, 31u, 32u, 33u, 48u, 95u, 512u, 1000u}) {
+        // Counts below, at and around a vector's width, column counts that leave
+        // every smaller group of columns (12, 6, 3, 1 at eight lanes; 6, 3, 1 below)
+        // and rows that end inside a transposed block, and inputs at every offset
+        // from a 64-byte boundary.
+        for (std::size_t count : {0u, 1u, 2u, 3u, 7u, 8u, 9u, 16u, 31u, 32u, 33u, 48u, 95u, 96u, 104u, 151u, 176u,
+                                  512u, 1000u, 4096u}) {
             const std::size_t offset = rng() % 8;
             std::vector<double> storage(offset + n - 1 + count);
             for (auto& v : storage) v = rng() % 50 == 0 ? specials[rng() % 7] : dist(rng);
@@ -75,4 +78,24 @@ TEST(FirKernels, SupportAndSelection) {
     }
     EXPECT_TRUE(KernelSupported(KernelKind::Reference));
     EXPECT_TRUE(KernelSupported(BestKernel()));
+}
+
+TEST(FirKernels, NoTapsGiveZeroSums) {
+    // With no taps (or a negative count of them) every output is the empty sum,
+    // 0.0, and nothing outside the input and the scratch is read or written.
+    for (int n : {0, -1, -7}) {
+        for (std::size_t count : {1u, 2u, 8u, 9u, 24u, 100u, 512u}) {
+            std::vector<double> x(count + 8, 0.75);
+            for (KernelKind kind : kKernelKinds) {
+                const FirKernel kernel = kFirKernels.For(kind);
+                if (!kernel) continue;
+                std::vector<double> y(count, std::numeric_limits<double>::quiet_NaN());
+                std::vector<double> scratch(FirScratchSize(n, count), std::numeric_limits<double>::quiet_NaN());
+                const double h[1] = {2.0};  // never a tap: n says there are none
+                kernel(h, n, x.data() + 8, y.data(), count, scratch.data());
+                EXPECT_TRUE(SameBits(y, std::vector<double>(count, 0.0)))
+                    << KernelName(kind) << " n " << n << " count " << count;
+            }
+        }
+    }
 }

@@ -131,6 +131,8 @@ TEST(BlockProcess, ClockTimesOverABufferAreRunsCrossings) {
     std::vector<double> clock(3000);
     for (std::size_t i = 0; i < clock.size(); ++i) clock[i] = std::sin(0.05 * static_cast<double>(i) + 0.3);
     clock[100] = 0.0;  // on the level: no rising crossing from above
+    clock[700] = std::numeric_limits<double>::quiet_NaN();  // neither above nor at or below zero
+    for (std::size_t i = 1500; i < 2200; ++i) clock[i] = i / 8 % 2 == 0 ? 1.0 : 0.0;  // a recovered clock's levels
     struct Case {
         std::int32_t edge, interpolate;
     };
@@ -153,9 +155,13 @@ TEST(BlockProcess, ClockTimesOverABufferAreRunsCrossings) {
             ASSERT_TRUE(run.Run());
             if (out >= 0.0) expected.push_back(out);
         }
-        std::size_t found = 0;
-        for (std::size_t pos = 0; pos < clock.size(); pos += 250) {
-            found += block.Process(clock.data() + pos, got.data() + found, 250);
+        // Buffers of every length around the 64 samples scanned at once.
+        std::size_t found = 0, pos = 0;
+        for (std::size_t k = 0; pos < clock.size(); ++k) {
+            const std::size_t lengths[] = {1, 63, 64, 65, 250, 2, 128, 0, 129};
+            const std::size_t length = std::min(lengths[k % 9], clock.size() - pos);
+            found += block.Process(clock.data() + pos, got.data() + found, length);
+            pos += length;
         }
         got.resize(found);
         ASSERT_EQ(got.size(), expected.size()) << "edge " << c.edge;
@@ -166,5 +172,77 @@ TEST(BlockProcess, ClockTimesOverABufferAreRunsCrossings) {
             EXPECT_TRUE(SameBits(got[i], expected[i])) << "edge " << c.edge;
         }
         EXPECT_EQ(block.SampleCount, run.SampleCount);
+    }
+}
+
+TEST(BlockProcess, ClockRecoveryInPlaceAndApartFromOddStatesIsRun) {
+    // The block path runs the clock recovery in place over its input; both that
+    // and separate buffers give Run's outputs and state from unusual starting
+    // states: counters wrapped or past a bit's length, one- and zero-sample bits,
+    // and a frequency code written from outside between buffers.
+    ScratchDirectory scratch;
+    const auto x = Wave(6000, 9);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char* name;
+        std::int32_t threshold, samplesPerUI, phaseCount, uiCount;
+        double code;  // written from outside at sample 3000
+    };
+    const Case cases[] = {
+        {"ordinary", 3, 16, 1, 0, 200.0},
+        {"phase past the bit", 2, 8, 1000, 0, -3.0},
+        {"phase negative", 0, 8, -20, 0, -0.0},
+        {"bit counter about to wrap", 1, 4, 1, 2147483600, 1e9},
+        {"bit counter negative", 0, 6, 1, -2147483600, nan},
+        {"one-sample bits", 3, 1, 1, 0, 12241.0},
+        {"no bit length", 2, 0, 1, 0, -12241.0},
+        {"odd bit length", 0, 7, 3, 7, 254.0},
+    };
+    for (const Case& c : cases) {
+        CDR run, apart, inPlace;
+        for (CDR* d : {&run, &apart, &inPlace}) {
+            d->CDR_Threshold = c.threshold;
+            d->SamplesPerUI = c.samplesPerUI;
+            d->LogPeriod = 700;
+            d->GainCode = 3;
+            ASSERT_TRUE(d->Setup());
+            ASSERT_TRUE(d->Initialize());
+            d->PhaseCount = c.phaseCount;
+            d->UICount = c.uiCount;
+        }
+        std::vector<double> runOut, runClock;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (i == 3000) run.FrequencyCode = c.code;
+            run.In = x[i];
+            ASSERT_TRUE(run.Run());
+            runOut.push_back(run.DataOut);
+            runClock.push_back(run.ClockOut);
+        }
+        std::vector<double> out(x.size()), clock(x.size()), same = x, sameClock(x.size());
+        std::mt19937 rng(5);
+        for (std::size_t pos = 0; pos < x.size();) {
+            if (pos == 3000) apart.FrequencyCode = inPlace.FrequencyCode = c.code;
+            std::size_t n = std::min<std::size_t>(1 + rng() % 200, x.size() - pos);
+            if (pos < 3000) n = std::min<std::size_t>(n, 3000 - pos);
+            const std::size_t m = apart.Process(x.data() + pos, out.data() + pos, clock.data() + pos, n);
+            ASSERT_EQ(inPlace.Process(same.data() + pos, same.data() + pos, sameClock.data() + pos, n), m) << c.name;
+            pos += m;
+        }
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            ASSERT_TRUE(SameBits(out[i], runOut[i]) && SameBits(same[i], runOut[i])) << c.name << " sample " << i;
+            ASSERT_TRUE(SameBits(clock[i], runClock[i]) && SameBits(sameClock[i], runClock[i]))
+                << c.name << " sample " << i;
+        }
+        for (const CDR* d : {&apart, &inPlace}) {
+            EXPECT_EQ(d->SampleCount, run.SampleCount) << c.name;
+            EXPECT_EQ(d->PhaseCount, run.PhaseCount) << c.name;
+            EXPECT_EQ(d->UICount, run.UICount) << c.name;
+            EXPECT_EQ(d->FrequencyStepInterval, run.FrequencyStepInterval) << c.name;
+            EXPECT_EQ(d->FrequencySign, run.FrequencySign) << c.name;
+            EXPECT_TRUE(SameBits(d->FrequencyOffsetPpm, run.FrequencyOffsetPpm)) << c.name;
+            EXPECT_TRUE(SameBits(d->FrequencyCode, run.FrequencyCode)) << c.name;
+            EXPECT_TRUE(SameBits(d->ClockLevel, run.ClockLevel) && SameBits(d->PreviousClockLevel, run.PreviousClockLevel))
+                << c.name;
+        }
     }
 }

@@ -117,6 +117,28 @@ TEST_F(CDRTest, FrequencyCodeZeroKeepsTheSign) {
     EXPECT_EQ(cdr.FrequencySign, -1);
 }
 
+TEST_F(CDRTest, AFrequencyCodeWrittenFromOutsideIsReadAtTheNextDataSample) {
+    // The readings of a code are kept between data samples; a code written in
+    // between, a code met before and the zero code's kept sign must all show.
+    CDR cdr;
+    Configure(cdr, 2);
+    const struct {
+        double code, ppm;
+        std::int32_t interval, sign;
+    } rows[] = {{200.0, 340.392, 61, 1},     {0.0, 1e-16, 12345, 1},   {-100.0, -170.196, 122, -1},
+                {0.0, 1e-16, 12345, -1},     {200.0, 340.392, 61, 1},  {200.0, 340.392, 61, 1},
+                {20000.0, 34039.216, 1, 1},   {-200.0, -340.392, 61, -1}};
+    for (const auto& row : rows) {
+        cdr.FrequencyCode = row.code;
+        RunToDataSample(cdr, -1.0);  // no transition: no vote moves the code
+        EXPECT_EQ(cdr.FrequencyCode, row.code);
+        EXPECT_NEAR(cdr.FrequencyOffsetPpm, row.ppm, 1e-3) << "code " << row.code;
+        EXPECT_EQ(cdr.FrequencyRatio, row.code / 255.0) << "code " << row.code;
+        EXPECT_EQ(cdr.FrequencyStepInterval, row.interval) << "code " << row.code;
+        EXPECT_EQ(cdr.FrequencySign, row.sign) << "code " << row.code;
+    }
+}
+
 TEST_F(CDRTest, HugeFrequencyCodeCorrectsEveryUnitInterval) {
     CDR cdr;
     Configure(cdr, 0);
