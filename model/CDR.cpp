@@ -229,15 +229,7 @@ std::size_t CDR::Process(const double* in, double* out, double* clock, std::size
         if (!inPlace) std::copy(in + i + 1, in + i + 1 + quiet, out + i + 1);
         FillLevel(clock + i + 1, quiet, level);
         i += quiet;
-        // SkipQuiet right after a Step: the gain codes and the set index are the
-        // ones Step has just set.
-        logCountdown_ -= static_cast<std::int64_t>(quiet);
-        PreviousClockLevel = quiet == 1 ? ClockLevel : level;
-        ClockLevel = level;
-        SampleCount += static_cast<std::int64_t>(quiet);
-        PhaseCount = static_cast<std::int32_t>(static_cast<std::uint32_t>(PhaseCount) + static_cast<std::uint32_t>(quiet));
-        In = in[i];
-        DataOut = in[i];
+        AdvanceQuiet(static_cast<std::int64_t>(quiet), in[i]);
     }
     return n;
 }

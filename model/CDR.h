@@ -120,18 +120,24 @@ public:
     // input `last`: leaves the state that `count` calls of Step would leave.
     void SkipQuiet(std::int64_t count, double last) {
         if (count <= 0) return;
+        AdvanceQuiet(count, last);
+        BoostFlag = GainBoost != 1 ? 1 : 0;
+        SetIndexOut = SetIndex();
+    }
+
+private:
+    // SkipQuiet but for the gain codes' flag and the set index, which a Step just
+    // before has set as they stay.
+    void AdvanceQuiet(std::int64_t count, double last) {
         logCountdown_ -= count;
         PreviousClockLevel = count == 1 ? ClockLevel : ClockOut;
         ClockLevel = ClockOut;
-        BoostFlag = GainBoost != 1 ? 1 : 0;
-        SetIndexOut = SetIndex();
         SampleCount += count;
         PhaseCount = static_cast<std::int32_t>(static_cast<std::uint32_t>(PhaseCount) + static_cast<std::uint32_t>(count));
         In = last;
         DataOut = last;
     }
 
-private:
     // The phase and unit-interval counters are 32-bit; they wrap rather than overflow.
     static std::int32_t Wrapped(std::int32_t counter) {
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
