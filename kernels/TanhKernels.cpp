@@ -17,6 +17,9 @@ namespace crmath {
 #define VELKOR_LANE_KERNEL "kernels/TanhLanes.inc"
 #include "kernels/EachInstructionSet.inc"
 
+#define VELKOR_LANE_KERNEL "kernels/TanhLanes.inc"
+#include "kernels/EachInstructionSetInPairs.inc"
+
 }  // namespace crmath
 
 namespace {
@@ -25,33 +28,29 @@ void TanhReference(const double* x, double* y, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) y[i] = crmath::Tanh(x[i]);
 }
 
-void TanhSse2(const double* x, double* y, std::size_t count) { crmath::sse2::TanhArray(x, y, count); }
-
-__attribute__((target("avx2,fma"))) void TanhAvx2(const double* x, double* y, std::size_t count) {
-    crmath::avx2::TanhArray(x, y, count);
-}
-
-__attribute__((target("avx512f"))) void TanhAvx512(const double* x, double* y, std::size_t count) {
-    crmath::avx512::TanhArray(x, y, count);
-}
-
 void ScaledTanhReference(const double* x, double* y, std::size_t count, double slope, double offset, double scale) {
     for (std::size_t i = 0; i < count; ++i) y[i] = scale * crmath::Tanh(slope * x[i] + offset);
 }
 
-void ScaledTanhSse2(const double* x, double* y, std::size_t count, double slope, double offset, double scale) {
-    crmath::sse2::ScaledTanhArray(x, y, count, slope, offset, scale);
-}
+// Whole pairs of vectors first, then what is left one vector at a time (and the
+// last few values by the scalar function).
+#define VELKOR_TANH_KERNELS(Name, Target, lanes)                                                                    \
+    Target void Tanh##Name(const double* x, double* y, std::size_t count) {                                       \
+        const std::size_t paired = count - count % crmath::lanes##x2::kWidth;                                     \
+        crmath::lanes##x2::TanhArray(x, y, paired);                                                                \
+        crmath::lanes::TanhArray(x + paired, y + paired, count - paired);                                         \
+    }                                                                                                              \
+    Target void ScaledTanh##Name(const double* x, double* y, std::size_t count, double slope, double offset,       \
+                                 double scale) {                                                                   \
+        const std::size_t paired = count - count % crmath::lanes##x2::kWidth;                                     \
+        crmath::lanes##x2::ScaledTanhArray(x, y, paired, slope, offset, scale);                                    \
+        crmath::lanes::ScaledTanhArray(x + paired, y + paired, count - paired, slope, offset, scale);             \
+    }
 
-__attribute__((target("avx2,fma"))) void ScaledTanhAvx2(const double* x, double* y, std::size_t count, double slope,
-                                                        double offset, double scale) {
-    crmath::avx2::ScaledTanhArray(x, y, count, slope, offset, scale);
-}
-
-__attribute__((target("avx512f"))) void ScaledTanhAvx512(const double* x, double* y, std::size_t count,
-                                                         double slope, double offset, double scale) {
-    crmath::avx512::ScaledTanhArray(x, y, count, slope, offset, scale);
-}
+VELKOR_TANH_KERNELS(Sse2, , sse2)
+VELKOR_TANH_KERNELS(Avx2, __attribute__((target("avx2,fma"))), avx2)
+VELKOR_TANH_KERNELS(Avx512, __attribute__((target("avx512f"))), avx512)
+#undef VELKOR_TANH_KERNELS
 
 }  // namespace
 

@@ -335,7 +335,7 @@ TEST(TanhKernels, EveryKernelGivesTheScalarBitsInPlaceOrNot) {
         const TanhKernel kernel = kTanhKernels.For(kind);
         if (!kernel) continue;
         // Every length up to two vectors and beyond, at every offset, in place.
-        for (std::size_t count = 0; count <= 19; ++count) {
+        for (std::size_t count = 0; count <= 35; ++count) {
             std::vector<double> inPlace(xs.begin() + 3, xs.begin() + 3 + static_cast<std::ptrdiff_t>(count));
             kernel(inPlace.data(), inPlace.data(), count);
             EXPECT_TRUE(count == 0 || std::memcmp(inPlace.data(), want.data() + 3, count * sizeof(double)) == 0)
@@ -380,7 +380,7 @@ TEST(TanhKernels, TheLimiterCurveInOnePassGivesTheValueByValueBits) {
             kernel(xs.data(), y.data(), xs.size(), c.slope, c.offset, c.scale);
             EXPECT_EQ(std::memcmp(y.data(), want.data(), y.size() * sizeof(double)), 0)
                 << KernelName(kind) << " slope " << c.slope;
-            for (std::size_t count = 0; count <= 19; ++count) {
+            for (std::size_t count = 0; count <= 35; ++count) {
                 std::vector<double> inPlace(xs.begin() + 5, xs.begin() + 5 + static_cast<std::ptrdiff_t>(count));
                 kernel(inPlace.data(), inPlace.data(), count, c.slope, c.offset, c.scale);
                 EXPECT_TRUE(count == 0 || std::memcmp(inPlace.data(), want.data() + 5, count * sizeof(double)) == 0)
