@@ -89,6 +89,10 @@ public:
     // the other edge cells and the ports carry Run's samples only.
     std::size_t RunBlock(const double* in, double* out, std::size_t count, double* times, std::size_t& timeCount,
                          bool& ok);
+    // Samples a buffer holds. The filter lays out its rows again for every buffer
+    // (the taps' worth beyond its outputs) and re-broadcasts its taps: long buffers
+    // make that rare. 1152 samples are 144 vectors of eight, whole groups of twelve.
+    static constexpr std::size_t kChunk = 1152;
 
     // Points of each response set that the equaliser uses.
     static constexpr std::int32_t kResponseLength = 500;
@@ -109,7 +113,6 @@ private:
     bool RunOne(double input, double& output, double* times, std::size_t& timeCount);
 
     // The buffers between the blocks on RunBlock's path.
-    static constexpr std::size_t kChunk = 512;
     static constexpr std::size_t kLineDoubles = 8;  // doubles in a 64-byte cache line
     std::vector<double> equalised_;    // the equaliser's outputs, computed ahead
     std::vector<double> limited_;      // the limiter's

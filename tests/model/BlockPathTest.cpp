@@ -142,19 +142,19 @@ TEST_F(BlockPath, FallsBackToRunAtEveryPositionOfARun) {
     // sized for: from that sample on both paths run sample by sample, identically.
     // The clock recovery is placed so that its gain step, and with it the
     // fallback, lands on sample k + 1 after the kick: every position of a
-    // 512-sample run and the first of the next, inside a 640-sample call and as
-    // the last sample of a call that ends there.
-    constexpr std::size_t kSettle = 64, kCall = 640;
+    // buffer's run and the first of the next, inside a call 128 samples longer
+    // than a buffer and as the last sample of a call that ends there.
+    constexpr std::size_t kRun = Velkor_Rx::kChunk, kSettle = 64, kCall = kRun + 128;
     std::vector<double> wave(kSettle + kCall);
     for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = -0.5 + 0.05 * std::sin(0.37 * static_cast<double>(i));
 #ifdef VELKOR_SANITIZED
     // Every receiver copies the 4 MB response table: under the sanitizers the
     // run's ends, the filter ring's length (127) and every 32nd position.
-    auto tested = [](std::size_t k) { return k < 4 || k > 507 || (k >= 122 && k <= 128) || k % 32 == 0; };
+    auto tested = [](std::size_t k) { return k < 4 || k > kRun - 5 || (k >= 122 && k <= 128) || k % 32 == 0; };
 #else
     auto tested = [](std::size_t) { return true; };
 #endif
-    for (std::size_t k = 0; k <= 511; ++k) {
+    for (std::size_t k = 0; k < kRun; ++k) {
         if (!tested(k)) continue;
         // calls: the sizes of the calls after the kick; empty runs sample by sample.
         auto drive = [&](const std::vector<std::size_t>& calls) {
