@@ -9,6 +9,8 @@
 
 #include "kernels/FirLayout.h"
 
+#include <utility>
+
 namespace CorvaneModelBuilder {
 
 namespace firlanes {

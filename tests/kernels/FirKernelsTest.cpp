@@ -30,11 +30,11 @@ TEST(FirKernels, EveryKernelMatchesTheBlockBitForBit) {
         std::vector<double> taps(n);
         for (auto& t : taps) t = dist(rng) * (rng() % 5 == 0 ? 1e-300 : 1.0);
         // Counts below, at and around a vector's width, column counts that leave
-        // every smaller group of columns (12, 6, 3, 1 at eight lanes; 6, 3, 1 below)
-        // and rows that end inside a transposed block, and inputs at every offset
-        // from a 64-byte boundary.
-        for (std::size_t count : {0u, 1u, 2u, 3u, 7u, 8u, 9u, 16u, 31u, 32u, 33u, 48u, 95u, 96u, 104u, 151u, 176u,
-                                  512u, 1000u, 4096u}) {
+        // every remainder after whole groups of columns (1 to 11 at eight lanes, 1
+        // to 5 below) and rows that end inside a transposed block, and inputs at
+        // every offset from a 64-byte boundary.
+        for (std::size_t count : {0u, 1u, 2u, 3u, 7u, 8u, 9u, 16u, 31u, 32u, 33u, 48u, 60u, 75u, 95u, 96u, 104u, 151u,
+                                  176u, 512u, 1000u, 4096u}) {
             const std::size_t offset = rng() % 8;
             std::vector<double> storage(offset + n - 1 + count);
             for (auto& v : storage) v = rng() % 50 == 0 ? specials[rng() % 7] : dist(rng);
