@@ -90,7 +90,7 @@ void CDR::WriteLog() {
     }
 }
 
-void CDR::DataSample() {
+bool CDR::DataSample() {
     PreviousDataDecision = DataDecision;
     DataDecision = In > 0.0 ? 1 : 0;
     for (int i = 4; i > 0; --i) History[i] = History[i - 1];
@@ -98,6 +98,7 @@ void CDR::DataSample() {
     const std::int32_t* h = History;
 
     // Gain adaptation from isolated transitions, once the loop has settled.
+    bool stepped = false;
     if (static_cast<std::int64_t>(SamplesPerUI) * SampleCount > kAdaptationStart) {
         const std::int32_t e = EdgeDecision;
         if (h[4] == h[3] && h[3] == h[2] && h[2] == h[1] && h[1] != h[0]) {
@@ -106,6 +107,7 @@ void CDR::DataSample() {
             AdaptVotes += (e != h[0]) ? 1 : -1;
         }
         if (AdaptVotes >= kAdaptVoteLimit || AdaptVotes <= -kAdaptVoteLimit) {
+            stepped = true;
             AEQ_gain += AdaptVotes >= 0 ? 1.0 : -1.0;
             AdaptVotes = 0;
             if (ZeroCarry == 1) {
@@ -160,6 +162,7 @@ void CDR::DataSample() {
         PhaseVotes = 0;
         PendingPhaseStep = 0;
     }
+    return stepped;
 }
 
 void CDR::FrequencyCorrection() {
@@ -213,9 +216,14 @@ std::size_t CDR::Process(const double* in, double* out, double* clock, std::size
     // Compared by bits: a NaN index is as steady as any other.
     const std::uint64_t index = BitsOf(SetIndexOut);
     const bool inPlace = out == in;
+    if (n == 0) return 0;
+    // The codes may have been written since the last step: the set index follows
+    // them from the first step on, and then from each data sample.
+    BoostFlag = GainBoost != 1 ? 1 : 0;
+    SetIndexOut = SetIndex();
     for (std::size_t i = 0; i < n; ++i) {
         In = in[i];
-        Step();
+        if (StepKeepingSetIndex()) SetIndexOut = SetIndex();
         // Read before the stores below, which the compiler must assume may
         // reach the members.
         const double level = ClockOut;

@@ -76,8 +76,18 @@ public:
         return static_cast<double>(static_cast<std::int32_t>(index));
     }
 
-    // One sample (Run without its virtual call), inline for the block path.
+    // One sample (Run without its virtual call).
     void Step() {
+        StepKeepingSetIndex();
+        BoostFlag = GainBoost != 1 ? 1 : 0;
+        SetIndexOut = SetIndex();
+    }
+
+    // Step but for the gain codes' flag and the set index, which follow the codes:
+    // only the data sample's adaptation moves them (or a write from outside,
+    // between runs). True when the adaptation stepped the codes. Inline for the
+    // block path.
+    bool StepKeepingSetIndex() {
         if (SampleCount == 0 || --logCountdown_ <= 0) WriteLog();
         if (PhaseCount == SamplesPerUI && PhaseCount != 0) {
             ClockOut = 1.0;
@@ -89,18 +99,17 @@ public:
         PreviousClockLevel = ClockLevel;
         ClockLevel = ClockOut;
 
+        bool stepped = false;
         if (PreviousClockLevel == 0.0 && ClockLevel == 1.0) {
             EdgeDecision = In > 0.0 ? 1 : 0;  // boundary of the unit interval
         } else if (PreviousClockLevel == 1.0 && ClockLevel == 0.0) {
-            DataSample();  // centre of the unit interval
+            stepped = DataSample();  // centre of the unit interval
         }
-
-        BoostFlag = GainBoost != 1 ? 1 : 0;
-        SetIndexOut = SetIndex();
 
         ++SampleCount;
         PhaseCount = Wrapped(PhaseCount);
         DataOut = In;
+        return stepped;
     }
 
     // How many of the coming samples Step would only count: no clock event (the
@@ -144,7 +153,7 @@ private:
     }
     void WriteLog();
     std::int64_t logCountdown_ = 0;  // samples until SampleCount may be a multiple of LogPeriod
-    void DataSample();
+    bool DataSample();  // true when the adaptation stepped the gain codes
     void FrequencyCorrection();
 
     // The once-a-bit tests of the unit-interval counter against the periods.

@@ -246,3 +246,63 @@ TEST(BlockProcess, ClockRecoveryInPlaceAndApartFromOddStatesIsRun) {
         }
     }
 }
+
+TEST(BlockProcess, ClockRecoveryFollowsGainCodesWrittenBetweenBuffers) {
+    // The set index follows the gain codes. Inside a buffer only the adaptation
+    // moves them; a code written from outside between buffers must show from the
+    // next sample on, and the buffer must stop there, as Run's index changes there.
+    ScratchDirectory scratch;
+    const auto x = Wave(6000, 11);
+    struct Case {
+        const char* name;
+        std::int32_t gainCode;      // -1: adapt
+        void (*write)(CDR&);        // at sample 3000
+    };
+    const Case cases[] = {
+        {"fixed gain code", 3, [](CDR& d) { d.GainCode = 9; }},
+        {"zero code", 3, [](CDR& d) { d.ZeroCode = 4; }},
+        {"boost", 3, [](CDR& d) { d.GainBoost = 1; }},
+        {"corner", 3, [](CDR& d) { d.Corner = 2; }},
+        {"adapted gain", -1, [](CDR& d) { d.AEQ_gain = 12.0; }},
+        {"adapted zero", -1, [](CDR& d) { d.AEQ_Zero = 3.0; }},
+        {"to adapting", 3, [](CDR& d) { d.GainCode = -1; }},
+        {"nothing new", 3, [](CDR& d) { d.GainCode = 3; }},
+    };
+    for (const Case& c : cases) {
+        CDR run, block;
+        for (CDR* d : {&run, &block}) {
+            d->CDR_Threshold = 3;
+            d->SamplesPerUI = 16;
+            d->LogPeriod = 700;
+            d->GainCode = c.gainCode;
+            ASSERT_TRUE(d->Setup());
+            ASSERT_TRUE(d->Initialize());
+        }
+        std::vector<double> runIndex, runBoost;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (i == 3000) c.write(run);
+            run.In = x[i];
+            ASSERT_TRUE(run.Run());
+            runIndex.push_back(run.SetIndexOut);
+            runBoost.push_back(run.BoostFlag);
+        }
+        std::vector<double> out(x.size()), clock(x.size());
+        std::mt19937 rng(7);
+        for (std::size_t pos = 0; pos < x.size();) {
+            if (pos == 3000) c.write(block);
+            std::size_t n = std::min<std::size_t>(1 + rng() % 300, x.size() - pos);
+            if (pos < 3000) n = std::min<std::size_t>(n, 3000 - pos);
+            const std::size_t m = block.Process(x.data() + pos, out.data() + pos, clock.data() + pos, n);
+            // A buffer runs on until the index differs from the sample's before.
+            const bool changes = pos > 0 && !SameBits(runIndex[pos], runIndex[pos - 1]);
+            if (changes) {
+                EXPECT_EQ(m, 1u) << c.name << " at " << pos;
+            }
+            pos += m;
+            ASSERT_TRUE(SameBits(block.SetIndexOut, runIndex[pos - 1])) << c.name << " after sample " << pos - 1;
+            ASSERT_EQ(block.BoostFlag, runBoost[pos - 1]) << c.name << " after sample " << pos - 1;
+        }
+        EXPECT_EQ(!SameBits(runIndex[3000], runIndex[2999]), std::string(c.name) != "nothing new") << c.name;
+        for (std::size_t i = 0; i < x.size(); ++i) ASSERT_TRUE(SameBits(out[i], x[i])) << c.name << " sample " << i;
+    }
+}
