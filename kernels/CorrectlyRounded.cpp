@@ -109,7 +109,7 @@ double Exp(double x) {
     scalar::ReduceExp(x, rh, rl, kBits);
     scalar::ExpM1Small(rh, rl, ph, pl);
     const std::uint64_t j = scalar::TableIndexOf(kBits);
-    const double th = kExpTableHi[j], tl = kExpTableLo[j];
+    const double th = kExpTable[j][0], tl = kExpTable[j][1];
     double vh, ve;
     scalar::TwoProduct(th, ph, vh, ve);
     const double eh = th + vh;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "kernels/ExpTable.h"
+
 namespace CorvaneModelBuilder::crmath::scalar {
 
 using V = double;
@@ -43,7 +45,10 @@ inline I AndI(I i, std::uint64_t c) { return i & c; }
 inline I SrlI(I i, int s) { return i >> s; }
 inline I SllI(I i, int s) { return i << s; }
 inline I AddI(I i, std::uint64_t c) { return i + c; }
-inline V Gather(const double* table, I i) { return table[i]; }
+inline void LoadPairs(const double (*table)[2], I i, V& first, V& second) {
+    first = table[i][0];
+    second = table[i][1];
+}
 
 #include "kernels/ExpLanes.inc"
 

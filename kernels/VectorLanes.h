@@ -8,7 +8,9 @@
 //   kWidth         lanes per vector
 //   Load, LoadAligned (on a kWidth-double boundary), Store
 //   Splat Add Sub Mul Div MulAdd TwoProduct Split(sse2 only)
-//   Bits FromBits AndI SrlI SllI AddI Gather
+//   Bits FromBits AndI SrlI SllI AddI
+//   LoadPairs(table, i, first, second)  table[i] of every lane, a 16-byte aligned pair
+//                  each: one load a lane and two unpacks, cheaper than two gathers
 //   Abs Min Max And Or Xor AndNot, Lt Gt Ge Le Neq Unordered AndM OrM Select MaskBits
 //   Transpose(m)   m[i] lane j becomes m[j] lane i, for kWidth vectors
 #pragma once
@@ -57,8 +59,11 @@ inline I AndI(I i, std::uint64_t c) { return _mm_and_si128(i, _mm_set1_epi64x(st
 inline I SrlI(I i, int s) { return _mm_srl_epi64(i, _mm_cvtsi64_si128(s)); }
 inline I SllI(I i, int s) { return _mm_sll_epi64(i, _mm_cvtsi64_si128(s)); }
 inline I AddI(I i, std::uint64_t c) { return _mm_add_epi64(i, _mm_set1_epi64x(static_cast<long long>(c))); }
-inline V Gather(const double* table, I i) {
-    return _mm_set_pd(table[_mm_cvtsi128_si64(_mm_unpackhi_epi64(i, i))], table[_mm_cvtsi128_si64(i)]);
+inline void LoadPairs(const double (*table)[2], I i, V& first, V& second) {
+    const V a = _mm_load_pd(table[_mm_cvtsi128_si64(i)]);
+    const V b = _mm_load_pd(table[_mm_cvtsi128_si64(_mm_unpackhi_epi64(i, i))]);
+    first = _mm_unpacklo_pd(a, b);
+    second = _mm_unpackhi_pd(a, b);
 }
 inline V Abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
 inline V Min(V a, V b) { return _mm_min_pd(a, b); }
@@ -110,7 +115,15 @@ inline I AndI(I i, std::uint64_t c) { return _mm256_and_si256(i, _mm256_set1_epi
 inline I SrlI(I i, int s) { return _mm256_srl_epi64(i, _mm_cvtsi64_si128(s)); }
 inline I SllI(I i, int s) { return _mm256_sll_epi64(i, _mm_cvtsi64_si128(s)); }
 inline I AddI(I i, std::uint64_t c) { return _mm256_add_epi64(i, _mm256_set1_epi64x(static_cast<long long>(c))); }
-inline V Gather(const double* table, I i) { return _mm256_i64gather_pd(table, i, 8); }
+inline void LoadPairs(const double (*table)[2], I i, V& first, V& second) {
+    alignas(32) std::uint64_t at[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), i);
+    // a holds lanes 0 and 2, b lanes 1 and 3, one pair per 128-bit block.
+    const V a = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_load_pd(table[at[0]])), _mm_load_pd(table[at[2]]), 1);
+    const V b = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_load_pd(table[at[1]])), _mm_load_pd(table[at[3]]), 1);
+    first = _mm256_unpacklo_pd(a, b);
+    second = _mm256_unpackhi_pd(a, b);
+}
 inline V Abs(V a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
 inline V Min(V a, V b) { return _mm256_min_pd(a, b); }
 inline V Max(V a, V b) { return _mm256_max_pd(a, b); }
@@ -165,7 +178,21 @@ inline I AndI(I i, std::uint64_t c) { return _mm512_and_epi64(i, _mm512_set1_epi
 inline I SrlI(I i, int s) { return _mm512_srl_epi64(i, _mm_cvtsi64_si128(s)); }
 inline I SllI(I i, int s) { return _mm512_sll_epi64(i, _mm_cvtsi64_si128(s)); }
 inline I AddI(I i, std::uint64_t c) { return _mm512_add_epi64(i, _mm512_set1_epi64(static_cast<long long>(c))); }
-inline V Gather(const double* table, I i) { return _mm512_i64gather_pd(i, table, 8); }
+inline void LoadPairs(const double (*table)[2], I i, V& first, V& second) {
+    alignas(64) std::uint64_t at[8];
+    _mm512_store_si512(at, i);
+    auto pair = [&](int l) { return _mm_castpd_ps(_mm_load_pd(table[at[l]])); };
+    // a holds lanes 0, 2, 4, 6 and b lanes 1, 3, 5, 7, one pair per 128-bit block.
+    __m512 a = _mm512_castps128_ps512(pair(0)), b = _mm512_castps128_ps512(pair(1));
+    a = _mm512_insertf32x4(a, pair(2), 1);
+    b = _mm512_insertf32x4(b, pair(3), 1);
+    a = _mm512_insertf32x4(a, pair(4), 2);
+    b = _mm512_insertf32x4(b, pair(5), 2);
+    a = _mm512_insertf32x4(a, pair(6), 3);
+    b = _mm512_insertf32x4(b, pair(7), 3);
+    first = _mm512_unpacklo_pd(_mm512_castps_pd(a), _mm512_castps_pd(b));
+    second = _mm512_unpackhi_pd(_mm512_castps_pd(a), _mm512_castps_pd(b));
+}
 inline V Abs(V a) { return _mm512_abs_pd(a); }
 inline V Min(V a, V b) { return _mm512_min_pd(a, b); }
 inline V Max(V a, V b) { return _mm512_max_pd(a, b); }

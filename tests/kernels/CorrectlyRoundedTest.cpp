@@ -147,9 +147,9 @@ TEST(CorrectlyRounded, ExponentialTableIsTwoToTheJOver1024InDoubleDouble) {
         mpfr_set_ui(exact, static_cast<unsigned>(j), MPFR_RNDN);
         mpfr_div_ui(exact, exact, 1024, MPFR_RNDN);
         mpfr_exp2(exact, exact, MPFR_RNDN);
-        EXPECT_EQ(crmath::kExpTableHi[j], mpfr_get_d(exact, MPFR_RNDN)) << j;
-        mpfr_set_d(sum, crmath::kExpTableHi[j], MPFR_RNDN);
-        mpfr_add_d(sum, sum, crmath::kExpTableLo[j], MPFR_RNDN);
+        EXPECT_EQ(crmath::kExpTable[j][0], mpfr_get_d(exact, MPFR_RNDN)) << j;
+        mpfr_set_d(sum, crmath::kExpTable[j][0], MPFR_RNDN);
+        mpfr_add_d(sum, sum, crmath::kExpTable[j][1], MPFR_RNDN);
         mpfr_sub(sum, sum, exact, MPFR_RNDN);
         mpfr_div(sum, sum, exact, MPFR_RNDN);
         EXPECT_LE(std::fabs(mpfr_get_d(sum, MPFR_RNDN)), 0x1p-106) << j;
