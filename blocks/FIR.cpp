@@ -197,6 +197,13 @@ void FIR<T, K>::Commit(std::size_t m) {
 }
 
 template <typename T, int K>
+std::size_t FIR<T, K>::CopyStaged(T* to) const {
+    std::copy(line_.begin() + static_cast<std::ptrdiff_t>(lineFill_),
+              line_.begin() + static_cast<std::ptrdiff_t>(lineFill_ + staged_), to);
+    return staged_;
+}
+
+template <typename T, int K>
 bool FIR<T, K>::Finalize() {
     ReleaseHistory();
     return true;

@@ -48,6 +48,7 @@ public:
     bool BuffersApply() const { return Filter.ProcessApplies(); }
     void Lookahead(const double* in, double* out, std::size_t n) { Filter.Lookahead(in, out, n); }
     void Commit(std::size_t m) { Filter.Commit(m); }
+    std::size_t CopyStaged(double* to) const { return Filter.CopyStaged(to); }
     // Run over a buffer with SetIndex held: both steps at once, or firing by
     // firing through the ports where the buffer path does not apply.
     bool Process(const double* in, double* out, std::size_t n);

@@ -190,7 +190,6 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
                                 std::size_t& timeCount, bool& ok) {
     ok = true;
     double* const equalised = equalised_.data();
-    double* const limited = limited_.data();
     double* const clock = clockLevels_.data();
     std::size_t done = 0;
     while (done < count) {
@@ -216,14 +215,21 @@ std::size_t Velkor_Rx::RunBlock(const double* in, double* out, std::size_t count
         const std::size_t ahead = std::min(kChunk, count - done - n);
         for (std::size_t k = 0; k < ahead; k += kLineDoubles) __builtin_prefetch(in + done + n + k, 0, 1);
         Equaliser.Lookahead(in + done, equalised, n);
+        // The limiter writes into the wave itself when it is processed in place,
+        // as a simulator does, and the CDR runs there in place (its outputs are its
+        // inputs). Otherwise both run in a buffer whose samples go out in one copy.
+        double* const limited = out == in && !failing ? out + done : limited_.data();
         DcBlock.Process(equalised, limited, n);
         // The CDR stops where its set index changes: the rest is filtered again.
-        // It runs in place (its outputs are its inputs), and what it ran goes out
-        // in one copy rather than one per quiet stretch.
         const std::size_t m = CdrBlock.Process(limited, failing ? &spareOut : limited, clock, n);
         const std::size_t found = ClockTimeBlock.Process(clock, failing ? &spareTime : times + timeCount, m);
         Equaliser.Commit(m);
-        if (!failing) std::copy(limited, limited + m, out + done);
+        if (limited != out + done) {
+            if (!failing) std::copy(limited, limited + m, out + done);
+        } else if (m < n) {
+            // The samples after the stop are inputs again, from the filter's copy.
+            Equaliser.CopyStaged(out + done + m);
+        }
         *Cell10 = CorvaneModelBuilder::TypeConverterRound::Convert(CdrBlock.SetIndexOut);
         done += m;
         if (failing) return done;

@@ -21,7 +21,7 @@ import sys
 import tempfile
 
 PARTS = [
-    ("FIR kernel", ["FirArray", "FirReference"]),
+    ("FIR kernel", ["FirArray", "SumColumns", "FirReference"]),
     ("limiter (tanh, scale)", ["NegativeTanh", "ScaledTanh", "TanhArray", "crmath::Tanh"]),
     ("clock recovery", ["CDR::"]),
     ("schedule, clock times, buffers", ["RunBlock", "GetWaveWith", "ProcessBlock", "Lookahead", "Commit",
