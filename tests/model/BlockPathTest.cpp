@@ -108,6 +108,16 @@ std::vector<double> Stimulus(std::size_t bits) {
     return wave;
 }
 
+// An adapting clock recovery whose gain code steps on its k-th sample from now.
+void StepGainOnSample(CDR& cdr, std::size_t k) {
+    cdr.SampleCount = 1000000;  // adapting
+    cdr.AdaptVotes = 511;       // the next vote steps the gain code
+    for (std::int32_t& h : cdr.History) h = 1;
+    cdr.EdgeDecision = 0;
+    cdr.ClockOut = cdr.ClockLevel = 1.0;
+    cdr.PhaseCount = cdr.SamplesPerUI / 2 - static_cast<std::int32_t>(k);  // the vote on sample k
+}
+
 class BlockPath : public testing::Test {
 protected:
     ScratchDirectory scratch;
@@ -186,12 +196,7 @@ TEST_F(BlockPath, FallsBackToRunAtEveryPositionOfARun) {
             if (calls.empty()) t = PerSample(r, std::vector<double>(wave.begin(), wave.begin() + kSettle));
             else run(0, kSettle);
             r.model.Equaliser.Filter.SampleRate = 2e11;
-            cdr.SampleCount = 1000000;  // adapting
-            cdr.AdaptVotes = 511;       // the next vote steps the gain code
-            for (std::int32_t& h : cdr.History) h = 1;
-            cdr.EdgeDecision = 0;
-            cdr.ClockOut = cdr.ClockLevel = 1.0;
-            cdr.PhaseCount = cdr.SamplesPerUI / 2 - static_cast<std::int32_t>(k);  // the vote on sample k
+            StepGainOnSample(cdr, k);
             if (calls.empty()) {
                 const Trace rest = PerSample(r, std::vector<double>(wave.begin() + kSettle, wave.end()));
                 t.out.insert(t.out.end(), rest.out.begin(), rest.out.end());
@@ -215,6 +220,61 @@ TEST_F(BlockPath, FallsBackToRunAtEveryPositionOfARun) {
                 << "k " << k << " first call " << calls[0] << (inPlace ? " in place" : "") << ": "
                 << FirstDifference(block.out, reference.out);
             ASSERT_TRUE(SameBits(block.times, reference.times)) << "k " << k;
+        }
+    }
+}
+
+TEST_F(BlockPath, ACallStopsAtASetThatFailsToLoadAsRunDoes) {
+    // A tap rate the filter refuses makes the set change after the clock
+    // recovery's gain step fail: Run returns false on that sample and the call
+    // ends there. The failing sample and the ones after it keep what the caller
+    // had in out (their inputs, in place), wherever in a buffer the stop falls.
+    constexpr std::size_t kSettle = 64, kCall = Velkor_Rx::kChunk + 128;
+    std::vector<double> wave(kSettle + kCall);
+    for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = -0.5 + 0.05 * std::sin(0.37 * static_cast<double>(i));
+    const double kUntouched = -7.0;
+    for (std::size_t k : {std::size_t{0}, std::size_t{1}, std::size_t{500}, Velkor_Rx::kChunk - 2,
+                          Velkor_Rx::kChunk - 1, Velkor_Rx::kChunk}) {
+        // The receiver after the settling, its gain code due to step on sample k.
+        auto kicked = [&](Receiver& r) {
+            PerSample(r, std::vector<double>(wave.begin(), wave.begin() + kSettle));
+            r.model.Equaliser.Filter.SampleRate = 0.0;
+            StepGainOnSample(r.model.CdrBlock, k);
+        };
+        Receiver reference(Config{3, -1, 0, 0});
+        kicked(reference);
+        Trace expected;
+        std::size_t failed = kCall;
+        for (std::size_t i = 0; i < kCall; ++i) {
+            reference.model.InputPort.Current() = wave[kSettle + i];
+            if (!reference.model.Run()) {
+                failed = i;
+                break;
+            }
+            expected.out.push_back(reference.model.OutputPort.Current());
+            if (reference.model.ClockPort.Current() >= 0.0) expected.times.push_back(reference.model.ClockPort.Current());
+        }
+        ASSERT_EQ(failed, k + 1) << "k " << k;
+        for (bool inPlace : {false, true}) {
+            Receiver block(Config{3, -1, 0, 0});
+            kicked(block);
+            std::vector<double> in(wave.begin() + kSettle, wave.end());
+            std::vector<double> out(kCall, kUntouched), times(kCall + 1);
+            double* const to = inPlace ? in.data() : out.data();
+            std::size_t found = 0;
+            bool ok = true;
+            EXPECT_EQ(block.model.RunBlock(in.data(), to, kCall, times.data(), found, ok), failed + 1) << "k " << k;
+            EXPECT_FALSE(ok) << "k " << k;
+            const std::string where = "k " + std::to_string(k) + (inPlace ? " in place" : "");
+            EXPECT_TRUE(SameBits(std::vector<double>(to, to + failed), expected.out))
+                << where << ": " << FirstDifference(std::vector<double>(to, to + failed), expected.out);
+            for (std::size_t i = failed; i < kCall; ++i) {
+                const double kept = inPlace ? wave[kSettle + i] : kUntouched;
+                ASSERT_EQ(std::memcmp(&to[i], &kept, sizeof kept), 0) << where << ": sample " << i;
+            }
+            times.resize(found);
+            EXPECT_TRUE(SameBits(times, expected.times)) << where;
+            EXPECT_EQ(block.model.CdrBlock.SampleCount, reference.model.CdrBlock.SampleCount) << where;
         }
     }
 }
