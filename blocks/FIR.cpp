@@ -92,6 +92,7 @@ bool FIR<T, K>::Run() {
     if (lineValid_) {
         SyncHistory();
         lineValid_ = false;  // the ring moves on from here
+        staged_ = 0;         // and a Lookahead's inputs are no longer the next ones
     }
     const std::uint64_t h = History.Capacity;
     const std::uint64_t d = static_cast<std::uint64_t>(Decimation);

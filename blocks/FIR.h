@@ -47,7 +47,8 @@ public:
     void Commit(std::size_t m);
     // Copies the inputs of the last Lookahead not yet taken in to `to`, in order,
     // and returns their number: the filter keeps its own copy of them, so a caller
-    // that wrote over its buffer after the Lookahead gets the inputs back.
+    // that wrote over its buffer after the Lookahead gets the inputs back. A firing
+    // (Run) since the Lookahead leaves none staged.
     std::size_t CopyStaged(T* to) const;
     void Process(const T* in, T* out, std::size_t n)
         requires std::is_same_v<T, double>

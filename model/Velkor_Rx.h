@@ -81,7 +81,8 @@ public:
 
     // The same as `count` calls of Run, sample by sample, with every block run over
     // buffers of up to kChunk samples (Process). Writes the equalised samples to out
-    // (which may be in) and appends every clock time found to times. Returns the
+    // (which may be in, or apart from it: a partial overlap is not supported) and
+    // appends every clock time found to times. Returns the
     // samples processed: fewer than count when a set failed to load (that sample
     // has run, as Run does, and ok becomes false; its output is not written and its
     // clock time not appended, so with out == in it keeps its input). The blocks'

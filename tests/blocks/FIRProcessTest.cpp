@@ -134,3 +134,32 @@ TEST(FIRProcess, AppliesOnlyToASingleRateFilterWithItsOwnRing) {
     FIR<double, 0> fresh;
     EXPECT_FALSE(fresh.ProcessApplies());
 }
+
+TEST(FIRProcess, AFiringDropsWhatALookaheadStaged) {
+    // A firing moves the filter on from the ring: the inputs a Lookahead staged are
+    // no longer the next ones, so none are left to copy back or to take in.
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    std::vector<double> taps(17), x(600);
+    for (double& t : taps) t = dist(rng);
+    for (double& v : x) v = dist(rng);
+    const struct {
+        const char* name;
+        std::size_t size, commit;
+    } cases[] = {{"nothing taken in", 40, 0}, {"part taken in", 40, 13}, {"all but one taken in", 40, 39}};
+    for (const auto& c : cases) {
+        Filter reference(taps, BestKernel()), block(taps, BestKernel());
+        std::vector<double> y(c.size);
+        block.fir.Lookahead(x.data(), y.data(), c.size);
+        block.fir.Commit(c.commit);
+        for (std::size_t i = 0; i < c.commit; ++i) reference.Fire(x[i]);
+        EXPECT_TRUE(SameBits(block.Fire(x[c.commit]), reference.Fire(x[c.commit]))) << c.name;
+        std::vector<double> staged(c.size, -7.0);
+        EXPECT_EQ(block.fir.CopyStaged(staged.data()), 0u) << c.name;
+        EXPECT_TRUE(SameBits(staged[0], -7.0)) << c.name;
+        // A Commit without a Lookahead since takes nothing in either.
+        block.fir.Commit(c.size);
+        for (std::size_t i = c.commit + 1; i < x.size(); ++i)
+            ASSERT_TRUE(SameBits(block.Fire(x[i]), reference.Fire(x[i]))) << c.name << ": sample " << i;
+    }
+}

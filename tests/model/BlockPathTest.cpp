@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -60,9 +61,13 @@ Trace PerSample(Receiver& r, const std::vector<double>& wave) {
     return t;
 }
 
-Trace Blocks(Receiver& r, const std::vector<double>& wave, std::mt19937& rng, std::size_t maxBlock) {
+// In place (out == in, as a simulator calls it) the limiter writes into the wave
+// itself, and the samples after an early stop of the clock recovery must get their
+// inputs back before they are filtered again.
+Trace Blocks(Receiver& r, const std::vector<double>& wave, std::mt19937& rng, std::size_t maxBlock, bool inPlace) {
     Trace t;
-    t.out.resize(wave.size());
+    t.out = inPlace ? wave : std::vector<double>(wave.size());
+    const double* in = inPlace ? t.out.data() : wave.data();
     std::vector<double> times(maxBlock + 1);
     std::size_t kick = 0, pos = 0;
     while (pos < wave.size()) {
@@ -72,7 +77,7 @@ Trace Blocks(Receiver& r, const std::vector<double>& wave, std::mt19937& rng, st
         if (kick < kKicks.size()) n = std::min(n, kKicks[kick].first - pos);
         std::size_t count = 0;
         bool ok = false;
-        EXPECT_EQ(r.model.RunBlock(wave.data() + pos, t.out.data() + pos, n, times.data(), count, ok), n);
+        EXPECT_EQ(r.model.RunBlock(in + pos, t.out.data() + pos, n, times.data(), count, ok), n);
         EXPECT_TRUE(ok);
         t.times.insert(t.times.end(), times.begin(), times.begin() + static_cast<std::ptrdiff_t>(count));
         pos += n;
@@ -103,6 +108,16 @@ std::vector<double> Stimulus(std::size_t bits) {
     return wave;
 }
 
+// An adapting clock recovery whose gain code steps on its k-th sample from now.
+void StepGainOnSample(CDR& cdr, std::size_t k) {
+    cdr.SampleCount = 1000000;  // adapting
+    cdr.AdaptVotes = 511;       // the next vote steps the gain code
+    for (std::int32_t& h : cdr.History) h = 1;
+    cdr.EdgeDecision = 0;
+    cdr.ClockOut = cdr.ClockLevel = 1.0;
+    cdr.PhaseCount = cdr.SamplesPerUI / 2 - static_cast<std::int32_t>(k);  // the vote on sample k
+}
+
 class BlockPath : public testing::Test {
 protected:
     ScratchDirectory scratch;
@@ -121,13 +136,15 @@ TEST_F(BlockPath, MatchesThePerSamplePathBitForBit) {
         // The FIR and limiter kernels of each instruction set.
         for (KernelKind kind : CorvaneModelBuilder::kKernelKinds) {
             if (!CorvaneModelBuilder::KernelSupported(kind)) continue;
-            for (std::size_t maxBlock : {1u, 700u, 20000u}) {
+            for (std::size_t maxBlock : {1u, 700u, 20000u})
+            for (bool inPlace : {false, true}) {
                 Receiver block(c);
                 block.model.SetKernels(kind);
-                const Trace got = Blocks(block, wave, rng, maxBlock);
+                const Trace got = Blocks(block, wave, rng, maxBlock, inPlace);
                 EXPECT_TRUE(SameBits(got.out, expected.out))
                     << "setting " << c.threshold << " kernel " << CorvaneModelBuilder::KernelName(kind)
-                    << " blocks up to " << maxBlock << ": " << FirstDifference(got.out, expected.out);
+                    << " blocks up to " << maxBlock << (inPlace ? " in place" : "") << ": "
+                    << FirstDifference(got.out, expected.out);
                 EXPECT_TRUE(SameBits(got.times, expected.times)) << "setting " << c.threshold;
                 EXPECT_EQ(block.model.Equaliser.ReloadCount, reference.model.Equaliser.ReloadCount);
                 EXPECT_EQ(block.model.CdrBlock.SampleCount, reference.model.CdrBlock.SampleCount);
@@ -157,7 +174,8 @@ TEST_F(BlockPath, FallsBackToRunAtEveryPositionOfARun) {
     for (std::size_t k = 0; k < kRun; ++k) {
         if (!tested(k)) continue;
         // calls: the sizes of the calls after the kick; empty runs sample by sample.
-        auto drive = [&](const std::vector<std::size_t>& calls) {
+        // inPlace: the calls run over the wave itself, as a simulator's do.
+        auto drive = [&](const std::vector<std::size_t>& calls, bool inPlace) {
             Receiver r(Config{3, -1, 0, 0});
             CDR& cdr = r.model.CdrBlock;
             Trace t;
@@ -166,8 +184,11 @@ TEST_F(BlockPath, FallsBackToRunAtEveryPositionOfARun) {
                 std::size_t found = 0;
                 bool ok = false;
                 t.out.resize(first + count);
-                EXPECT_EQ(r.model.RunBlock(wave.data() + first, t.out.data() + first, count, times.data(), found, ok),
-                          count);
+                if (inPlace) std::copy(wave.begin() + static_cast<std::ptrdiff_t>(first),
+                                       wave.begin() + static_cast<std::ptrdiff_t>(first + count),
+                                       t.out.begin() + static_cast<std::ptrdiff_t>(first));
+                const double* in = inPlace ? t.out.data() : wave.data();
+                EXPECT_EQ(r.model.RunBlock(in + first, t.out.data() + first, count, times.data(), found, ok), count);
                 EXPECT_TRUE(ok);
                 t.times.insert(t.times.end(), times.begin(), times.begin() + static_cast<std::ptrdiff_t>(found));
             };
@@ -175,12 +196,7 @@ TEST_F(BlockPath, FallsBackToRunAtEveryPositionOfARun) {
             if (calls.empty()) t = PerSample(r, std::vector<double>(wave.begin(), wave.begin() + kSettle));
             else run(0, kSettle);
             r.model.Equaliser.Filter.SampleRate = 2e11;
-            cdr.SampleCount = 1000000;  // adapting
-            cdr.AdaptVotes = 511;       // the next vote steps the gain code
-            for (std::int32_t& h : cdr.History) h = 1;
-            cdr.EdgeDecision = 0;
-            cdr.ClockOut = cdr.ClockLevel = 1.0;
-            cdr.PhaseCount = cdr.SamplesPerUI / 2 - static_cast<std::int32_t>(k);  // the vote on sample k
+            StepGainOnSample(cdr, k);
             if (calls.empty()) {
                 const Trace rest = PerSample(r, std::vector<double>(wave.begin() + kSettle, wave.end()));
                 t.out.insert(t.out.end(), rest.out.begin(), rest.out.end());
@@ -195,13 +211,70 @@ TEST_F(BlockPath, FallsBackToRunAtEveryPositionOfARun) {
             EXPECT_EQ(r.model.Equaliser.Filter.NumberOfTaps, 156) << "k " << k;
             return t;
         };
-        const Trace reference = drive({});
+        const Trace reference = drive({}, false);
         for (const std::vector<std::size_t>& calls : {std::vector<std::size_t>{kCall},
-                                                       std::vector<std::size_t>{k + 2, kCall - k - 2}}) {
-            const Trace block = drive(calls);
+                                                       std::vector<std::size_t>{k + 2, kCall - k - 2}})
+        for (bool inPlace : {false, true}) {
+            const Trace block = drive(calls, inPlace);
             ASSERT_TRUE(SameBits(block.out, reference.out))
-                << "k " << k << " first call " << calls[0] << ": " << FirstDifference(block.out, reference.out);
+                << "k " << k << " first call " << calls[0] << (inPlace ? " in place" : "") << ": "
+                << FirstDifference(block.out, reference.out);
             ASSERT_TRUE(SameBits(block.times, reference.times)) << "k " << k;
+        }
+    }
+}
+
+TEST_F(BlockPath, ACallStopsAtASetThatFailsToLoadAsRunDoes) {
+    // A tap rate the filter refuses makes the set change after the clock
+    // recovery's gain step fail: Run returns false on that sample and the call
+    // ends there. The failing sample and the ones after it keep what the caller
+    // had in out (their inputs, in place), wherever in a buffer the stop falls.
+    constexpr std::size_t kSettle = 64, kCall = Velkor_Rx::kChunk + 128;
+    std::vector<double> wave(kSettle + kCall);
+    for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = -0.5 + 0.05 * std::sin(0.37 * static_cast<double>(i));
+    const double kUntouched = -7.0;
+    for (std::size_t k : {std::size_t{0}, std::size_t{1}, std::size_t{500}, Velkor_Rx::kChunk - 2,
+                          Velkor_Rx::kChunk - 1, Velkor_Rx::kChunk}) {
+        // The receiver after the settling, its gain code due to step on sample k.
+        auto kicked = [&](Receiver& r) {
+            PerSample(r, std::vector<double>(wave.begin(), wave.begin() + kSettle));
+            r.model.Equaliser.Filter.SampleRate = 0.0;
+            StepGainOnSample(r.model.CdrBlock, k);
+        };
+        Receiver reference(Config{3, -1, 0, 0});
+        kicked(reference);
+        Trace expected;
+        std::size_t failed = kCall;
+        for (std::size_t i = 0; i < kCall; ++i) {
+            reference.model.InputPort.Current() = wave[kSettle + i];
+            if (!reference.model.Run()) {
+                failed = i;
+                break;
+            }
+            expected.out.push_back(reference.model.OutputPort.Current());
+            if (reference.model.ClockPort.Current() >= 0.0) expected.times.push_back(reference.model.ClockPort.Current());
+        }
+        ASSERT_EQ(failed, k + 1) << "k " << k;
+        for (bool inPlace : {false, true}) {
+            Receiver block(Config{3, -1, 0, 0});
+            kicked(block);
+            std::vector<double> in(wave.begin() + kSettle, wave.end());
+            std::vector<double> out(kCall, kUntouched), times(kCall + 1);
+            double* const to = inPlace ? in.data() : out.data();
+            std::size_t found = 0;
+            bool ok = true;
+            EXPECT_EQ(block.model.RunBlock(in.data(), to, kCall, times.data(), found, ok), failed + 1) << "k " << k;
+            EXPECT_FALSE(ok) << "k " << k;
+            const std::string where = "k " + std::to_string(k) + (inPlace ? " in place" : "");
+            EXPECT_TRUE(SameBits(std::vector<double>(to, to + failed), expected.out))
+                << where << ": " << FirstDifference(std::vector<double>(to, to + failed), expected.out);
+            for (std::size_t i = failed; i < kCall; ++i) {
+                const double kept = inPlace ? wave[kSettle + i] : kUntouched;
+                ASSERT_EQ(std::memcmp(&to[i], &kept, sizeof kept), 0) << where << ": sample " << i;
+            }
+            times.resize(found);
+            EXPECT_TRUE(SameBits(times, expected.times)) << where;
+            EXPECT_EQ(block.model.CdrBlock.SampleCount, reference.model.CdrBlock.SampleCount) << where;
         }
     }
 }

@@ -265,6 +265,7 @@ TEST(BlockProcess, ClockRecoveryFollowsGainCodesWrittenBetweenBuffers) {
         {"corner", 3, [](CDR& d) { d.Corner = 2; }},
         {"adapted gain", -1, [](CDR& d) { d.AEQ_gain = 12.0; }},
         {"adapted zero", -1, [](CDR& d) { d.AEQ_Zero = 3.0; }},
+        {"adapted gain NaN", -1, [](CDR& d) { d.AEQ_gain = std::numeric_limits<double>::quiet_NaN(); }},
         {"to adapting", 3, [](CDR& d) { d.GainCode = -1; }},
         {"nothing new", 3, [](CDR& d) { d.GainCode = 3; }},
     };
