@@ -225,14 +225,14 @@ std::size_t CDR::Process(const double* in, double* out, double* clock, std::size
         In = in[i];
         if (StepKeepingSetIndex()) SetIndexOut = SetIndex();
         // Read before the stores below, which the compiler must assume may
-        // reach the members.
+        // reach the members: what it has just computed stays in registers.
         const double level = ClockOut;
         const bool changed = BitsOf(SetIndexOut) != index;
+        const auto quiet =
+            static_cast<std::size_t>(std::min<std::int64_t>(QuietSamples(), static_cast<std::int64_t>(n - i - 1)));
         if (!inPlace) out[i] = DataOut;
         clock[i] = level;
         if (changed) return i + 1;
-        const auto quiet =
-            static_cast<std::size_t>(std::min<std::int64_t>(QuietSamples(), static_cast<std::int64_t>(n - i - 1)));
         if (quiet == 0) continue;
         if (!inPlace) std::copy(in + i + 1, in + i + 1 + quiet, out + i + 1);
         FillLevel(clock + i + 1, quiet, level);
