@@ -92,8 +92,8 @@ public:
                          bool& ok);
     // Samples a buffer holds. The filter lays out its rows again for every buffer
     // (the taps' worth beyond its outputs) and re-broadcasts its taps: long buffers
-    // make that rare. 1152 samples are 144 vectors of eight, whole groups of twelve.
-    static constexpr std::size_t kChunk = 1152;
+    // make that rare. 2304 samples are 288 vectors of eight, whole groups of twelve.
+    static constexpr std::size_t kChunk = 2304;
 
     // Points of each response set that the equaliser uses.
     static constexpr std::int32_t kResponseLength = 500;
