@@ -218,7 +218,7 @@ std::size_t CDR::Process(const double* in, double* out, double* clock, std::size
     const bool inPlace = out == in;
     if (n == 0) return 0;
     // The codes may have been written since the last step: the set index follows
-    // them from the first step on, and then from each data sample.
+    // them from the first step on, and then after each adaptation step.
     BoostFlag = GainBoost != 1 ? 1 : 0;
     SetIndexOut = SetIndex();
     for (std::size_t i = 0; i < n; ++i) {
